@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+#include "content/CaptureItems.h"
+#include "core/DaruApi.h"
+#include "core/StdTime.h"
+
+// A stored article: one link, filed under one or more labels.
+class DARU_API CArticle : public CItemExecute {
+ public:
+  CArticle();
+  CArticle(const CArticle& other);
+  CArticle& operator=(const CArticle& other);
+  virtual ~CArticle();
+
+  // The full path of the description file, from the current type and filename.
+  std::u16string GetDescriptionFilename();
+
+  int articleid;
+  std::u16string filename;  // 32 hex digits of the link's MD5; names the description file
+  std::u16string url;
+  std::u16string title;
+  std::u16string key1;
+  std::u16string type;
+  std::u16string descfile;
+  std::u16string mimefile;
+  int labels;
+  int label;
+  int version;
+  CStdTime crdate;
+  CStdTime brdate;
+  CStdTime lmdate;
+  bool readflag;
+  bool impflag;
+};

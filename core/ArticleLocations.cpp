@@ -1,0 +1,65 @@
+#include "core/ArticleLocations.h"
+
+#include "core/DARU.h"
+#include "platform/ModuleInfo.h"
+
+namespace {
+
+std::u16string Slashed(std::u16string_view path) {
+  std::u16string out(path);
+  for (auto& c : out)
+    if (c == u'\\') c = u'/';
+  return out;
+}
+
+std::u16string FolderOfType(std::u16string_view typeCode) {
+  CDARU* daru = CDARU::Instance();
+  return daru ? Slashed(daru->FindArticlePath(std::u16string(typeCode))) : std::u16string();
+}
+
+}  // namespace
+
+std::u16string GetDataRoot() {
+  std::u16string module = DaruGetModuleFileName();
+  size_t cut = module.rfind(u'/');
+  if (cut == std::u16string::npos) return {};
+  return module.substr(0, cut);
+}
+
+std::u16string GetDaruFolder() { return GetDataRoot() + u"/DARU"; }
+
+std::u16string GetCatalogueFile() { return GetDaruFolder() + u"/darudb"; }
+
+std::u16string GetTypeFolder(std::u16string_view typeCode) { return GetDaruFolder() + u"/" + FolderOfType(typeCode); }
+
+std::u16string DescriptionFilePath(std::u16string_view typeCode, std::u16string_view filename) {
+  return GetTypeFolder(typeCode) + u"/" + std::u16string(filename) + u".xml";
+}
+
+std::u16string GetArticleFolder(std::u16string_view filename) {
+  return GetTypeFolder(u"A") + u"/" + std::u16string(filename);
+}
+
+std::u16string GetMediaCopyPath(std::u16string_view filename) { return GetArticleFolder(filename) + u"/mime.zevm"; }
+
+bool IsSafeFolderName(std::u16string_view name) {
+  if (name.empty() || name == u"." || name == u"..") return false;
+  for (char16_t c : name)
+    if (c == u'/' || c == u'\\' || c == 0) return false;
+  return true;
+}
+
+bool IsSafeTypePath(std::u16string_view path) {
+  if (path.empty() || path.front() == u'/' || path.front() == u'\\') return false;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of(u"/\\", start);
+    if (end == std::u16string_view::npos) end = path.size();
+    std::u16string_view part = path.substr(start, end - start);
+    if (part == u"..") return false;
+    for (char16_t c : part)
+      if (c == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}

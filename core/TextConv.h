@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/DaruApi.h"
+
+// The one converter between the library's UTF-16 text and the UTF-8 text that
+// the catalogue, the file system and the XML engine see.
+//
+// A lone surrogate is written as its own three-byte sequence and read back as
+// that same unit, so any UTF-16 text survives the trip to UTF-8 and back.
+// Bytes that form no sequence (from a foreign catalogue or file) read as
+// U+FFFD each; nothing is ever dropped silently or read past the end.
+
+DARU_API std::string ToUtf8(std::u16string_view text);
+DARU_API std::u16string FromUtf8(std::string_view text);

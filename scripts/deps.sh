@@ -1,0 +1,25 @@
+# Installs the Debian packages darulib needs to build, test and run, when any
+# of them is missing. Sourced by scripts/test and scripts/demo.
+
+DARU_PACKAGES=(
+  cmake g++ make pkg-config
+  libsqlite3-dev sqlite3
+  libxml2-dev libxml2-utils libxslt1-dev
+  libssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+daru_install_deps() {
+  local missing=()
+  for p in "${DARU_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "core/TextConv.h"
+#include "core/U16Format.h"
+
+TEST(TextConv, EncodesEveryPlaneAndRoundTrips) {
+  std::u16string text = u"abc 中文 é \U0001F600 end";
+  std::string utf8 = ToUtf8(text);
+  EXPECT_EQ(utf8, "abc \xE4\xB8\xAD\xE6\x96\x87 \xC3\xA9 \xF0\x9F\x98\x80 end");
+  EXPECT_EQ(FromUtf8(utf8), text);
+}
+
+TEST(TextConv, LoneSurrogatesKeepTheirUnits) {
+  const char16_t units[] = {u'a', 0xD800, u'b', 0xDC01, 0xDBFF};
+  std::u16string text(units, 5);
+  std::string utf8 = ToUtf8(text);
+  EXPECT_EQ(utf8, "a\xED\xA0\x80" "b\xED\xB0\x81\xED\xAF\xBF");
+  EXPECT_EQ(FromUtf8(utf8), text);
+  // A low surrogate before a high one is not a pair.
+  const char16_t reversed[] = {0xDC00, 0xD800};
+  EXPECT_EQ(FromUtf8(ToUtf8(std::u16string(reversed, 2))), std::u16string(reversed, 2));
+}
+
+TEST(TextConv, MalformedBytesBecomeReplacementCharacters) {
+  EXPECT_EQ(FromUtf8("a\xFF" "b"), u"a\uFFFD" u"b");
+  EXPECT_EQ(FromUtf8("\xE4\xB8"), u"\uFFFD\uFFFD");           // truncated sequence
+  EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");           // overlong form
+  EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // beyond U+10FFFF
+  EXPECT_EQ(FromUtf8(std::string("x\0y", 3)), std::u16string(u"x\0y", 3));
+}
+
+TEST(Format, IntegersAsTheTemplatesUseThem) {
+  EXPECT_EQ(Fmt(u"%d/%.2d/%.2d %2d:%.2d:%.2d", 2005, 3, 7, 9, 5, 0), u"2005/03/07  9:05:00");
+  EXPECT_EQ(Fmt(u"%ld", 1234567890123L), u"1234567890123");
+  EXPECT_EQ(Fmt(u"%d", -42), u"-42");
+  EXPECT_EQ(Fmt(u"%02x%02x", 0x0a, 0xff), u"0aff");
+  EXPECT_EQ(Fmt(u"%08lx", 0x80004003UL), u"80004003");
+  EXPECT_EQ(Fmt(u"%x", -1), u"ffffffff");
+  EXPECT_EQ(Fmt(u"%u", 7u), u"7");
+  EXPECT_EQ(Fmt(u"[%-4d|%4d|%04d]", 7, 7, -7), u"[7   |   7|-007]");
+}
+
+TEST(Format, TextsAndPercentSigns) {
+  EXPECT_EQ(Fmt(u"title LIKE '%%%s%%'", u"中"), u"title LIKE '%中%'");
+  EXPECT_EQ(Fmt(u"%s[%d]: %s", "SQLITE_ERROR", 1, std::u16string(u"no such table")),
+            u"SQLITE_ERROR[1]: no such table");
+  EXPECT_EQ(Fmt(u"%.3s|%5s", u"abcdef", u"ab"), u"abc|   ab");
+  std::u16string big(20000, u'x');
+  EXPECT_EQ(Fmt(u"<%s>", big).size(), 20002u);
+  EXPECT_EQ(Fmt(u"no arguments"), u"no arguments");
+}
+
+TEST(Format, MismatchedTemplatesThrow) {
+  EXPECT_THROW(Fmt(u"%d"), std::logic_error);
+  EXPECT_THROW(Fmt(u"%d", u"text"), std::logic_error);
+  EXPECT_THROW(Fmt(u"%s", 5), std::logic_error);
+  EXPECT_THROW(Fmt(u"%d", 1, 2), std::logic_error);
+  EXPECT_THROW(Fmt(u"50%"), std::logic_error);
+}
