@@ -12,4 +12,8 @@
 #include "core/TextConv.h"
 #include "core/U16Format.h"
 #include "core/Version.h"
+#include "content/PathOps.h"
+#include "platform/ComError.h"
+#include "platform/MessageBox.h"
 #include "platform/ModuleInfo.h"
+#include "storage/DB.h"

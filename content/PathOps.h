@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "core/DaruApi.h"
+
+// File-system tests and removals for article files. Paths use '/'. None of
+// them changes the process's current directory, and none follows a symbolic
+// link out of a folder it empties: a link is removed as a link.
+//
+// A file or folder without its owner write permission counts as read-only and
+// is not removed, whoever runs the program, so a user can protect an entry.
+
+// True when the folder exists (with or without a trailing separator).
+DARU_API bool FolderExists(std::u16string folder);
+// Deletes everything inside the folder, depth first. True when the last entry
+// handled was removed, or there was nothing to remove; false when the folder
+// cannot be listed. A hint only: RemoveFolder gives the real answer.
+DARU_API bool EmptyFolder(std::u16string folder);
+// Empties the folder and removes it; true when it is gone.
+DARU_API bool RemoveFolder(std::u16string folder);
+// True when the path (its last component may hold the wildcards * and ?)
+// matches at least one file (isFile) or folder (!isFile).
+DARU_API bool PathExists(std::u16string path, bool isFile);
+// Deletes a file (isFile) or a folder tree. True when it is gone; true for an
+// empty path, which touches nothing.
+DARU_API bool DeletePath(std::u16string path, bool isFile);

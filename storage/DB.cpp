@@ -1,0 +1,13 @@
+#include "storage/DB.h"
+
+CDB::CDB() = default;
+CDB::CDB(const CDB& other) : m_lastError(other.m_lastError) {}
+CDB& CDB::operator=(const CDB& other) {
+  m_lastError = other.m_lastError;
+  return *this;
+}
+CDB::~CDB() = default;
+
+std::u16string CDB::GetLastDBError() { return m_lastError; }
+
+void CDB::SetLastDBError(std::u16string text) { m_lastError = std::move(text); }

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/Article.h"
+#include "core/DaruApi.h"
+#include "core/Records.h"
+
+// The catalogue store: every read and write of labels, articles, their links
+// and the article types. A failed operation returns false and leaves its
+// reason in the last error, which success never clears.
+class DARU_API CDB {
+ public:
+  CDB();
+  CDB(const CDB& other);
+  CDB& operator=(const CDB& other);
+
+  // The fourteen operations, in slot order.
+  virtual bool InitDB() = 0;
+  virtual bool AddLabel(CLabel& label) = 0;
+  virtual bool UpdateLabel(CLabel& label) = 0;
+  virtual bool DeleteLabel(CLabel& label) = 0;
+  virtual bool QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) = 0;
+  virtual bool QueryArticleType(std::vector<CArticleType>& out) = 0;
+  virtual bool QueryLabelToArticle(CLabelToArticle& link) = 0;
+  virtual bool AddLabelToArticle(CLabelToArticle& link) = 0;
+  virtual bool DeleteLabelToArticle(CLabelToArticle& link) = 0;
+  virtual bool AddArticle(CArticle& article) = 0;
+  virtual bool QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticle pattern, unsigned mask) = 0;
+  virtual bool QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) = 0;
+  virtual bool UpdateArticle(CArticle& article) = 0;
+  virtual bool DeleteArticle(CArticle* article, CLabel* label) = 0;
+
+  virtual ~CDB();
+
+  std::u16string GetLastDBError();
+
+ protected:
+  void SetLastDBError(std::u16string text);
+
+ private:
+  std::u16string m_lastError;
+};
+
+// Type 1 gives a new, not yet opened SQLite store, owned by the caller; any
+// other type gives null.
+DARU_API CDB* CreateStore(int type);
