@@ -70,7 +70,7 @@ class CSQLiteQuery {
   int NumFields() const { return m_columns; }
 
   // The field text of the current row, null for SQL NULL. Valid until the
-  // cursor moves.
+  // cursor moves. Past the last row no index is valid.
   const char* GetField(int index);
   // The same, converted; null for SQL NULL. Valid until the next conversion on
   // this cursor, so a caller copies it before asking for another field.

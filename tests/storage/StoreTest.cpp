@@ -303,7 +303,8 @@ TEST_F(Store, PatternQueriesMatchTitlesAndKeywords) {
 }
 
 TEST_F(Store, LinksLeaveTheLabelCountAlone) {
-  CArticle a = Add(u"a", 3);
+  CArticle a = Add(u"a", 3, u"t", u"a'type");
+  EXPECT_EQ(root.Rows("SELECT type FROM article"), Lines({"a'type"}));
   CLabelToArticle link(4, a.articleid);
   EXPECT_FALSE(store->QueryLabelToArticle(link));
   EXPECT_TRUE(store->AddLabelToArticle(link));
