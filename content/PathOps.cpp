@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <string_view>
 
 #include "core/TextConv.h"
 
@@ -25,7 +26,7 @@ bool EmptyAt(int dirFd) {
   while (struct dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    struct stat st{};
+    struct stat st {};
     if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       result = false;
       continue;
@@ -67,37 +68,44 @@ bool Wildcard(const char* pattern, const char* name) {
 }
 
 bool KindMatches(const std::string& path, bool isFile) {
-  struct stat st{};
+  struct stat st {};
   if (stat(path.c_str(), &st) != 0 && lstat(path.c_str(), &st) != 0) return false;
   return isFile ? !S_ISDIR(st.st_mode) : S_ISDIR(st.st_mode);
+}
+
+// Without its trailing separators: "link/" would resolve a symbolic link that
+// "link" names as itself.
+std::string WithoutTrailingSeparators(std::u16string_view path) {
+  std::string p = ToUtf8(path);
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  return p;
 }
 
 }  // namespace
 
 bool FolderExists(std::u16string folder) {
   if (folder.empty()) return false;
-  struct stat st{};
+  struct stat st {};
   return stat(ToUtf8(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool EmptyFolder(std::u16string folder) {
   if (folder.empty()) return false;
-  int fd = open(ToUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = open(WithoutTrailingSeparators(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   return EmptyAt(fd);
 }
 
 bool RemoveFolder(std::u16string folder) {
   if (!EmptyFolder(folder)) return false;
-  std::string path = ToUtf8(folder);
-  struct stat st{};
+  std::string path = WithoutTrailingSeparators(folder);
+  struct stat st {};
   if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
   return rmdir(path.c_str()) == 0;
 }
 
 bool PathExists(std::u16string path, bool isFile) {
-  std::string p = ToUtf8(path);
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  std::string p = WithoutTrailingSeparators(path);
   size_t cut = p.rfind('/');
   std::string dir = cut == std::string::npos ? "." : (cut == 0 ? "/" : p.substr(0, cut));
   std::string last = cut == std::string::npos ? p : p.substr(cut + 1);
@@ -121,7 +129,7 @@ bool DeletePath(std::u16string path, bool isFile) {
   if (path.empty()) return true;
   if (!isFile) return RemoveFolder(path);
   std::string p = ToUtf8(path);
-  struct stat st{};
+  struct stat st {};
   if (lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (!S_ISLNK(st.st_mode) && ReadOnly(st)) return false;
   return unlink(p.c_str()) == 0;
