@@ -76,7 +76,7 @@ bool CopyBytes(int from, int to) {
 // than written through, and copying a file onto itself loses nothing.
 bool CopyReplacing(const std::string& source, const std::string& target) {
   Fd in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  struct stat st {};
+  struct stat st{};
   if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::string temp = target + ".part";
   Fd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666)};

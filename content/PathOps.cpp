@@ -26,7 +26,7 @@ bool EmptyAt(int dirFd) {
   while (struct dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    struct stat st {};
+    struct stat st{};
     if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       result = false;
       continue;
@@ -68,7 +68,7 @@ bool Wildcard(const char* pattern, const char* name) {
 }
 
 bool KindMatches(const std::string& path, bool isFile) {
-  struct stat st {};
+  struct stat st{};
   if (stat(path.c_str(), &st) != 0 && lstat(path.c_str(), &st) != 0) return false;
   return isFile ? !S_ISDIR(st.st_mode) : S_ISDIR(st.st_mode);
 }
@@ -85,7 +85,7 @@ std::string WithoutTrailingSeparators(std::u16string_view path) {
 
 bool FolderExists(std::u16string folder) {
   if (folder.empty()) return false;
-  struct stat st {};
+  struct stat st{};
   return stat(ToUtf8(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -99,7 +99,7 @@ bool EmptyFolder(std::u16string folder) {
 bool RemoveFolder(std::u16string folder) {
   if (!EmptyFolder(folder)) return false;
   std::string path = WithoutTrailingSeparators(folder);
-  struct stat st {};
+  struct stat st{};
   if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
   return rmdir(path.c_str()) == 0;
 }
@@ -129,7 +129,7 @@ bool DeletePath(std::u16string path, bool isFile) {
   if (path.empty()) return true;
   if (!isFile) return RemoveFolder(path);
   std::string p = ToUtf8(path);
-  struct stat st {};
+  struct stat st{};
   if (lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (!S_ISLNK(st.st_mode) && ReadOnly(st)) return false;
   return unlink(p.c_str()) == 0;

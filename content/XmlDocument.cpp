@@ -56,7 +56,7 @@ struct ParserCtxtDeleter {
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   FdCloser file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
   if (file.fd < 0) return false;
-  struct stat st {};
+  struct stat st{};
   if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) return false;
   bytes.clear();
   bytes.reserve(static_cast<size_t>(st.st_size));
