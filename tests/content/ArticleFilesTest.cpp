@@ -207,8 +207,8 @@ TEST_F(ArticleFiles, CatalogueNamesStayInsideTheirFolders) {
   EXPECT_EQ(a.LoadDescription(), u"");
   EXPECT_FALSE(a.LoadRssSubItem());
 
-  CDARUTestAccess::Types(CDARU::Instance()).emplace(CDARUTestAccess::Types(CDARU::Instance()).begin(), 9, u"X",
-                                                    u"../..");
+  CDARUTestAccess::Types(CDARU::Instance())
+      .emplace(CDARUTestAccess::Types(CDARU::Instance()).begin(), 9, u"X", u"../..");
   CArticle b = Article(u"X");
   EXPECT_FALSE(b.CreateDescriptionFile(u"X", false));
   b.filename = u"escaped";
