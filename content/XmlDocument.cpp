@@ -56,7 +56,7 @@ struct ParserCtxtDeleter {
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   FdCloser file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
   if (file.fd < 0) return false;
-  struct stat st{};
+  struct stat st {};
   if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) return false;
   bytes.clear();
   bytes.reserve(static_cast<size_t>(st.st_size));
@@ -88,6 +88,10 @@ bool WriteWholeFile(const std::string& path, const char* data, size_t size) {
 
 // Parses bytes into a new document, or null with the parser's reason.
 xmlDoc* Parse(const std::string& bytes, const char* url, const char* encoding, int extraOptions, std::string* reason) {
+  if (bytes.size() > static_cast<size_t>(INT_MAX)) {
+    if (reason) *reason = "The document is too large.";
+    return nullptr;
+  }
   std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
   if (!ctxt) throw _com_error(E_OUTOFMEMORY);
   ParseReport report;

@@ -26,22 +26,15 @@ CRSSSubItem Filled() {
   item.channelLink = u"old channel link";
   item.channelTitle = u"old channel";
   item.mimeUrl = u"old media";
-  CMimeFile file;
-  file.filename = u"kept";
-  item.AddMimeFile(file);
+  item.AddMimeFile(CMimeFile());
   return item;
 }
 
-void ExpectUntouched(const CRSSSubItem& item) {
-  CRSSSubItem old = Filled();
-  EXPECT_EQ(item.link, old.link);
-  EXPECT_EQ(item.title, old.title);
-  EXPECT_EQ(item.description, old.description);
-  EXPECT_EQ(item.pubDate, old.pubDate);
-  EXPECT_EQ(item.mimeUrl, old.mimeUrl);
-  EXPECT_EQ(item.channelLink, old.channelLink);
-  EXPECT_EQ(item.channelTitle, old.channelTitle);
-  ASSERT_EQ(item.mimeFiles.size(), 1u);
+// Every field but sourceFile, in one text.
+std::string Fields(const CRSSSubItem& i) {
+  return ToUtf8(i.link + u"|" + i.title + u"|" + i.description + u"|" + i.pubDate + u"|" + i.channelLink + u"|" +
+                i.channelTitle + u"|" + i.mimeUrl) +
+         "|" + std::to_string(i.mimeFiles.size());
 }
 
 class RssInfoFile : public ::testing::Test {
@@ -91,7 +84,7 @@ TEST_F(RssInfoFile, MissingOrMisplacedElements) {
 
   item = Filled();
   ASSERT_TRUE(item.LoadRSSInfo(kData + u"nonews.xml"));
-  ExpectUntouched(item);
+  EXPECT_EQ(Fields(item), Fields(Filled()));
 }
 
 TEST_F(RssInfoFile, MediaMustLieBesideTheFile) {
@@ -124,7 +117,7 @@ TEST_F(RssInfoFile, UnreadableFilesChangeOnlyTheSource) {
     CRSSSubItem item = Filled();
     EXPECT_FALSE(item.LoadRSSInfo(file)) << ToUtf8(file);
     EXPECT_EQ(item.sourceFile, file);
-    ExpectUntouched(item);
+    EXPECT_EQ(Fields(item), Fields(Filled()));
   }
   EXPECT_TRUE(user.texts.empty());
 }
@@ -144,12 +137,15 @@ TEST_F(RssInfoFile, HostileFilesReadNothingOutside) {
           "<title>[<xi:include href=\"" +
           secret + "\" parse=\"text\"/>]</title></newstitle></r>",
   };
+  int loaded = 0;
   for (const std::string& text : files) {
     CRSSSubItem item;
     if (item.LoadRSSInfo(Write("hostile.xml", text))) {
-      EXPECT_EQ(item.title.find(u"SECRET"), std::u16string::npos) << text;
+      ++loaded;
+      EXPECT_EQ(item.title, u"[]") << text;  // the reference stays empty
     }
   }
+  EXPECT_GE(loaded, 3);  // most of them are well-formed and read
 }
 
 TEST_F(RssInfoFile, EntityBombAndHugeFilesStayBounded) {
@@ -181,5 +177,5 @@ TEST_F(RssInfoFile, EntityBombAndHugeFilesStayBounded) {
   ASSERT_EQ(truncate((tmp.path() / "sparse.xml").c_str(), 1LL << 30), 0);
   CRSSSubItem huge = Filled();
   EXPECT_FALSE(huge.LoadRSSInfo(sparse));
-  ExpectUntouched(huge);
+  EXPECT_EQ(Fields(huge), Fields(Filled()));
 }
