@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <iterator>
+#include <string>
 
 #include "core/TextConv.h"
 
@@ -38,11 +39,14 @@ CSQLiteException::CSQLiteException(int code, char* detail, bool engineAllocated)
 CSQLiteException::CSQLiteException(int code, const char* detail) : m_code(code), m_message(nullptr) { Format(detail); }
 
 CSQLiteException::CSQLiteException(const CSQLiteException& other)
-    : m_code(other.m_code), m_message(other.m_message ? sqlite3_mprintf("%s", other.m_message) : nullptr) {}
+    : m_code(other.m_code),
+      m_message(other.m_message ? sqlite3_mprintf("%s", other.m_message) : nullptr),
+      m_fallback(m_message ? std::string() : std::string(other.Message())) {}
 
 CSQLiteException& CSQLiteException::operator=(const CSQLiteException& other) {
   if (this == &other) return *this;
   char* copy = other.m_message ? sqlite3_mprintf("%s", other.m_message) : nullptr;
+  m_fallback = copy ? std::string() : std::string(other.Message());
   sqlite3_free(m_message);
   m_code = other.m_code;
   m_message = copy;
@@ -53,6 +57,8 @@ CSQLiteException::~CSQLiteException() { sqlite3_free(m_message); }
 
 void CSQLiteException::Format(const char* detail) {
   m_message = sqlite3_mprintf("%s[%d]: %s", CodeName(m_code), m_code, detail ? detail : "");
+  if (m_message == nullptr)
+    m_fallback = std::string(CodeName(m_code)) + "[" + std::to_string(m_code) + "]: " + (detail ? detail : "");
 }
 
 std::u16string CSQLiteException::MessageW() const { return FromUtf8(Message()); }

@@ -25,8 +25,8 @@ class CSQLiteException {
   virtual ~CSQLiteException();
 
   int Code() const { return m_code; }
-  // The narrow (UTF-8) message; empty if the engine could not allocate it.
-  const char* Message() const { return m_message ? m_message : ""; }
+  // The narrow (UTF-8) message.
+  const char* Message() const { return m_message ? m_message : m_fallback.c_str(); }
   // The message as the stores report it.
   std::u16string MessageW() const;
 
@@ -37,4 +37,7 @@ class CSQLiteException {
 
   int m_code;
   char* m_message;  // owned, allocated by sqlite3_mprintf; may be null
+  // The message when the engine could not allocate it: an error for want of
+  // memory must still say what it is.
+  std::string m_fallback;
 };
