@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <libxml/entities.h>
+#include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +88,26 @@ bool WriteWholeFile(const std::string& path, const char* data, size_t size) {
   return close(fd) == 0;
 }
 
+// The engine reports some faults of a file outside the parser's context (an
+// encoding conversion that fails on the input) through its generic error
+// handler, which writes to stderr. While a file is parsed they go nowhere:
+// the caller learns of a bad file from the result.
+void IgnoreGenericError(void*, const char*, ...) {}
+
+class CQuietEngine {
+ public:
+  CQuietEngine() : m_func(xmlGenericError), m_context(xmlGenericErrorContext) {
+    xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+  }
+  ~CQuietEngine() { xmlSetGenericErrorFunc(m_context, m_func); }
+  CQuietEngine(const CQuietEngine&) = delete;
+  CQuietEngine& operator=(const CQuietEngine&) = delete;
+
+ private:
+  xmlGenericErrorFunc m_func;
+  void* m_context;  // borrowed: whatever the host set, given back as it was
+};
+
 // Parses bytes into a new document, or null with the parser's reason.
 xmlDoc* Parse(const std::string& bytes, const char* url, const char* encoding, int extraOptions, std::string* reason) {
   if (bytes.size() > static_cast<size_t>(INT_MAX)) {
@@ -94,6 +116,7 @@ xmlDoc* Parse(const std::string& bytes, const char* url, const char* encoding, i
   }
   std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
   if (!ctxt) throw _com_error(E_OUTOFMEMORY);
+  CQuietEngine quiet;
   ParseReport report;
   ctxt->_private = &report;
   ctxt->userData = ctxt.get();
