@@ -63,6 +63,8 @@ bool CDARU::OpenStore() {
   return true;
 }
 
+std::u16string CDARU::GetLastDBError() { return m_pDB ? m_pDB->GetLastDBError() : std::u16string(); }
+
 bool CDARU::LoadArticleType() { return m_pDB != nullptr && m_pDB->QueryArticleType(m_articleTypes); }
 
 std::string CDARU::MD5(const std::u16string& text) {

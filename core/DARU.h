@@ -25,6 +25,9 @@ class DARU_API CDARU {
   bool Init();
 
   CLabelTree* GetLabelTree() { return m_pLabelTree; }
+  // Why the last failed operation failed, as the store put it; empty when
+  // there is no store or it gave no reason.
+  std::u16string GetLastDBError();
   // The result list of the last query; the articles stay owned by the facade.
   std::vector<CArticle*> GetArticleList() { return m_articles; }
 
