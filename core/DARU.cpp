@@ -27,15 +27,19 @@ CDARU* CDARU::Instance() {
 
 CDARU::~CDARU() {
   // The hierarchy goes first: it borrows the store.
-  ReleaseModel();
+  delete m_pLabelTree;  // clears the hierarchy's singleton pointer too
+  m_pLabelTree = nullptr;
+  delete m_pDB;
+  m_pDB = nullptr;
   for (CArticle* article : m_articles) delete article;
   m_articles.clear();
+  m_articleTypes.clear();
   // A host (or a test) may build a fresh facade once this one is gone.
   if (_instance == this) _instance = nullptr;
 }
 
 void CDARU::ReleaseModel() {
-  delete m_pLabelTree;  // clears the hierarchy's singleton pointer too
+  delete m_pLabelTree;
   m_pLabelTree = nullptr;
   delete m_pDB;
   m_pDB = nullptr;
