@@ -17,6 +17,11 @@ class DARU_API CRSSSubItem {
   ~CRSSSubItem();
 
   void AddMimeFile(CMimeFile file);
+  // Reads an RSS information file: a root element holding newstitle with
+  // title, pubdate, description, link and mime/url (a media file beside the
+  // information file). sourceFile is set first, whatever follows; false when
+  // the file cannot be read as XML.
+  bool LoadRSSInfo(std::u16string path);
 
   std::u16string link;
   std::u16string title;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <string_view>
 
 #include "core/TextConv.h"
 
@@ -72,6 +73,14 @@ bool KindMatches(const std::string& path, bool isFile) {
   return isFile ? !S_ISDIR(st.st_mode) : S_ISDIR(st.st_mode);
 }
 
+// Without its trailing separators: "link/" would resolve a symbolic link that
+// "link" names as itself.
+std::string WithoutTrailingSeparators(std::u16string_view path) {
+  std::string p = ToUtf8(path);
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  return p;
+}
+
 }  // namespace
 
 bool FolderExists(std::u16string folder) {
@@ -82,22 +91,21 @@ bool FolderExists(std::u16string folder) {
 
 bool EmptyFolder(std::u16string folder) {
   if (folder.empty()) return false;
-  int fd = open(ToUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = open(WithoutTrailingSeparators(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   return EmptyAt(fd);
 }
 
 bool RemoveFolder(std::u16string folder) {
   if (!EmptyFolder(folder)) return false;
-  std::string path = ToUtf8(folder);
+  std::string path = WithoutTrailingSeparators(folder);
   struct stat st{};
   if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
   return rmdir(path.c_str()) == 0;
 }
 
 bool PathExists(std::u16string path, bool isFile) {
-  std::string p = ToUtf8(path);
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  std::string p = WithoutTrailingSeparators(path);
   size_t cut = p.rfind('/');
   std::string dir = cut == std::string::npos ? "." : (cut == 0 ? "/" : p.substr(0, cut));
   std::string last = cut == std::string::npos ? p : p.substr(cut + 1);

@@ -17,6 +17,19 @@ class DARU_API CArticle : public CItemExecute {
   // The full path of the description file, from the current type and filename.
   std::u16string GetDescriptionFilename();
 
+  // The article's files. These hide the capture item's no-op versions.
+  // Writes the description file into the folder (useFolder) or into the folder
+  // of the type code; true when the file was saved.
+  bool CreateDescriptionFile(std::u16string folderOrType, bool useFolder);
+  // The description or comment in memory, else the one in the description file.
+  std::u16string LoadDescription();
+  std::u16string LoadComment();
+  // Attaches the feed sub-record read from the description file; false when
+  // the file cannot be read, and then no sub-record stays attached.
+  bool LoadRssSubItem();
+  // Copies the media file into the article's folder as mime.zevm.
+  void CreateMime(std::u16string source);
+
   int articleid;
   std::u16string filename;  // 32 hex digits of the link's MD5; names the description file
   std::u16string url;

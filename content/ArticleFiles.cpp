@@ -1,0 +1,218 @@
+// The article's description file and media copy.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "content/PathOps.h"
+#include "content/XmlDocument.h"
+#include "core/Article.h"
+#include "core/ArticleLocations.h"
+#include "core/DARU.h"
+#include "core/TextConv.h"
+
+namespace {
+
+constexpr char16_t kSkeleton[] =
+    u"<?xml version=\"1.0\" ?><?xml-stylesheet href=\"../default.xslt\" type=\"text/xsl\" ?><Article></Article>";
+
+// A type folder that the catalogue names outside the DARU folder is never used.
+bool TypeFolderIsSafe(std::u16string_view typeCode) {
+  CDARU* daru = CDARU::Instance();
+  std::u16string folder = daru ? daru->FindArticlePath(std::u16string(typeCode)) : std::u16string();
+  return folder.empty() || IsSafeTypePath(folder);
+}
+
+// The description file of a catalogue row, or false when its filename or type
+// folder would lead outside the type folder.
+bool DescriptionFileOf(const CArticle& article, std::u16string& path) {
+  if (!IsSafeFolderName(article.filename) || !TypeFolderIsSafe(article.type)) return false;
+  path = DescriptionFilePath(article.type, article.filename);
+  return true;
+}
+
+// Element names are read without regard to case.
+bool SameName(std::u16string_view name, std::u16string_view wanted) {
+  if (name.size() != wanted.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char16_t c = name[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    if (c != wanted[i]) return false;
+  }
+  return true;
+}
+
+struct Fd {
+  int fd;
+  ~Fd() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+bool CopyBytes(int from, int to) {
+  std::string chunk(64 * 1024, '\0');
+  for (;;) {
+    ssize_t got = read(from, chunk.data(), chunk.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    for (ssize_t done = 0; done < got;) {
+      ssize_t put = write(to, chunk.data() + done, static_cast<size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return false;
+      done += put;
+    }
+  }
+}
+
+// Copies source over target through a temporary file beside it, so a failed
+// copy leaves the previous copy whole, a link at target is replaced rather
+// than written through, and copying a file onto itself loses nothing.
+bool CopyReplacing(const std::string& source, const std::string& target) {
+  Fd in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+  struct stat st{};
+  if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::string temp = target + ".part";
+  Fd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666)};
+  if (out.fd < 0) return false;
+  bool copied = CopyBytes(in.fd, out.fd);
+  int fd = out.fd;
+  out.fd = -1;
+  copied = close(fd) == 0 && copied;
+  if (copied && rename(temp.c_str(), target.c_str()) == 0) return true;
+  unlink(temp.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder) {
+  if (!IsSafeFolderName(filename)) return false;
+  if (!useFolder) {
+    if (!TypeFolderIsSafe(folderOrType)) return false;
+    folderOrType = GetTypeFolder(folderOrType);
+  }
+  std::u16string path = folderOrType + u"/" + filename + u".xml";
+
+  CXmlDocument xml;
+  if (!xml.LoadText(kSkeleton)) return false;
+  xml.FindSibling();
+  xml.AddChild(u"Title", title);
+  if (!url.empty()) xml.AddChild(u"URL", url);
+  xml.AddChild(u"FileName", filename);
+  xml.AddChild(u"Key", key1);
+  xml.AddChild(u"Description", description);
+  xml.AddChild(u"Comment", comment);
+  if (CRSSSubItem* rss = GetRSSSubItem()) {
+    xml.AddChild(u"RSS");
+    xml.StepIn();
+    xml.AddChild(u"Title", rss->title);
+    xml.AddChild(u"Link", rss->link);
+    xml.AddChild(u"PubDate", rss->pubDate);
+    xml.AddChild(u"ChannelTitle", rss->channelTitle);
+    xml.AddChild(u"ChannelLink", rss->channelLink);
+    if (!rss->mimeUrl.empty()) {
+      xml.AddChild(u"mime");
+      xml.StepIn();
+      xml.AddChild(u"url", rss->mimeUrl);
+      // One attachment element per attachment, so each reads back as written.
+      for (const CMimeFile& file : rss->mimeFiles) {
+        xml.AddChild(u"attachment");
+        xml.StepIn();
+        xml.AddChild(u"filename", file.filename);
+        xml.AddChild(u"description", file.description);
+        xml.StepOut();
+      }
+    }
+  }
+  bool saved = xml.SaveFile(path);
+  xml.ReleaseDocument();
+  return saved;
+}
+
+std::u16string CArticle::LoadDescription() {
+  if (!description.empty()) return description;
+  std::u16string path;
+  if (filename.empty() || !DescriptionFileOf(*this, path)) return {};
+  CXmlDocument xml;
+  if (!xml.LoadFile(path)) return {};
+  if (xml.FindChild(u"Description")) description = xml.GetChildText();
+  xml.ReleaseDocument();
+  return description;
+}
+
+std::u16string CArticle::LoadComment() {
+  if (!comment.empty()) return comment;
+  std::u16string path;
+  if (filename.empty() || !DescriptionFileOf(*this, path)) return {};
+  CXmlDocument xml;
+  if (!xml.LoadFile(path)) return {};
+  if (xml.FindChild(u"Comment")) comment = xml.GetChildText();
+  xml.ReleaseDocument();
+  return comment;
+}
+
+bool CArticle::LoadRssSubItem() {
+  if (GetRSSSubItem() != nullptr) return true;
+  std::u16string path;
+  if (!DescriptionFileOf(*this, path)) return false;
+  CXmlDocument xml;
+  if (!xml.LoadFile(path)) return false;
+
+  auto rss = std::make_unique<CRSSSubItem>();
+  if (xml.FindChild(u"RSS")) {
+    xml.StepIn();
+    auto text = [&xml](const char16_t* name) { return xml.FindChild(name) ? xml.GetChildText() : std::u16string(); };
+    rss->title = text(u"Title");
+    rss->link = text(u"Link");
+    rss->pubDate = text(u"PubDate");
+    rss->channelTitle = text(u"ChannelTitle");
+    rss->channelLink = text(u"ChannelLink");
+    rss->description.clear();
+    if (xml.FindChild(u"mime")) {
+      xml.StepIn();
+      if (xml.FindChild(u"url")) {
+        rss->mimeUrl = xml.GetChildText();
+        // Every filename/description pair of every attachment element: files
+        // that hold all pairs in one element read back as fully as ours.
+        while (xml.FindChild(u"attachment")) {
+          xml.StepIn();
+          std::optional<CMimeFile> pending;  // a filename still waiting for its description
+          while (xml.FindChild()) {
+            std::u16string name = xml.GetChildName();
+            if (SameName(name, u"filename")) {
+              if (pending) rss->AddMimeFile(*pending);
+              pending.emplace();
+              pending->filename = xml.GetChildText();
+            } else if (SameName(name, u"description") && pending) {
+              pending->description = xml.GetChildText();
+              rss->AddMimeFile(*pending);
+              pending.reset();
+            }
+          }
+          if (pending) rss->AddMimeFile(*pending);
+          xml.StepOut();
+        }
+      }
+    }
+  }
+  xml.ReleaseDocument();
+  SetRSSSubItem(rss.release());
+  return true;
+}
+
+void CArticle::CreateMime(std::u16string source) {
+  if (!IsSafeFolderName(filename) || !TypeFolderIsSafe(u"A")) return;
+  if (!PathExists(source, true)) return;
+  std::u16string folder = GetArticleFolder(filename);
+  if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return;
+  // A failed copy is not reported; the source is remembered either way.
+  CopyReplacing(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
+  mimefile = source;
+}

@@ -1,0 +1,200 @@
+#include "provision/DataRoot.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "provision/DefaultStylesheet.h"
+
+namespace provision {
+
+namespace {
+
+// The catalogue's journal mode, chosen here and nowhere else. The library
+// works on either; the rollback journal keeps the catalogue a single file
+// that can be copied while no one writes to it.
+constexpr const char* kJournalMode = "DELETE";
+
+constexpr int kBusyTimeoutMs = 60000;
+
+// The column order is the format: the store reads every row by position.
+struct TableSetup {
+  const char* name;
+  const char* create;
+  const char* fill;  // rows of a freshly created table; may be null
+};
+
+std::string LabelRows() {
+  return std::string("INSERT INTO label(labelid,name,toplayer) VALUES(") + std::to_string(kHeadLabelId) + ",'" +
+         kHeadLabelName + "',0),(" + std::to_string(kFavRSSLabelId) + ",'" + kFavRSSLabelName + "'," +
+         std::to_string(kHeadLabelId) + "),(" + std::to_string(kDefaultLabelId) + ",'" + kDefaultLabelName + "'," +
+         std::to_string(kHeadLabelId) + ");";
+}
+
+std::string TypeRows() {
+  return std::string("INSERT INTO articletype(typeid,type,path) VALUES(1,'B','") + kBrowserTypeFolder + "'),(2,'A','" +
+         kFeedTypeFolder + "');";
+}
+
+const std::vector<TableSetup>& Tables() {
+  static const std::string labels = LabelRows();
+  static const std::string types = TypeRows();
+  // Ids come from the engine and only grow (AUTOINCREMENT never reuses the id
+  // of a deleted row).
+  static const std::vector<TableSetup> tables = {
+      {"label",
+       "CREATE TABLE label(labelid INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, toplayer INTEGER);"
+       "CREATE INDEX label_toplayer ON label(toplayer);",
+       labels.c_str()},
+      {"article",
+       "CREATE TABLE article(articleid INTEGER PRIMARY KEY AUTOINCREMENT, filename TEXT, url TEXT, title TEXT,"
+       " key1 TEXT, type TEXT, labels INTEGER, label INTEGER, version INTEGER, readflag TEXT, impflag TEXT,"
+       " crdate INTEGER, brdate INTEGER, lmdate INTEGER);"
+       "CREATE INDEX article_filename ON article(filename);",
+       nullptr},
+      {"articletolabel",
+       "CREATE TABLE articletolabel(labelid INTEGER, articleid INTEGER, UNIQUE(labelid, articleid));"
+       "CREATE INDEX articletolabel_article ON articletolabel(articleid, labelid);",
+       nullptr},
+      {"articletype", "CREATE TABLE articletype(typeid INTEGER PRIMARY KEY AUTOINCREMENT, type TEXT, path TEXT);",
+       types.c_str()},
+  };
+  return tables;
+}
+
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Db = std::unique_ptr<sqlite3, DbCloser>;
+
+struct StmtFinalizer {
+  void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+bool Fail(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+  return false;
+}
+
+bool Exec(sqlite3* db, const std::string& sql, std::string* error) {
+  char* detail = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &detail);
+  if (rc == SQLITE_OK) return true;
+  std::string text = detail ? detail : sqlite3_errstr(rc);
+  sqlite3_free(detail);
+  return Fail(error, text + " (" + sql + ")");
+}
+
+bool Prepare(sqlite3* db, const char* sql, Stmt& stmt, std::string* error) {
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+  stmt.reset(raw);
+  return rc == SQLITE_OK || Fail(error, sqlite3_errmsg(db));
+}
+
+bool TableExists(sqlite3* db, const char* name, bool& exists, std::string* error) {
+  Stmt stmt;
+  if (!Prepare(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1", stmt, error)) return false;
+  sqlite3_bind_text(stmt.get(), 1, name, -1, SQLITE_STATIC);
+  int rc = sqlite3_step(stmt.get());
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(error, sqlite3_errmsg(db));
+  exists = rc == SQLITE_ROW;
+  return true;
+}
+
+// A type folder as the catalogue holds it, when it stays below the DARU
+// folder; a '\' counts as a separator, as it does for the library.
+bool TypeFolderBelow(std::string folder, std::filesystem::path& out) {
+  for (char& c : folder)
+    if (c == '\\') c = '/';
+  if (folder.empty() || folder.find('\0') != std::string::npos) return false;
+  std::filesystem::path p(folder);
+  if (p.is_absolute() || p.has_root_path()) return false;
+  for (const auto& part : p)
+    if (part == "..") return false;
+  out = p;
+  return true;
+}
+
+bool MakeTypeFolders(sqlite3* db, const std::filesystem::path& daru, std::string* error) {
+  Stmt stmt;
+  if (!Prepare(db, "SELECT * FROM articletype", stmt, error)) return false;
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    const unsigned char* text = sqlite3_column_text(stmt.get(), 2);
+    std::filesystem::path folder;
+    if (text == nullptr || !TypeFolderBelow(reinterpret_cast<const char*>(text), folder)) continue;
+    std::error_code ec;
+    std::filesystem::create_directories(daru / folder, ec);
+    if (ec) return Fail(error, "cannot create " + (daru / folder).string() + ": " + ec.message());
+  }
+  return rc == SQLITE_DONE || Fail(error, sqlite3_errmsg(db));
+}
+
+// Description files point at ../default.xslt, the DARU folder's stylesheet.
+// One that is already there is kept: the user may have made it their own.
+bool WriteStylesheet(const std::filesystem::path& daru, std::string* error) {
+  std::filesystem::path target = daru / "default.xslt";
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return true;
+  std::filesystem::path part = daru / "default.xslt.part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out.write(kDefaultStylesheet, static_cast<std::streamsize>(std::strlen(kDefaultStylesheet)));
+    if (!out) return Fail(error, "cannot write " + part.string());
+  }
+  std::filesystem::rename(part, target, ec);
+  if (ec) return Fail(error, "cannot write " + target.string() + ": " + ec.message());
+  return true;
+}
+
+}  // namespace
+
+std::filesystem::path DaruFolder(const std::filesystem::path& root) { return root / "DARU"; }
+
+std::filesystem::path CatalogueFile(const std::filesystem::path& root) { return DaruFolder(root) / "darudb"; }
+
+bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error) {
+  std::error_code ec;
+  std::filesystem::create_directories(DaruFolder(root), ec);
+  if (ec) return Fail(error, "cannot create " + DaruFolder(root).string() + ": " + ec.message());
+
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(CatalogueFile(root).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  Db db(raw);
+  if (rc != SQLITE_OK) return Fail(error, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+
+  // The journal mode cannot change inside a transaction; set it while the
+  // catalogue is still empty, so an existing one keeps what it has.
+  bool anyTable = false;
+  for (const TableSetup& t : Tables()) {
+    bool exists = false;
+    if (!TableExists(db.get(), t.name, exists, error)) return false;
+    anyTable = anyTable || exists;
+  }
+  if (!anyTable && !Exec(db.get(), std::string("PRAGMA journal_mode=") + kJournalMode + ";", error)) return false;
+
+  if (!Exec(db.get(), "BEGIN IMMEDIATE;", error)) return false;
+  for (const TableSetup& t : Tables()) {
+    bool exists = false;
+    bool ok = TableExists(db.get(), t.name, exists, error) &&
+              (exists || (Exec(db.get(), t.create, error) && (t.fill == nullptr || Exec(db.get(), t.fill, error))));
+    if (!ok) {
+      sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
+      return false;
+    }
+  }
+  if (!Exec(db.get(), "COMMIT;", error)) {
+    sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
+    return false;
+  }
+  return MakeTypeFolders(db.get(), DaruFolder(root), error) && WriteStylesheet(DaruFolder(root), error);
+}
+
+}  // namespace provision

@@ -1,0 +1,373 @@
+#include "storage/DBSqlite.h"
+
+#include <memory>
+
+#include "content/PathOps.h"
+#include "core/ArticleLocations.h"
+#include "core/DARU.h"
+#include "core/U16Format.h"
+
+namespace {
+
+// Every text value goes into its statement between single quotes, so each
+// quote inside it is doubled: a quote then stays a character of the value and
+// no value can end its literal early. LIKE wildcards keep their meaning.
+std::u16string Q(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    out += c;
+    if (c == u'\'') out += u'\'';
+  }
+  return out;
+}
+
+const char16_t* Flag(bool value) { return value ? u"T" : u"F"; }
+
+// Later fragments of a pattern query; the blank keeps a number in front of
+// "AND" a token of its own.
+const char16_t* Joined(bool first, const char16_t* firstForm, const char16_t* laterForm) {
+  return first ? firstForm : laterForm;
+}
+
+// Rolls back unless committed, so that any failure inside leaves the
+// catalogue as it was. A failing rollback is swallowed: there is nothing
+// better to report than the failure that caused it.
+class CTransaction {
+ public:
+  explicit CTransaction(CSQLiteDB& db) : m_db(db) { m_db.Execute(u"begin transaction;"); }
+  ~CTransaction() {
+    if (m_committed) return;
+    try {
+      m_db.Execute(u"rollback transaction");
+    } catch (const CSQLiteException&) {
+    }
+  }
+  CTransaction(const CTransaction&) = delete;
+  CTransaction& operator=(const CTransaction&) = delete;
+
+  void Commit() {
+    m_db.Execute(u"commit transaction;");
+    m_committed = true;
+  }
+
+ private:
+  CSQLiteDB& m_db;  // borrowed: the store's connection
+  bool m_committed = false;
+};
+
+}  // namespace
+
+CDBSqlite::CDBSqlite() = default;
+CDBSqlite::~CDBSqlite() = default;
+
+bool CDBSqlite::InitDB() {
+  try {
+    m_db.Open(GetCatalogueFile());
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::AddLabel(CLabel& label) {
+  if (label.name.empty()) {
+    SetLastDBError(u"未提供一个有效的标签名。");
+    return false;
+  }
+  try {
+    if (m_db.Execute(Fmt(u"INSERT INTO label(name,toplayer)  VALUES('%s',%d)", Q(label.name), label.toplayer)) <= 0)
+      return false;
+    // The row this connection inserted, whatever another writer added since.
+    label.labelid = static_cast<int>(m_db.LastInsertRowId());
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::UpdateLabel(CLabel& label) {
+  try {
+    return m_db.Execute(Fmt(u"UPDATE label SET name='%s',toplayer=%d WHERE labelid=%d", Q(label.name), label.toplayer,
+                            label.labelid)) > 0;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::DeleteLabel(CLabel& label) {
+  try {
+    CTransaction transaction(m_db);
+    if (m_db.Execute(Fmt(u"DELETE FROM label WHERE labelid=%d", label.labelid)) <= 0) return false;
+    {
+      CSQLiteQuery links = m_db.Query(Fmt(u"SELECT * FROM articletolabel WHERE labelid=%d", label.labelid));
+      while (!links.IsEof()) {
+        int articleid = links.GetInt(1, 0);
+        if (m_db.Execute(Fmt(u"UPDATE article SET labels=labels-1 WHERE articleid=%d", articleid)) <= 0) return false;
+        links.NextRow();
+      }
+      links.Finalize();
+    }
+    m_db.Execute(u"DELETE FROM article WHERE labels<1");
+    m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE labelid=%d", label.labelid));
+    transaction.Commit();
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+std::u16string CDBSqlite::LabelQueryText(const CLabel& pattern, unsigned mask) {
+  if (mask == 0) return u"SELECT * FROM label order by toplayer,labelid";
+  std::u16string sql = u"SELECT * FROM label WHERE ";
+  bool first = true;
+  if (mask & 1) {
+    sql += Fmt(u"labelid=%d", pattern.labelid);
+    first = false;
+  }
+  if (mask & 2) {
+    sql += Fmt(Joined(first, u"name='%s'", u" AND name='%s'"), Q(pattern.name));
+    first = false;
+  }
+  if (mask & 4) sql += Fmt(Joined(first, u"toplayer=%d", u" AND toplayer=%d"), pattern.toplayer);
+  return sql;
+}
+
+bool CDBSqlite::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) {
+  try {
+    CSQLiteQuery rows = m_db.Query(LabelQueryText(pattern, mask));
+    while (!rows.IsEof()) {
+      auto label = std::make_unique<CLabel>();
+      label->labelid = rows.GetInt(0, 0);
+      label->name = rows.GetString(1, u"");
+      label->toplayer = rows.GetInt(2, 0);
+      out.push_back(label.get());
+      label.release();
+      rows.NextRow();
+    }
+    rows.Finalize();
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::QueryArticleType(std::vector<CArticleType>& out) {
+  try {
+    CSQLiteQuery rows = m_db.Query(u"SELECT * FROM articletype");
+    while (!rows.IsEof()) {
+      int id = rows.GetInt(0, 0);
+      std::u16string code = rows.GetString(1, u"");
+      std::u16string folder = rows.GetString(2, u"");
+      out.emplace_back(id, std::move(code), std::move(folder));
+      rows.NextRow();
+    }
+    rows.Finalize();
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::QueryLabelToArticle(CLabelToArticle& link) {
+  try {
+    CSQLiteQuery rows = m_db.Query(
+        Fmt(u"SELECT * FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+    bool found = !rows.IsEof();
+    rows.Finalize();
+    return found;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::InsertLink(const CLabelToArticle& link) {
+  return m_db.Execute(
+             Fmt(u"INSERT INTO articletolabel(articleid,labelid) VALUES(%d,%d)", link.articleid, link.labelid)) > 0;
+}
+
+bool CDBSqlite::AddLabelToArticle(CLabelToArticle& link) {
+  try {
+    return InsertLink(link);
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::DeleteLabelToArticle(CLabelToArticle& link) {
+  try {
+    if (link.labelid != 0)
+      m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+    else
+      m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", link.articleid));
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::AddArticle(CArticle& article) {
+  try {
+    // The row and its first link go in together: a row without a link would
+    // be held by no label and never be deleted.
+    CTransaction transaction(m_db);
+    int count = m_db.Execute(
+        Fmt(u"INSERT INTO article( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, "
+            u"lmdate ) VALUES('%s','%s','%s','%s','%s',%d, %d, %d,'%s','%s', %d,%d,%d)",
+            Q(article.url), Q(article.filename), Q(article.title), Q(article.key1), Q(article.type), 1, article.label,
+            1, u"T", u"F", article.crdate.GetTimeLong(), 0, 0));
+    if (count <= 0) return false;
+    // The row this connection inserted, whatever another writer added since.
+    int articleid = static_cast<int>(m_db.LastInsertRowId());
+    if (!InsertLink(CLabelToArticle(article.label, articleid))) return false;
+    transaction.Commit();
+    article.articleid = articleid;
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
+  while (!rows.IsEof()) {
+    auto article = std::make_unique<CArticle>();
+    article->articleid = rows.GetInt(0, 0);
+    article->filename = rows.GetString(1, u"");
+    article->url = rows.GetString(2, u"");
+    article->title = rows.GetString(3, u"");
+    article->key1 = rows.GetString(4, u"");
+    article->type = rows.GetString(5, u"");
+    article->labels = rows.GetInt(6, 0);
+    article->label = rows.GetInt(7, 0);
+    article->version = rows.GetInt(8, 0);
+    article->descfile = article->GetDescriptionFilename();
+    article->readflag = rows.GetString(9, u"") != u"F";
+    article->impflag = rows.GetString(10, u"") != u"F";
+    article->crdate.SetTimeLong(rows.GetInt(11, 0));
+    article->brdate.SetTimeLong(rows.GetInt(12, 0));
+    article->lmdate.SetTimeLong(rows.GetInt(13, 0));
+    out.push_back(article.get());
+    article.release();
+    rows.NextRow();
+  }
+}
+
+bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticle pattern, unsigned mask) {
+  if (label == nullptr) return false;
+  try {
+    CSQLiteQuery rows = m_db.Query(
+        Fmt(u"SELECT article.* FROM article,articletolabel WHERE article.articleid=articletolabel.articleid AND "
+            u"articletolabel.labelid=%d",
+            label->labelid));
+    LoadArticles(rows, out);
+    rows.Finalize();
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+std::u16string CDBSqlite::ArticleQueryText(const CArticle& pattern, unsigned mask, bool like) {
+  if (mask == 0) return u"SELECT * FROM article";
+  std::u16string sql = u"SELECT * FROM article WHERE ";
+  bool first = true;
+  if (mask & 1) {
+    sql += Fmt(u"articleid=%d", pattern.articleid);
+    first = false;
+  }
+  if (mask & 2) {
+    if (like)
+      sql += Fmt(Joined(first, u"title LIKE '%%%s%%'", u" AND title LIKE '%%%s%%'"), Q(pattern.title));
+    else
+      sql += Fmt(Joined(first, u"title='%s'", u" AND title='%s'"), Q(pattern.title));
+    first = false;
+  }
+  if (mask & 4) {
+    sql += Fmt(Joined(first, u"filename='%s'", u" AND filename='%s'"), Q(pattern.filename));
+    first = false;
+  }
+  if (mask & 8) {
+    if (like)
+      sql += Fmt(Joined(first, u"key1 LIKE '%%%s%%'", u" AND key1 LIKE '%%%s%%'"), Q(pattern.key1));
+    else
+      sql += Fmt(Joined(first, u"key1='%s'", u" AND key1='%s'"), Q(pattern.key1));
+  }
+  return sql;
+}
+
+bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) {
+  try {
+    CSQLiteQuery rows = m_db.Query(ArticleQueryText(pattern, mask, like));
+    LoadArticles(rows, out);
+    rows.Finalize();
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::UpdateArticle(CArticle& article) {
+  try {
+    return m_db.Execute(Fmt(u"UPDATE article SET title='%s',key1='%s',labels=%d,version=%d,readflag='%s',impflag='%s', "
+                            u"crdate=%d, brdate=%d, lmdate=%d WHERE articleid=%d",
+                            Q(article.title), Q(article.key1), article.labels, article.version, Flag(article.readflag),
+                            Flag(article.impflag), article.crdate.GetTimeLong(), article.brdate.GetTimeLong(),
+                            article.lmdate.GetTimeLong(), article.articleid)) > 0;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
+  if (article == nullptr) return false;
+  try {
+    bool lastLabelGone = false;
+    {
+      CTransaction transaction(m_db);
+      if (label == nullptr) {
+        if (m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", article->articleid)) <= 0) return false;
+        if (m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", article->articleid)) <= 0) return false;
+      } else {
+        if (m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d AND labelid=%d", article->articleid,
+                             label->labelid)) <= 0)
+          return false;
+        if (m_db.Execute(Fmt(u"UPDATE article SET labels=labels-1 WHERE articleid=%d", article->articleid)) <= 0)
+          return false;
+        lastLabelGone =
+            m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d AND labels<1", article->articleid)) > 0;
+      }
+      transaction.Commit();
+    }
+    // Files go only once the row is gone for good, and only for the article
+    // that lost its last label; without a label they stay on disk.
+    if (lastLabelGone) RemoveArticleFiles(*article);
+    return true;
+  } catch (const CSQLiteException& e) {
+    SetLastDBError(e.MessageW());
+    return false;
+  }
+}
+
+void CDBSqlite::RemoveArticleFiles(const CArticle& article) {
+  CDARU* daru = CDARU::Instance();
+  if (daru == nullptr) return;
+  // Catalogue rows are not trusted to name a place inside the type folder.
+  if (!IsSafeTypePath(daru->FindArticlePath(article.type)) || !IsSafeFolderName(article.filename)) return;
+  std::u16string folder = GetTypeFolder(article.type) + u"/" + article.filename;
+  std::u16string descfile = folder + u".xml";
+  if (PathExists(descfile, true)) DeletePath(descfile, true);
+  if (FolderExists(folder)) DeletePath(folder, false);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "storage/DB.h"
+#include "storage/SQLiteDB.h"
+
+// The catalogue store over the SQLite file DARU/darudb under the data root.
+// Every operation composes its statements from fixed templates and the
+// record's fields; no exception of the access layer leaves it: its message
+// becomes the last error and the operation returns false.
+class CDBSqlite : public CDB {
+ public:
+  CDBSqlite();
+  ~CDBSqlite() override;
+  CDBSqlite(const CDBSqlite&) = delete;
+  CDBSqlite& operator=(const CDBSqlite&) = delete;
+
+  bool InitDB() override;
+  bool AddLabel(CLabel& label) override;
+  bool UpdateLabel(CLabel& label) override;
+  bool DeleteLabel(CLabel& label) override;
+  bool QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) override;
+  bool QueryArticleType(std::vector<CArticleType>& out) override;
+  bool QueryLabelToArticle(CLabelToArticle& link) override;
+  bool AddLabelToArticle(CLabelToArticle& link) override;
+  bool DeleteLabelToArticle(CLabelToArticle& link) override;
+  bool AddArticle(CArticle& article) override;
+  bool QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticle pattern, unsigned mask) override;
+  bool QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) override;
+  bool UpdateArticle(CArticle& article) override;
+  bool DeleteArticle(CArticle* article, CLabel* label) override;
+
+  // The statement texts that the two pattern queries run.
+  static std::u16string LabelQueryText(const CLabel& pattern, unsigned mask);
+  static std::u16string ArticleQueryText(const CArticle& pattern, unsigned mask, bool like);
+
+ private:
+  friend class CDBSqliteTestAccess;
+
+  bool InsertLink(const CLabelToArticle& link);
+  void LoadArticles(CSQLiteQuery& query, std::vector<CArticle*>& out);
+  static void RemoveArticleFiles(const CArticle& article);
+
+  CSQLiteDB m_db;
+};

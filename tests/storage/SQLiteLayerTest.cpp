@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+
+#include "StorageAccess.h"
+#include "core/TextConv.h"
+#include "fixtures/ProvisionedRoot.h"
+#include "storage/SQLiteDB.h"
+
+namespace {
+
+// The message of what the call throws, or "no exception".
+template <class F>
+std::string Thrown(F&& call) {
+  try {
+    call();
+  } catch (const CSQLiteException& e) {
+    return e.Message();
+  }
+  return "no exception";
+}
+
+class SQLiteLayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db.Open(FromUtf8(root.catalogue().string()));
+    db.Execute(u"CREATE TABLE t(a INTEGER, b TEXT); INSERT INTO t VALUES(1,'one'),(2,NULL),(3,'12abc');");
+  }
+  ProvisionedRoot root;
+  CSQLiteDB db;
+};
+
+}  // namespace
+
+TEST(SQLiteException, MessagesNameTheirCode) {
+  EXPECT_STREQ(CSQLiteException(42, nullptr).Message(), "UNKNOWN_ERROR[42]: ");
+  EXPECT_STREQ(CSQLiteException(1000, "Database not open").Message(), "CPPSQLITE_ERROR[1000]: Database not open");
+  EXPECT_STREQ(CSQLiteException(101, "x").Message(), "SQLITE_DONE[101]: x");
+  EXPECT_STREQ(CSQLiteException(26, "x").Message(), "UNKNOWN_ERROR[26]: x");
+  // An extended code is named after its primary code and keeps its value.
+  EXPECT_STREQ(CSQLiteException(SQLITE_IOERR_READ, "x").Message(), "SQLITE_IOERR[266]: x");
+  // An engine-allocated detail is taken over and released (the leak checker watches).
+  CSQLiteException owned(SQLITE_ERROR, sqlite3_mprintf("near \"%s\": syntax error", "标签"), true);
+  CSQLiteException copy(owned);
+  copy = CSQLiteException(5, "locked");
+  copy = owned;
+  EXPECT_EQ(copy.Code(), 1);
+  EXPECT_EQ(copy.MessageW(), u"SQLITE_ERROR[1]: near \"标签\": syntax error");
+  EXPECT_EQ(std::string(owned.Message()), copy.Message());
+}
+
+TEST(SQLiteDB, EverythingFailsBeforeOpenAndOnAMissingFolder) {
+  CSQLiteDB db;
+  const std::string notOpen = "CPPSQLITE_ERROR[1000]: Database not open";
+  EXPECT_EQ(Thrown([&] { db.Execute(u"SELECT 1"); }), notOpen);
+  EXPECT_EQ(Thrown([&] { db.Query(u"SELECT 1"); }), notOpen);
+  EXPECT_EQ(Thrown([&] { db.Compile("SELECT 1"); }), notOpen);
+  EXPECT_EQ(CSQLiteDBTestAccess::BusyTimeout(db), 60000);
+
+  CSQLiteQuery none;
+  const std::string noMachine = "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer";
+  EXPECT_EQ(Thrown([&] { none.IsEof(); }), noMachine);
+  EXPECT_EQ(Thrown([&] { none.NextRow(); }), noMachine);
+  EXPECT_EQ(Thrown([&] { none.GetField(0); }), noMachine);
+  EXPECT_EQ(Thrown([&] { none.Finalize(); }), "no exception");
+
+  TempDir dir;
+  std::string cantOpen = Thrown([&] { db.Open(FromUtf8((dir.path() / "missing" / "darudb").string())); });
+  EXPECT_EQ(cantOpen.rfind("SQLITE_CANTOPEN[14]: ", 0), 0u) << cantOpen;
+  EXPECT_FALSE(db.IsOpen());
+}
+
+TEST_F(SQLiteLayer, ExecuteCountsOnlyRowsItsOwnStatementsChanged) {
+  EXPECT_EQ(db.Execute(u"INSERT INTO t VALUES(4,'four'),(5,'five')"), 2);
+  EXPECT_EQ(db.Execute(u"UPDATE t SET b='x' WHERE a>100"), 0);
+  EXPECT_EQ(db.Execute(u"UPDATE t SET b='x' WHERE a>3"), 2);
+  EXPECT_EQ(db.Execute(u"CREATE TABLE u(x)"), 0);  // not the previous UPDATE's 2
+  EXPECT_EQ(Thrown([&] { db.Execute(u"DELETE FROM missing"); }), "SQLITE_ERROR[1]: no such table: missing");
+  EXPECT_EQ(Thrown([&] { db.Query(u"SELECT * FROM missing"); }), "SQLITE_ERROR[1]: no such table: missing");
+  EXPECT_EQ(Thrown([&] { db.Query(u"  "); }), "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer");
+  EXPECT_EQ(CSQLiteDBTestAccess::OpenStatements(db), 0);
+}
+
+TEST_F(SQLiteLayer, CursorReadsRowsAndConvertsFields) {
+  CSQLiteQuery empty = db.Query(u"SELECT * FROM t WHERE a>100");
+  EXPECT_TRUE(empty.IsEof());
+  EXPECT_NO_THROW(empty.Finalize());
+
+  CSQLiteQuery q = db.Query(u"SELECT a, b FROM t ORDER BY a");
+  ASSERT_FALSE(q.IsEof());
+  EXPECT_EQ(q.GetInt(0, -1), 1);
+  EXPECT_EQ(q.GetString(1, u"?"), u"one");
+  const std::string badIndex = "CPPSQLITE_ERROR[1000]: Invalid field index requested";
+  EXPECT_EQ(Thrown([&] { q.GetField(-1); }), badIndex);
+  EXPECT_EQ(Thrown([&] { q.GetField(q.NumFields()); }), badIndex);
+  q.NextRow();
+  EXPECT_EQ(q.GetField(1), nullptr);
+  EXPECT_EQ(q.GetFieldW(1), nullptr);
+  EXPECT_EQ(q.GetInt(1, 77), 77);
+  EXPECT_EQ(q.GetString(1, u"none"), u"none");
+  q.NextRow();
+  EXPECT_EQ(q.GetInt(1, 0), 12);  // atoi rules on "12abc"
+  q.NextRow();
+  EXPECT_TRUE(q.IsEof());
+  q.NextRow();  // a finished cursor stays finished instead of starting over
+  EXPECT_TRUE(q.IsEof());
+  EXPECT_EQ(Thrown([&] { q.GetField(0); }), badIndex);
+
+  // Integers the atoi way, clamped instead of overflowing; texts of any length and plane.
+  const char16_t lone[] = {u'x', 0xD800, u'y'};
+  std::u16string longText(20000, u'长');
+  db.Execute(u"DELETE FROM t; INSERT INTO t VALUES(1,'  -7x'),(2,'abc'),(3,'99999999999'),(4,'" +
+             std::u16string(lone, 3) + u"'),(5,'" + longText + u"')");
+  CSQLiteQuery r = db.Query(u"SELECT b FROM t ORDER BY a");
+  EXPECT_EQ(r.GetInt(0, 1), -7);
+  r.NextRow();
+  EXPECT_EQ(r.GetInt(0, 1), 0);
+  r.NextRow();
+  EXPECT_EQ(r.GetInt(0, 1), INT_MAX);
+  r.NextRow();
+  EXPECT_EQ(r.GetString(0, u""), std::u16string(lone, 3));
+  r.NextRow();
+  EXPECT_EQ(r.GetString(0, u""), longText);
+}
+
+TEST_F(SQLiteLayer, OneCursorOwnsEachStatement) {
+  CSQLiteQuery a = db.Query(u"SELECT a FROM t ORDER BY a");
+  CSQLiteQuery b = db.Query(u"SELECT a FROM t ORDER BY a DESC");
+  EXPECT_EQ(CSQLiteDBTestAccess::OpenStatements(db), 2);
+  b = std::move(a);  // b's own statement is finalized first
+  EXPECT_EQ(CSQLiteDBTestAccess::OpenStatements(db), 1);
+  EXPECT_EQ(Thrown([&] { a.IsEof(); }), "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer");
+  EXPECT_EQ(b.GetInt(0, 0), 1);
+  {
+    CSQLiteQuery c(std::move(b));
+    c.NextRow();
+    EXPECT_EQ(c.GetInt(0, 0), 2);
+  }
+  EXPECT_EQ(CSQLiteDBTestAccess::OpenStatements(db), 0);
+
+  // A row that fails to compute ends the cursor and leaves no statement behind.
+  CSQLiteQuery failing = db.Query(u"SELECT CASE WHEN a=2 THEN abs(-9223372036854775807-1) ELSE a END FROM t");
+  EXPECT_EQ(Thrown([&] { failing.NextRow(); }), "SQLITE_ERROR[1]: integer overflow");
+  EXPECT_EQ(Thrown([&] { failing.IsEof(); }), "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer");
+  EXPECT_EQ(Thrown([&] { db.Query(u"SELECT abs(-9223372036854775807-1)"); }), "SQLITE_ERROR[1]: integer overflow");
+  EXPECT_EQ(CSQLiteDBTestAccess::OpenStatements(db), 0);
+
+  // Reopening closes the old connection; closing twice is harmless.
+  db.Open(FromUtf8(root.catalogue().string()));
+  EXPECT_EQ(db.Query(u"SELECT count(*) FROM t").GetInt(0, 0), 3);
+  db.Close();
+  db.Close();
+  EXPECT_EQ(Thrown([&] { db.Execute(u"SELECT 1"); }), "CPPSQLITE_ERROR[1000]: Database not open");
+}
+
+TEST_F(SQLiteLayer, WaitsForALockedFileThenReportsBusy) {
+  WriteLock lock(root.catalogue().string());
+  ASSERT_TRUE(lock.Held());
+  CSQLiteDBTestAccess::SetBusyTimeout(db, 150);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Thrown([&] { db.Execute(u"INSERT INTO t VALUES(9,'nine')"); }), "SQLITE_BUSY[5]: database is locked");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
+  lock.Release();
+  EXPECT_EQ(db.Execute(u"INSERT INTO t VALUES(9,'nine')"), 1);
+}
