@@ -57,9 +57,9 @@ class DARU_API CLabelTree {
   bool IsInBranch(CLabel* label, CLabel* candidate) const;
   void RetireAll();
 
-  CDB* m_pDB;                  // borrowed: the facade owns the store
-  CLabel* m_pHeadLabel;        // borrowed from m_labels
-  CLabel* m_pFavRSSLabel;      // borrowed from m_labels
+  CDB* m_pDB;                      // borrowed: the facade owns the store
+  CLabel* m_pHeadLabel;            // borrowed from m_labels
+  CLabel* m_pFavRSSLabel;          // borrowed from m_labels
   std::vector<CLabel*> m_labels;   // owned, every element
   std::vector<CLabel*> m_retired;  // owned: labels taken out of the hierarchy, kept alive for borrowers
 

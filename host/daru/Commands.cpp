@@ -198,8 +198,8 @@ Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
   if (r.url.empty()) throw UsageError("a page needs a link");
   CLabel* label = r.label.empty() ? s.DefaultLabel() : s.ResolveLabel(r.label);
   int result = r.noLink ? 0 : 1;
-  CArticle* article = s.Daru()->AddArticle(label, U16(r.url), U16(r.title), U16(r.keywords.value_or("")), u"B",
-                                           result, true);
+  CArticle* article =
+      s.Daru()->AddArticle(label, U16(r.url), U16(r.title), U16(r.keywords.value_or("")), u"B", result, true);
   if (result < 0 || !article) {
     s.Release(article);
     throw HostError("cannot save the page: " + s.LastError("the catalogue refused it"));
@@ -233,8 +233,7 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
   if (r.label.empty() && r.channel.empty()) throw UsageError("feed: give --label or --channel");
   std::error_code ec;
   const std::filesystem::path info = std::filesystem::absolute(r.infoFile, ec).lexically_normal();
-  if (ec || !std::filesystem::is_regular_file(info, ec))
-    throw HostError("no feed item file " + r.infoFile);
+  if (ec || !std::filesystem::is_regular_file(info, ec)) throw HostError("no feed item file " + r.infoFile);
   CRSSSubItem item;
   if (!item.LoadRSSInfo(U16(info.string()))) throw HostError("cannot read the feed item file " + info.string());
   item.channelTitle = U16(r.channel);

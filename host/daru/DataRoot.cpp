@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "darulib.h"
 #include "daru/Request.h"
+#include "darulib.h"
 
 namespace {
 

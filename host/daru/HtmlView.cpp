@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "darulib.h"
 #include "daru/Request.h"
+#include "darulib.h"
 
 namespace {
 
@@ -48,15 +48,14 @@ std::string RenderDescription(const std::u16string& descriptionFile, const std::
   // A stylesheet may not write, create folders or go on the network.
   Prefs prefs(xsltNewSecurityPrefs());
   if (!prefs) throw HostError("out of memory");
-  for (xsltSecurityOption option : {XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY,
-                                    XSLT_SECPREF_READ_NETWORK, XSLT_SECPREF_WRITE_NETWORK})
+  for (xsltSecurityOption option :
+       {XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY, XSLT_SECPREF_READ_NETWORK, XSLT_SECPREF_WRITE_NETWORK})
     xsltSetSecurityPrefs(prefs.get(), option, xsltSecurityForbid);
   Context ctxt(xsltNewTransformContext(sheet.get(), doc.get()));
   if (!ctxt || xsltSetCtxtSecurityPrefs(prefs.get(), ctxt.get()) != 0) throw HostError("out of memory");
 
   Doc result(xsltApplyStylesheetUser(sheet.get(), doc.get(), nullptr, nullptr, nullptr, ctxt.get()));
-  if (!result || ctxt->state != XSLT_STATE_OK)
-    throw HostError("the stylesheet " + sheetPath + " failed on " + docPath);
+  if (!result || ctxt->state != XSLT_STATE_OK) throw HostError("the stylesheet " + sheetPath + " failed on " + docPath);
   xmlChar* text = nullptr;
   int size = 0;
   if (xsltSaveResultToString(&text, &size, result.get(), sheet.get()) != 0) throw HostError("out of memory");

@@ -22,8 +22,7 @@ char32_t NextCodePoint(const std::string& s, size_t& i) {
 }
 
 int CodePointWidth(char32_t c) {
-  if (c == 0 || (c >= 0x0300 && c <= 0x036F) || (c >= 0x200B && c <= 0x200F) || (c >= 0xFE00 && c <= 0xFE0F))
-    return 0;
+  if (c == 0 || (c >= 0x0300 && c <= 0x036F) || (c >= 0x200B && c <= 0x200F) || (c >= 0xFE00 && c <= 0xFE0F)) return 0;
   if ((c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
       (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
       (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
@@ -46,7 +45,9 @@ std::string Pad(const std::string& s, size_t width) {
   return s + std::string(w < width ? width - w : 0, ' ');
 }
 
-std::string Text(const json& j, const char* key) { return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : ""; }
+std::string Text(const json& j, const char* key) {
+  return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : "";
+}
 
 void PrintTable(const std::vector<std::vector<std::string>>& rows, std::ostream& out) {
   std::vector<size_t> widths;
@@ -84,12 +85,14 @@ void PrintArticles(const json& data, std::ostream& out) {
 }
 
 void PrintLabelNode(const json& node, const std::string& prefix, bool last, bool top, std::ostream& out) {
-  out << prefix << (top ? "" : last ? "└── " : "├── ") << Printable(Text(node, "name")) << "  #" << node.value("id", 0)
-      << "  (" << node.value("articles", 0) << ")\n";
+  out << prefix
+      << (top    ? ""
+          : last ? "└── "
+                 : "├── ")
+      << Printable(Text(node, "name")) << "  #" << node.value("id", 0) << "  (" << node.value("articles", 0) << ")\n";
   const json& children = node["children"];
   for (size_t i = 0; i < children.size(); ++i) {
-    PrintLabelNode(children[i], top ? prefix : prefix + (last ? "    " : "│   "), i + 1 == children.size(), false,
-                   out);
+    PrintLabelNode(children[i], top ? prefix : prefix + (last ? "    " : "│   "), i + 1 == children.size(), false, out);
   }
 }
 

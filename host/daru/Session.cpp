@@ -21,7 +21,8 @@ Session::Session(const std::filesystem::path& root) : m_root(root) {
   if (!IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
   m_daru.reset(CDARU::Instance());
   if (!m_daru) throw HostError("out of memory");
-  if (!m_daru->Init()) throw HostError("cannot open the catalogue in " + root.string() + ": " + LastError("unknown error"));
+  if (!m_daru->Init())
+    throw HostError("cannot open the catalogue in " + root.string() + ": " + LastError("unknown error"));
   m_tree = m_daru->GetLabelTree();
 }
 

@@ -4,9 +4,9 @@
 #include <iostream>
 #include <new>
 
-#include "darulib.h"
 #include "daru/Cli.h"
 #include "daru/Commands.h"
+#include "darulib.h"
 
 namespace {
 

@@ -127,8 +127,7 @@ TEST_F(Catalogue, EveryCaptureResult) {
   EXPECT_EQ(e->labels, 2);
   Release(e);
   EXPECT_EQ(Rows("SELECT labels FROM article WHERE articleid=" + id), Lines({"2"}));
-  EXPECT_EQ(Rows("SELECT labelid FROM articletolabel WHERE articleid=" + id + " ORDER BY labelid"),
-            Lines({"2", "3"}));
+  EXPECT_EQ(Rows("SELECT labelid FROM articletolabel WHERE articleid=" + id + " ORDER BY labelid"), Lines({"2", "3"}));
 
   e = Add(two, u"http://a.cn/1", 1, result);
   EXPECT_EQ(result, 3);

@@ -91,14 +91,14 @@ json FindNode(const json& node, const std::string& name) {
 
 TEST_F(DaruHost, UsageErrorsExitWithTwo) {
   for (const auto& args : std::vector<std::vector<std::string>>{{},
-                                                                 {"frobnicate"},
-                                                                 {"label"},
-                                                                 {"show", "abc"},
-                                                                 {"show", "0"},
-                                                                 {"show", "99999999999999"},
-                                                                 {"mark", "1", "bogus"},
-                                                                 {"save", "http://a.example/"},
-                                                                 {"list", "--nope"}}) {
+                                                                {"frobnicate"},
+                                                                {"label"},
+                                                                {"show", "abc"},
+                                                                {"show", "0"},
+                                                                {"show", "99999999999999"},
+                                                                {"mark", "1", "bogus"},
+                                                                {"save", "http://a.example/"},
+                                                                {"list", "--nope"}}) {
     DaruRun run = Daru(args);
     EXPECT_EQ(run.status, 2) << testing::PrintToString(args) << run.out << run.err;
     EXPECT_FALSE(run.err.empty());
@@ -128,8 +128,8 @@ TEST_F(DaruHost, InitMakesAWorkingRootAndMayBeRepeated) {
 
 TEST_F(DaruHost, SaveKeepsOneArticlePerLink) {
   Init();
-  json first = Save("https://news.example.org/a", "第一篇", {"--keywords", "图书馆", "--description", "一段描述",
-                                                              "--comment", "我的注释"});
+  json first = Save("https://news.example.org/a", "第一篇",
+                    {"--keywords", "图书馆", "--description", "一段描述", "--comment", "我的注释"});
   EXPECT_EQ(first["result"], "new");
   const int id = first["article"]["id"];
   EXPECT_EQ(first["article"]["type"], "B");
@@ -177,7 +177,8 @@ TEST_F(DaruHost, SavingANewTextIntoAStoredPageKeepsTheRest) {
 TEST_F(DaruHost, FeedCaptureFilesUnderTheChannelAndCopiesTheMedia) {
   Init();
   const std::string item = (SamplesDir() / "weekly-podcast-12.xml").string();
-  json first = DaruJson({"feed", item, "--channel", "Weekly Podcast", "--channel-link", "https://podcast.example.net/"});
+  json first =
+      DaruJson({"feed", item, "--channel", "Weekly Podcast", "--channel-link", "https://podcast.example.net/"});
   EXPECT_EQ(first["result"], "new");
   EXPECT_EQ(first["article"]["type"], "A");
   EXPECT_EQ(first["article"]["url"], "https://podcast.example.net/episodes/12");
