@@ -52,17 +52,11 @@ bool CDARU::Init() {
   // A retry after a failure starts over on a fresh store.
   ReleaseModel();
   m_pDB = CreateStore(kSQLiteStore);
-  if (m_pDB == nullptr) return false;
-  return OpenStore();
-}
-
-bool CDARU::OpenStore() {
-  if (!m_pDB->InitDB()) return false;
+  if (m_pDB == nullptr || !m_pDB->InitDB()) return false;
   m_pLabelTree = CLabelTree::Instance(m_pDB);
   if (m_pLabelTree == nullptr) return false;
   m_pLabelTree->SetDB(m_pDB);
-  if (!m_pLabelTree->LoadLabelTree()) return false;
-  if (!LoadArticleType()) return false;
+  if (!m_pLabelTree->LoadLabelTree() || !LoadArticleType()) return false;
   m_bReady = true;
   return true;
 }

@@ -70,8 +70,6 @@ class DARU_API CDARU {
   // when no digest can be had.
   std::string MD5(const std::u16string& text);
   bool LoadArticleType();
-  // The steps of Init after the store exists.
-  bool OpenStore();
   void ReleaseModel();
   CArticle* FindListed(const std::u16string& filename);
 

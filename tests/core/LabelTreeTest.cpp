@@ -1,3 +1,6 @@
+// The label hierarchy on a real catalogue whose label rows each test chooses.
+// Store failures come from the engine, raised by triggers.
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +8,8 @@
 
 #include "core/LabelTree.h"
 #include "fixtures/DaruAccess.h"
-#include "fixtures/MemoryStore.h"
+#include "fixtures/ProvisionedRoot.h"
+#include "storage/DB.h"
 
 namespace {
 
@@ -24,46 +28,54 @@ std::string Shape(const CLabel* label) {
 
 class LabelTreeTest : public ::testing::Test {
  protected:
-  void TearDown() override { delete tree; }
-
-  // Seeds the canonical catalogue shape: head 1, favourite feeds 2, 3 with children 4 and 5.
-  void SeedCommon() {
-    store.PutLabel(1, u"根", 0);
-    store.PutLabel(2, u"收藏频道", 1);
-    store.PutLabel(3, u"缺省", 1);
-    store.PutLabel(5, u"e", 3);
-    store.PutLabel(4, u"d", 3);
+  void SetUp() override {
+    root.Exec("DELETE FROM label;");
+    store = CreateStore(1);
+    ASSERT_TRUE(store && store->InitDB());
+  }
+  void TearDown() override {
+    delete tree;
+    delete store;
   }
 
-  CLabelTree* Load() {
-    tree = CLabelTree::Instance(&store);
-    EXPECT_TRUE(tree->LoadLabelTree());
-    return tree;
+  // Rows as "(labelid,'name',toplayer),...".
+  void Seed(const std::string& rows) { root.Exec("INSERT INTO label(labelid,name,toplayer) VALUES" + rows + ";"); }
+  // Head 1, favourite feeds 2, and 3 with children 5 and 4 stored in that order.
+  void SeedCommon() { Seed("(1,'根',0),(2,'收藏',1),(3,'缺省',1),(5,'e',3),(4,'d',3)"); }
+  void Load() {
+    tree = CLabelTree::Instance(store);
+    ASSERT_TRUE(tree->LoadLabelTree());
+  }
+  // The engine refuses the statement kind (INSERT, UPDATE, DELETE) on labels.
+  void Refuse(const std::string& what) {
+    root.Exec("CREATE TRIGGER refuse BEFORE " + what + " ON label BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+  }
+  void Allow() { root.Exec("DROP TRIGGER refuse;"); }
+  std::string Stored(int id) {
+    return root.Rows("SELECT name,toplayer FROM label WHERE labelid=" + std::to_string(id)).at(0);
   }
 
   std::string Tree() { return tree->GetHeadLabel() ? Shape(tree->GetHeadLabel()) : "-"; }
   CLabel* L(int id) { return tree->FindLabel(id); }
 
-  MemoryStore store;
+  ProvisionedRoot root;
+  CDB* store = nullptr;
   CLabelTree* tree = nullptr;
 };
 
 }  // namespace
 
 TEST_F(LabelTreeTest, InstanceIsOneObjectOnTheFirstStore) {
-  MemoryStore other;
-  CLabelTree* first = CLabelTree::Instance(&store);
-  tree = first;
-  EXPECT_EQ(CLabelTree::Instance(&other), first);
-  // The second store was ignored: the load reads the first one.
-  store.PutLabel(1, u"根", 0);
-  ASSERT_TRUE(first->LoadLabelTree());
-  EXPECT_EQ(Tree(), "1");
-  delete tree;
-  tree = CLabelTree::Instance(&other);
-  EXPECT_NE(tree, nullptr);
+  SeedCommon();
+  CDB* other = CreateStore(1);  // never opened: a load through it would fail
+  tree = CLabelTree::Instance(store);
+  EXPECT_EQ(CLabelTree::Instance(other), tree);
   ASSERT_TRUE(tree->LoadLabelTree());
-  EXPECT_EQ(tree->GetHeadLabel(), nullptr);
+  EXPECT_EQ(Tree(), "1(2 3(4 5))");
+  delete tree;
+  tree = CLabelTree::Instance(other);
+  EXPECT_FALSE(tree->LoadLabelTree());  // a new singleton, on the store given now
+  delete other;
 }
 
 TEST_F(LabelTreeTest, LoadLinksChildrenInIdOrder) {
@@ -73,22 +85,17 @@ TEST_F(LabelTreeTest, LoadLinksChildrenInIdOrder) {
   EXPECT_EQ(tree->GetHeadLabel(), L(1));
   EXPECT_EQ(tree->GetFavRSSLabel(), L(2));
   EXPECT_EQ(L(1)->parent, nullptr);
-  EXPECT_EQ(L(5)->nextSibling, nullptr);
   EXPECT_EQ(CLabelTreeTestAccess::Labels(tree).size(), 5u);
 }
 
 TEST_F(LabelTreeTest, LabelsWithoutAKnownParentStayOutsideTheTree) {
-  store.PutLabel(1, u"根", 0);
-  store.PutLabel(3, u"a", 1);
-  store.PutLabel(7, u"lost", 99);
-  store.PutLabel(8, u"self", 8);
-  store.PutLabel(9, u"under self", 8);
+  Seed("(1,'根',0),(3,'a',1),(7,'lost',99),(8,'self',8),(9,'under self',8)");
   Load();
   EXPECT_EQ(Tree(), "1(3)");
   EXPECT_EQ(tree->GetFavRSSLabel(), nullptr);  // no label 2 in this catalogue
   ASSERT_NE(L(7), nullptr);
   EXPECT_EQ(L(7)->parent, nullptr);
-  // A row that names itself as parent is not linked to itself; its children still hang under it.
+  // A row naming itself as parent is not linked to itself; its children still hang under it.
   EXPECT_EQ(L(8)->parent, nullptr);
   EXPECT_EQ(Shape(L(8)), "8(9)");
 }
@@ -97,13 +104,13 @@ TEST_F(LabelTreeTest, FailedLoadKeepsTheHierarchyAndReloadKeepsOldLabelsAlive) {
   SeedCommon();
   Load();
   CLabel* before = L(4);
-  store.Fail("QueryLabel");
+  root.Exec("ALTER TABLE label RENAME TO moved;");
   EXPECT_FALSE(tree->LoadLabelTree());
   EXPECT_EQ(Tree(), "1(2 3(4 5))");
   EXPECT_EQ(L(4), before);
 
-  store.Heal();
-  store.PutLabel(6, u"f", 2);
+  root.Exec("ALTER TABLE moved RENAME TO label;");
+  Seed("(6,'f',2)");
   ASSERT_TRUE(tree->LoadLabelTree());
   EXPECT_EQ(Tree(), "1(2(6) 3(4 5))");
   EXPECT_NE(L(4), before);
@@ -114,35 +121,32 @@ TEST_F(LabelTreeTest, InsertLabelAppendsTheStoredLabel) {
   SeedCommon();
   Load();
   EXPECT_EQ(tree->InsertLabel(L(3), u""), nullptr);
-  EXPECT_EQ(store.GetLastDBError(), u"未提供一个有效的标签名。");
-  EXPECT_EQ(CLabelTreeTestAccess::Labels(tree).size(), 5u);
+  EXPECT_EQ(store->GetLastDBError(), u"未提供一个有效的标签名。");
   EXPECT_EQ(tree->InsertLabel(nullptr, u"x"), nullptr);
+  EXPECT_EQ(CLabelTreeTestAccess::Labels(tree).size(), 5u);
 
   CLabel* added = tree->InsertLabel(L(3), u"新标签");
   ASSERT_NE(added, nullptr);
   EXPECT_EQ(added->labelid, 6);
-  EXPECT_EQ(added->toplayer, 3);
   EXPECT_EQ(Tree(), "1(2 3(4 5 6))");
-  EXPECT_EQ(store.labels.at(6).name, u"新标签");
+  EXPECT_EQ(Stored(6), "新标签|3");
 
-  store.Fail("AddLabel");
+  Refuse("INSERT");
   EXPECT_EQ(tree->InsertLabel(L(2), u"y"), nullptr);
   EXPECT_EQ(Tree(), "1(2 3(4 5 6))");
 }
 
 TEST_F(LabelTreeTest, UpdateLabelRenamesAndReparents) {
   SeedCommon();
-  store.PutLabel(6, u"f", 3);
+  Seed("(6,'f',3)");
   Load();
   ASSERT_TRUE(tree->UpdateLabel(L(4), u"改名", 3));
-  EXPECT_EQ(store.labels.at(4).name, u"改名");
+  EXPECT_EQ(Stored(4), "改名|3");
   EXPECT_EQ(Tree(), "1(2 3(4 5 6))");
-
-  // The first child leaves; its following sibling takes its place.
+  // The first child leaves and its following sibling takes its place; then a middle one.
   ASSERT_TRUE(tree->UpdateLabel(L(4), u"改名", 2));
   EXPECT_EQ(Tree(), "1(2(4) 3(5 6))");
-  EXPECT_EQ(store.labels.at(4).toplayer, 2);
-  // A middle child leaves.
+  EXPECT_EQ(Stored(4), "改名|2");
   ASSERT_TRUE(tree->UpdateLabel(L(5), u"e", 2));
   EXPECT_EQ(Tree(), "1(2(4 5) 3(6))");
 }
@@ -150,18 +154,18 @@ TEST_F(LabelTreeTest, UpdateLabelRenamesAndReparents) {
 TEST_F(LabelTreeTest, UpdateLabelFailuresAndBranchCuts) {
   SeedCommon();
   Load();
-  // Under its own child: refused before anything is written.
+  // Under its own child, or the head under anything: refused before anything is written.
   EXPECT_FALSE(tree->UpdateLabel(L(3), u"x", 4));
-  EXPECT_EQ(L(3)->name, u"缺省");
-  EXPECT_EQ(store.labels.at(3).toplayer, 1);
   EXPECT_FALSE(tree->UpdateLabel(L(1), u"x", 3));
+  EXPECT_EQ(L(3)->name, u"缺省");
+  EXPECT_EQ(Stored(3), "缺省|1");
   EXPECT_EQ(Tree(), "1(2 3(4 5))");
 
-  store.Fail("UpdateLabel");
+  Refuse("UPDATE");
   EXPECT_FALSE(tree->UpdateLabel(L(4), u"new", 2));
   EXPECT_EQ(L(4)->name, u"new");  // memory took the new values; the place is unchanged
   EXPECT_EQ(Tree(), "1(2 3(4 5))");
-  store.Heal();
+  Allow();
 
   // To an id no label has: written, then out of the tree.
   EXPECT_FALSE(tree->UpdateLabel(L(5), u"e", 42));
@@ -171,21 +175,23 @@ TEST_F(LabelTreeTest, UpdateLabelFailuresAndBranchCuts) {
 
 TEST_F(LabelTreeTest, MoveLabelCarriesTheBranch) {
   SeedCommon();
-  store.PutLabel(6, u"f", 3);
-  store.PutLabel(7, u"g", 4);
+  Seed("(6,'f',3),(7,'g',4),(8,'lost',99)");
   Load();
   ASSERT_EQ(Tree(), "1(2 3(4(7) 5 6))");
   ASSERT_TRUE(tree->MoveLabel(L(4), L(2)));
   EXPECT_EQ(Tree(), "1(2(4(7)) 3(5 6))");
-  EXPECT_EQ(store.labels.at(4).toplayer, 2);
+  EXPECT_EQ(Stored(4), "d|2");
   EXPECT_EQ(L(4)->nextSibling, nullptr);
   ASSERT_TRUE(tree->MoveLabel(L(5), L(1)));
   EXPECT_EQ(Tree(), "1(2(4(7)) 3(6) 5)");
+  // A stray label is brought into the tree.
+  ASSERT_TRUE(tree->MoveLabel(L(8), L(6)));
+  EXPECT_EQ(Tree(), "1(2(4(7)) 3(6(8)) 5)");
 }
 
 TEST_F(LabelTreeTest, MoveLabelRefusesWhatWouldBreakTheTree) {
   SeedCommon();
-  store.PutLabel(7, u"g", 4);
+  Seed("(7,'g',4)");
   Load();
   const std::string shape = Tree();
   EXPECT_FALSE(tree->MoveLabel(L(3), L(3)));
@@ -194,31 +200,23 @@ TEST_F(LabelTreeTest, MoveLabelRefusesWhatWouldBreakTheTree) {
   EXPECT_FALSE(tree->MoveLabel(nullptr, L(2)));
   EXPECT_FALSE(tree->MoveLabel(L(4), nullptr));
   EXPECT_EQ(Tree(), shape);
-  EXPECT_EQ(store.labels.at(3).toplayer, 1);
+  EXPECT_EQ(Stored(3), "缺省|1");
 
-  store.Fail("UpdateLabel");
+  Refuse("UPDATE");
   EXPECT_FALSE(tree->MoveLabel(L(4), L(2)));
   EXPECT_EQ(L(4)->toplayer, 3);
   EXPECT_EQ(Tree(), shape);
 }
 
-TEST_F(LabelTreeTest, MoveLabelTakesAStrayLabelIntoTheTree) {
-  store.PutLabel(1, u"根", 0);
-  store.PutLabel(7, u"lost", 99);
-  Load();
-  ASSERT_TRUE(tree->MoveLabel(L(7), L(1)));
-  EXPECT_EQ(Tree(), "1(7)");
-}
-
 TEST_F(LabelTreeTest, DeleteLabelTakesOneLabelOutAndKeepsItAlive) {
   SeedCommon();
-  store.PutLabel(7, u"g", 4);
+  Seed("(7,'g',4)");
   Load();
   CLabel* four = L(4);
   ASSERT_TRUE(tree->DeleteLabel(four));
   EXPECT_EQ(Tree(), "1(2 3(5))");
   EXPECT_EQ(L(4), nullptr);
-  EXPECT_FALSE(store.labels.count(4));
+  EXPECT_TRUE(root.Rows("SELECT * FROM label WHERE labelid=4").empty());
   // The child stays in the list, still linked under the deleted label, which stays readable.
   ASSERT_NE(L(7), nullptr);
   EXPECT_EQ(L(7)->parent, four);
@@ -234,13 +232,13 @@ TEST_F(LabelTreeTest, DeleteLabelTakesOneLabelOutAndKeepsItAlive) {
 TEST_F(LabelTreeTest, DeleteLabelFailures) {
   SeedCommon();
   Load();
-  store.Fail("DeleteLabel");
+  Refuse("DELETE");
   EXPECT_FALSE(tree->DeleteLabel(L(5)));
   EXPECT_EQ(Tree(), "1(2 3(4 5))");
-  store.Heal();
+  Allow();
   // The head has no parent: the store row goes, memory stays.
   EXPECT_FALSE(tree->DeleteLabel(L(1)));
-  EXPECT_FALSE(store.labels.count(1));
+  EXPECT_TRUE(root.Rows("SELECT * FROM label WHERE labelid=1").empty());
   EXPECT_EQ(Tree(), "1(2 3(4 5))");
   EXPECT_FALSE(tree->DeleteLabel(nullptr));
 }
