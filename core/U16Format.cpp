@@ -6,7 +6,7 @@
 
 namespace {
 
-struct Spec {
+struct Conversion {
   bool left = false, zero = false, plus = false, space = false, alt = false;
   int width = -1;
   int precision = -1;
@@ -28,7 +28,7 @@ std::u16string Digits(unsigned long long v, unsigned base, bool upper) {
   return d;
 }
 
-void Pad(std::u16string& out, const Spec& s, std::u16string_view prefix, std::u16string body, bool numeric) {
+void Pad(std::u16string& out, const Conversion& s, std::u16string_view prefix, std::u16string body, bool numeric) {
   size_t len = prefix.size() + body.size();
   size_t width = s.width > 0 ? static_cast<size_t>(s.width) : 0;
   if (len >= width) {
@@ -45,14 +45,14 @@ void Pad(std::u16string& out, const Spec& s, std::u16string_view prefix, std::u1
   }
 }
 
-unsigned long long Narrow(unsigned long long v, const Spec& s) {
+unsigned long long Narrow(unsigned long long v, const Conversion& s) {
   if (s.longs > 0 || s.size) return v;
   if (s.shorts == 1) return v & 0xFFFFULL;
   if (s.shorts >= 2) return v & 0xFFULL;
   return v & 0xFFFFFFFFULL;
 }
 
-void FormatOne(std::u16string& out, const Spec& s, const CFmtArg& a) {
+void FormatOne(std::u16string& out, const Conversion& s, const CFmtArg& a) {
   using K = CFmtArg::Kind;
   switch (s.conv) {
     case u'd':
@@ -127,7 +127,7 @@ std::u16string FormatArgs(std::u16string_view fmt, const CFmtArg* args, size_t c
       out.push_back(u'%');
       continue;
     }
-    Spec s;
+    Conversion s;
     for (; i < fmt.size(); ++i) {
       char16_t f = fmt[i];
       if (f == u'-') s.left = true;

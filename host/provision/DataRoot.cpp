@@ -2,9 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <system_error>
 #include <vector>
+
+#include "provision/DefaultStylesheet.h"
 
 namespace provision {
 
@@ -132,6 +136,23 @@ bool MakeTypeFolders(sqlite3* db, const std::filesystem::path& daru, std::string
   return rc == SQLITE_DONE || Fail(error, sqlite3_errmsg(db));
 }
 
+// Description files point at ../default.xslt, the DARU folder's stylesheet.
+// One that is already there is kept: the user may have made it their own.
+bool WriteStylesheet(const std::filesystem::path& daru, std::string* error) {
+  std::filesystem::path target = daru / "default.xslt";
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return true;
+  std::filesystem::path part = daru / "default.xslt.part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out.write(kDefaultStylesheet, static_cast<std::streamsize>(std::strlen(kDefaultStylesheet)));
+    if (!out) return Fail(error, "cannot write " + part.string());
+  }
+  std::filesystem::rename(part, target, ec);
+  if (ec) return Fail(error, "cannot write " + target.string() + ": " + ec.message());
+  return true;
+}
+
 }  // namespace
 
 std::filesystem::path DaruFolder(const std::filesystem::path& root) { return root / "DARU"; }
@@ -173,7 +194,7 @@ bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error) {
     sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
     return false;
   }
-  return MakeTypeFolders(db.get(), DaruFolder(root), error);
+  return MakeTypeFolders(db.get(), DaruFolder(root), error) && WriteStylesheet(DaruFolder(root), error);
 }
 
 }  // namespace provision

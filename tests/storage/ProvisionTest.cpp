@@ -53,3 +53,22 @@ TEST(Provision, AnExistingRootKeepsItsData) {
   EXPECT_FALSE(provision::ProvisionDataRoot(dir.path() / "file", &error));
   EXPECT_FALSE(error.empty());
 }
+
+TEST(Provision, StylesheetIsWrittenOnceAndKept) {
+  ProvisionedRoot root;
+  fs::path sheet = root.daru() / "default.xslt";
+  ASSERT_TRUE(fs::is_regular_file(sheet));
+  std::ifstream in(sheet);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("xsl:stylesheet"), std::string::npos);
+  std::ifstream source(std::string(DARU_TEST_DATA_DIR) + "/../../res/default.xslt");
+  std::string expected((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, expected);
+
+  std::ofstream(sheet, std::ios::trunc) << "<!-- mine -->";
+  std::string error;
+  ASSERT_TRUE(provision::ProvisionDataRoot(root.path(), &error)) << error;
+  std::ifstream again(sheet);
+  std::string kept((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "<!-- mine -->");
+}
