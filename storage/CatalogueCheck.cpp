@@ -209,9 +209,11 @@ class CCatalogueCheck::Runner {
       m_s.labels[id].toplayer = m_head;
       return Sql(Fmt(u"UPDATE label SET toplayer=%d WHERE labelid=%d", m_head, id));
     };
-    for (auto& [id, l] : m_s.labels) {
-      if (l.toplayer == 0 || m_s.labels.count(l.toplayer)) continue;
-      int missing = l.toplayer;
+    // Lambdas below capture plain names: not every compiler captures bindings.
+    for (auto& entry : m_s.labels) {
+      const int id = entry.first;
+      const int missing = entry.second.toplayer;
+      if (missing == 0 || m_s.labels.count(missing)) continue;
       Found(MissingParent, LabelText(id) + Fmt(u" names the missing parent #%d", missing), [&] { return reparent(id); });
     }
 
@@ -239,8 +241,10 @@ class CCatalogueCheck::Runner {
   }
 
   void CheckLinks() {
-    for (const auto& [key, rows] : m_s.links) {
-      auto [articleid, labelid] = key;
+    for (const auto& entry : m_s.links) {
+      const int articleid = entry.first.first;
+      const int labelid = entry.first.second;
+      const int rows = entry.second;
       bool article = m_s.articles.count(articleid) > 0;
       bool label = m_s.labels.count(labelid) > 0;
       if (rows > 1 && article && label)
@@ -267,11 +271,13 @@ class CCatalogueCheck::Runner {
       byName[{a.filename, a.type}].push_back(id);
       typesOfName[a.filename].insert(a.type);
     }
-    for (auto& [name, ids] : byName) {
+    for (auto& group : byName) {
+      const std::u16string& filename = group.first.first;
+      const std::vector<int>& ids = group.second;
       if (ids.size() < 2) continue;
       int keeper = ids.front();  // ids ascend: the first capture
       std::vector<int> others(ids.begin() + 1, ids.end());
-      Found(DuplicateArticle, u"the articles " + Ids(ids) + u" share the folder name '" + name.first + u"'",
+      Found(DuplicateArticle, u"the articles " + Ids(ids) + u" share the folder name '" + filename + u"'",
             [&] { return Merge(keeper, others); });
     }
     // The same folder name under two types has two description files; which
@@ -301,7 +307,9 @@ class CCatalogueCheck::Runner {
   }
 
   void CheckCounts() {
-    for (auto& [id, a] : m_s.articles) {
+    for (auto& entry : m_s.articles) {
+      const int id = entry.first;
+      Snapshot::Article& a = entry.second;
       if (a.linkedLabels.empty()) {
         int target = 0;
         for (int candidate : {a.label, kDefaultLabelId, m_head})
@@ -370,7 +378,9 @@ class CCatalogueCheck::Runner {
   }
 
   void CheckArticleFiles() {
-    for (const auto& [id, a] : m_s.articles) {
+    for (const auto& entry : m_s.articles) {
+      const int id = entry.first;
+      const Snapshot::Article& a = entry.second;
       if (!IsSafeFolderName(a.filename)) {
         Found(UnsafeRow, Fmt(u"article #%d has the folder name '", id) + a.filename + u"', which is not a plain name");
         continue;
