@@ -73,19 +73,35 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   }
 }
 
+// Writes the file through a temporary file beside it, which replaces it only
+// once it is complete and on the disk: a full disk, an I/O error or a kill part
+// way leaves the previous file whole. The file keeps its permissions; one that
+// its owner may not write counts as read-only and is kept, whoever runs this.
 bool WriteWholeFile(const std::string& path, const char* data, size_t size) {
-  FdCloser file{open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666)};
+  struct stat previous {};
+  bool exists = lstat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode);
+  if (exists && (previous.st_mode & S_IWUSR) == 0) return false;
+  const std::string temp = path + ".part";
+  FdCloser file{open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666)};
   if (file.fd < 0) return false;
-  while (size > 0) {
+  bool written = !exists || fchmod(file.fd, previous.st_mode & 07777) == 0;
+  while (written && size > 0) {
     ssize_t put = write(file.fd, data, size);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
+    if (put <= 0) {
+      written = false;
+      break;
+    }
     data += put;
     size -= static_cast<size_t>(put);
   }
+  written = written && fsync(file.fd) == 0;
   int fd = file.fd;
   file.fd = -1;
-  return close(fd) == 0;
+  written = close(fd) == 0 && written;
+  if (written && rename(temp.c_str(), path.c_str()) == 0) return true;
+  unlink(temp.c_str());
+  return false;
 }
 
 // The engine reports some faults of a file outside the parser's context (an

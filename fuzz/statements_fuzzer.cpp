@@ -53,9 +53,15 @@ class Catalogue {
     if (!m_store->InitDB()) Fail("InitDB", m_store->GetLastDBError());
     // Rows for the searches to tell apart, filed under the default label.
     const std::u16string lone(1, static_cast<char16_t>(0xD800));
-    const std::u16string rows[][2] = {{u"Hello World", u"greeting"}, {u"HELLO", u"GREETING"}, {u"100% sure", u"50_50"},
-                                      {u"a_b", u"a%b"},             {u"中文标题", u"关键字"},  {u"it's", u"o'clock"},
-                                      {u"", u""},                   {lone, u"\uFFFD"},      {u"x\U0001F600y", u"_"}};
+    const std::u16string rows[][2] = {{u"Hello World", u"greeting"},
+                                      {u"HELLO", u"GREETING"},
+                                      {u"100% sure", u"50_50"},
+                                      {u"a_b", u"a%b"},
+                                      {u"中文标题", u"关键字"},
+                                      {u"it's", u"o'clock"},
+                                      {u"", u""},
+                                      {lone, u"\uFFFD"},
+                                      {u"x\U0001F600y", u"_"}};
     int n = 0;
     for (auto& row : rows) {
       CArticle a;

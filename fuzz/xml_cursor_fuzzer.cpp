@@ -17,11 +17,19 @@ namespace {
 
 using fuzzroot::Fail;
 
-const char16_t* const kNames[] = {nullptr,     u"",        u"Article", u"title",    u"RSS",     u"newstitle",
-                                  u"mime",     u"url",     u"a:b",     u"x y",      u"<bad>",   u"DESCRIPTION",
-                                  u"链接",     u"_x.y-z",  u"1abc",    u"attachment"};
-const std::u16string kTexts[] = {u"",   u"text", u"<&>\"'", u"]]>", u"中文 ", u"a\r\nb\rc", std::u16string(1, u'\0'),
-                                 u"\x01\x1F", std::u16string(1, static_cast<char16_t>(0xDC00)), u"\U0001F600"};
+const char16_t* const kNames[] = {nullptr, u"",       u"Article", u"title",     u"RSS",   u"newstitle",
+                                  u"mime", u"url",    u"a:b",     u"x y",       u"<bad>", u"DESCRIPTION",
+                                  u"链接", u"_x.y-z", u"1abc",    u"attachment"};
+const std::u16string kTexts[] = {u"",
+                                 u"text",
+                                 u"<&>\"'",
+                                 u"]]>",
+                                 u"中文 ",
+                                 u"a\r\nb\rc",
+                                 std::u16string(1, u'\0'),
+                                 u"\x01\x1F",
+                                 std::u16string(1, static_cast<char16_t>(0xDC00)),
+                                 u"\U0001F600"};
 
 // Every element below the root, by name and text, as the cursor sees it.
 void Walk(CXmlDocument& xml, std::u16string& out, int depth) {
@@ -81,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* ops = data + (size ? 1 : 0);
   const uint8_t* file = ops + steps;
   size_t fileSize = size - (file - data);
-  std::filesystem::path in = root.path() / "in.xml", saved = root.path() / "saved.xml", again = root.path() / "again.xml";
+  std::filesystem::path in = root.path() / "in.xml", saved = root.path() / "saved.xml",
+                        again = root.path() / "again.xml";
   fuzzroot::WriteBytes(in, file, fileSize);
 
   {

@@ -17,4 +17,5 @@
 #include "platform/ComError.h"
 #include "platform/MessageBox.h"
 #include "platform/ModuleInfo.h"
+#include "storage/CatalogueCheck.h"
 #include "storage/DB.h"

@@ -86,7 +86,7 @@ struct CCatalogueCheck::Snapshot {
   };
   std::map<int, Label> labels;
   std::map<int, Article> articles;
-  std::map<std::pair<int, int>, int> links;  // (article, label) -> rows
+  std::map<std::pair<int, int>, int> links;                      // (article, label) -> rows
   std::vector<std::pair<std::u16string, std::u16string>> types;  // code, folder; first one counts
 };
 
@@ -119,9 +119,7 @@ class CCatalogueCheck::Runner {
     bool fixed = fix();
     m_check.m_findings.push_back({fault, std::move(text), m_repair && fixed});
   }
-  void Found(Fault fault, std::u16string text) {
-    m_check.m_findings.push_back({fault, std::move(text), false});
-  }
+  void Found(Fault fault, std::u16string text) { m_check.m_findings.push_back({fault, std::move(text), false}); }
   bool Sql(const std::u16string& statement) {
     if (m_repair) m_db.Execute(statement);
     return true;
@@ -155,7 +153,8 @@ class CCatalogueCheck::Runner {
     }
     labels.Finalize();
 
-    CSQLiteQuery articles = m_db.Query(u"SELECT articleid, filename, url, title, key1, type, labels, label FROM article");
+    CSQLiteQuery articles =
+        m_db.Query(u"SELECT articleid, filename, url, title, key1, type, labels, label FROM article");
     while (!articles.IsEof()) {
       Snapshot::Article& a = m_s.articles[articles.GetInt(0, 0)];
       a.filename = articles.GetString(1, u"");
@@ -214,7 +213,8 @@ class CCatalogueCheck::Runner {
       const int id = entry.first;
       const int missing = entry.second.toplayer;
       if (missing == 0 || m_s.labels.count(missing)) continue;
-      Found(MissingParent, LabelText(id) + Fmt(u" names the missing parent #%d", missing), [&] { return reparent(id); });
+      Found(MissingParent, LabelText(id) + Fmt(u" names the missing parent #%d", missing),
+            [&] { return reparent(id); });
     }
 
     std::map<int, int> state;  // 1 on the walk under way, 2 decided
@@ -230,8 +230,7 @@ class CCatalogueCheck::Runner {
           std::vector<int> loop(std::find(walk.begin(), walk.end(), parent), walk.end());
           std::sort(loop.begin(), loop.end());
           int cut = loop.front();
-          Found(LabelCycle, u"the labels " + Ids(loop) + u" are each other's parents",
-                [&] { return reparent(cut); });
+          Found(LabelCycle, u"the labels " + Ids(loop) + u" are each other's parents", [&] { return reparent(cut); });
           break;
         }
         id = parent;
@@ -346,7 +345,8 @@ class CCatalogueCheck::Runner {
     for (const auto& [code, folder] : m_s.types) {
       if (!seenCodes.insert(code).second) continue;
       if (!IsSafeTypePath(folder)) {
-        Found(UnsafeRow, u"the article type '" + code + u"' names the folder '" + folder + u"' outside the DARU folder");
+        Found(UnsafeRow,
+              u"the article type '" + code + u"' names the folder '" + folder + u"' outside the DARU folder");
         continue;
       }
       std::u16string path = Absolute(NormalFolder(folder));
@@ -442,9 +442,22 @@ class CCatalogueCheck::Runner {
         } else if (fs::is_directory(st) && IsArticleName(name) && !names.count(name)) {
           Found(OrphanFolder, u"the article folder " + path + u" belongs to no article",
                 [&] { return Files() && DeletePath(path, false); });
+        } else if (fs::is_regular_file(st) && name.size() == 41 && name.ends_with(u".xml.part") &&
+                   IsArticleName(std::u16string_view(name).substr(0, 32))) {
+          Leftover(path);
+        } else if (fs::is_directory(st) && IsArticleName(name)) {
+          std::u16string copy = path + u"/mime.zevm.part";
+          if (fs::is_regular_file(fs::symlink_status(ToUtf8(copy), sec))) Leftover(copy);
         }
       }
     }
+  }
+
+  // Files are written through a ".part" copy that replaces them once complete;
+  // one that is still there was left by a write that never finished.
+  void Leftover(const std::u16string& path) {
+    Found(LeftoverFile, u"the unfinished write " + path + u" was left behind",
+          [&] { return Files() && DeletePath(path, true); });
   }
 
   CCatalogueCheck& m_check;  // borrowed: receives the findings
@@ -501,23 +514,42 @@ size_t CCatalogueCheck::Remaining() const {
 
 const char16_t* CCatalogueCheck::FaultName(Fault fault) {
   switch (fault) {
-    case Integrity: return u"integrity";
-    case HeadLabel: return u"head-label";
-    case MissingParent: return u"missing-parent";
-    case LabelCycle: return u"label-cycle";
-    case DuplicateLink: return u"duplicate-link";
-    case LinkWithoutArticle: return u"link-without-article";
-    case LinkWithoutLabel: return u"link-without-label";
-    case DuplicateArticle: return u"duplicate-article";
-    case LabelCount: return u"label-count";
-    case UnfiledArticle: return u"unfiled-article";
-    case UnsafeRow: return u"unsafe-row";
-    case UnknownType: return u"unknown-type";
-    case MissingTypeFolder: return u"missing-type-folder";
-    case MissingDescription: return u"missing-description";
-    case BadDescription: return u"bad-description";
-    case OrphanDescription: return u"orphan-description";
-    case OrphanFolder: return u"orphan-folder";
+    case Integrity:
+      return u"integrity";
+    case HeadLabel:
+      return u"head-label";
+    case MissingParent:
+      return u"missing-parent";
+    case LabelCycle:
+      return u"label-cycle";
+    case DuplicateLink:
+      return u"duplicate-link";
+    case LinkWithoutArticle:
+      return u"link-without-article";
+    case LinkWithoutLabel:
+      return u"link-without-label";
+    case DuplicateArticle:
+      return u"duplicate-article";
+    case LabelCount:
+      return u"label-count";
+    case UnfiledArticle:
+      return u"unfiled-article";
+    case UnsafeRow:
+      return u"unsafe-row";
+    case UnknownType:
+      return u"unknown-type";
+    case MissingTypeFolder:
+      return u"missing-type-folder";
+    case MissingDescription:
+      return u"missing-description";
+    case BadDescription:
+      return u"bad-description";
+    case OrphanDescription:
+      return u"orphan-description";
+    case OrphanFolder:
+      return u"orphan-folder";
+    case LeftoverFile:
+      return u"leftover-file";
   }
   return u"unknown";
 }

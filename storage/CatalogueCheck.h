@@ -17,7 +17,8 @@
 //   - each article's label count equals its number of links, and it has one;
 //   - one article row per folder name;
 //   - every article has its readable description file in its type folder;
-//   - no description file or article folder is left without its article row.
+//   - no description file or article folder is left without its article row,
+//     and no unfinished copy of an interrupted write is left behind.
 //
 // The check reads one consistent snapshot; with repair it holds the write
 // lock for the whole run, so no other writer changes the catalogue under it.
@@ -42,6 +43,7 @@ class DARU_API CCatalogueCheck {
     BadDescription,      // an unreadable description file: kept aside as .damaged, written anew
     OrphanDescription,   // a description file without its article row: removed
     OrphanFolder,        // an article folder without its article row: removed with its content
+    LeftoverFile,        // the unfinished copy of an interrupted file write: removed
   };
 
   struct Finding {

@@ -89,6 +89,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
   Id(rm, r);
   rm->add_option("--label", r.label, "remove it from this label only");
 
+  CLI::App* check = app.add_subcommand(
+      "check", "check the catalogue and the article files against each other (exit status 1 on problems)");
+  check->add_flag("--repair", r.repair, "repair what can be repaired without losing anything");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -389,11 +389,48 @@ Report Remove(Session& s, const Request& r) {
   return Message(text, {{"removed", id}, {"label", label ? LabelJson(label) : json()}, {"gone", gone}});
 }
 
+// --- the catalogue as a whole ----------------------------------------------
+
+// Works on the files alone: a catalogue the facade cannot open is what it is for.
+Report Check(const std::filesystem::path& root, const Request& r) {
+  UseDataRoot(root);
+  CCatalogueCheck check;
+  if (!check.Run(r.repair))
+    throw HostError("cannot check the catalogue in " + root.string() + ": " + U8(check.GetError()));
+  json findings = json::array();
+  size_t repaired = 0;
+  for (const CCatalogueCheck::Finding& f : check.GetFindings()) {
+    findings.push_back(
+        {{"fault", U8(CCatalogueCheck::FaultName(f.fault))}, {"text", U8(f.text)}, {"repaired", f.repaired}});
+    repaired += f.repaired ? 1 : 0;
+  }
+  const size_t found = check.GetFindings().size();
+  std::string text = "the catalogue in " + root.string() + " is consistent";
+  if (found > 0) {
+    text = std::to_string(found) + " problem(s) found";
+    if (r.repair)
+      text += ", " + std::to_string(repaired) + " repaired" +
+              (repaired < found ? "; the others need a person" : "; run 'daru check' again to confirm");
+    else
+      text += "; 'daru check --repair' repairs what can be repaired safely";
+  }
+  Report report{Report::Kind::Findings,
+                {{"root", root.string()},
+                 {"clean", check.IsClean()},
+                 {"findings", findings},
+                 {"found", found},
+                 {"repaired", repaired},
+                 {"message", text}}};
+  report.status = check.IsClean() ? 0 : 1;
+  return report;
+}
+
 }  // namespace
 
 Report RunCommand(const Request& r, std::vector<std::string>& warnings) {
   const std::filesystem::path root = ResolveDataRoot(r.root);
   if (r.command == "init") return InitDataRoot(root);
+  if (r.command == "check") return Check(root, r);
 
   Session s(root);
   if (r.command == "labels") return Labels(s);

@@ -159,6 +159,14 @@ void PrintArticle(const json& data, std::ostream& out) {
   }
 }
 
+// One line per finding, then what it comes to.
+void PrintFindings(const json& data, std::ostream& out) {
+  for (const json& f : data.value("findings", json::array()))
+    out << Printable(Text(f, "fault")) << ": " << Printable(Text(f, "text"))
+        << (f.value("repaired", false) ? "  [repaired]" : "") << '\n';
+  out << Printable(Text(data, "message")) << '\n';
+}
+
 }  // namespace
 
 size_t DisplayWidth(const std::string& utf8) {
@@ -188,6 +196,9 @@ void PrintReport(const Report& report, bool json, std::ostream& out) {
       break;
     case Report::Kind::Raw:
       out << Text(report.data, "text");
+      break;
+    case Report::Kind::Findings:
+      PrintFindings(report.data, out);
       break;
   }
 }

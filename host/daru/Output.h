@@ -7,9 +7,10 @@
 // What a command hands back: the data, and which way people should see it.
 // Scripts get the data itself as JSON.
 struct Report {
-  enum class Kind { Message, Labels, Articles, Article, Raw };
+  enum class Kind { Message, Labels, Articles, Article, Raw, Findings };
   Kind kind = Kind::Message;
   nlohmann::json data = nlohmann::json::object();  // "message" for Kind::Message, "text" (printed as is) for Kind::Raw
+  int status = 0;                                  // the program's exit status once the report is printed
 };
 
 void PrintReport(const Report& report, bool json, std::ostream& out);

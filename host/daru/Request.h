@@ -28,6 +28,7 @@ struct Request {
   bool html = false;
   long long id = 0;
   std::string state;  // read, unread, important, unimportant
+  bool repair = false;
 };
 
 // A failure the library or the catalogue reported: one line for stderr, exit status 1.

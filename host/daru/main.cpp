@@ -21,9 +21,11 @@ int main(int argc, char** argv) {
   Request request;
   if (std::optional<int> status = ParseCommandLine(argc, argv, request)) return *status;
   std::vector<std::string> warnings;
+  int status = 0;
   try {
     Report report = RunCommand(request, warnings);
     PrintReport(report, request.json, std::cout);
+    status = report.status;
   } catch (const UsageError& e) {
     return Fail(e.what(), 2);
   } catch (const HostError& e) {
@@ -37,5 +39,5 @@ int main(int argc, char** argv) {
   }
   for (const std::string& warning : warnings) std::cerr << "daru: warning: " << warning << '\n';
   std::cout.flush();
-  return std::cout.good() ? 0 : Fail("cannot write the output", 1);
+  return std::cout.good() ? status : Fail("cannot write the output", 1);
 }

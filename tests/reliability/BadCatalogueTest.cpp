@@ -118,12 +118,13 @@ TEST_F(BadCatalogue, FilesThatAreNoCatalogueFailEveryOperation) {
   {
     CSQLiteDB db;
     db.Open(FromUtf8(root.catalogue().string()));
-    db.Execute(u"CREATE TABLE label(labelid INTEGER PRIMARY KEY, name TEXT);"
-               u"CREATE TABLE article(articleid INTEGER PRIMARY KEY, filename TEXT);"
-               u"CREATE TABLE articletolabel(articleid INTEGER, labelid INTEGER);"
-               u"CREATE TABLE articletype(typeid INTEGER);"
-               u"INSERT INTO label VALUES(3,'x');INSERT INTO article VALUES(1,'f');INSERT INTO article VALUES(2,'g');"
-               u"INSERT INTO articletype VALUES(1);INSERT INTO articletolabel VALUES(1,3);");
+    db.Execute(
+        u"CREATE TABLE label(labelid INTEGER PRIMARY KEY, name TEXT);"
+        u"CREATE TABLE article(articleid INTEGER PRIMARY KEY, filename TEXT);"
+        u"CREATE TABLE articletolabel(articleid INTEGER, labelid INTEGER);"
+        u"CREATE TABLE articletype(typeid INTEGER);"
+        u"INSERT INTO label VALUES(3,'x');INSERT INTO article VALUES(1,'f');INSERT INTO article VALUES(2,'g');"
+        u"INSERT INTO articletype VALUES(1);INSERT INTO articletolabel VALUES(1,3);");
   }
   EXPECT_GT(RunAll("foreign tables"), 0);
 }

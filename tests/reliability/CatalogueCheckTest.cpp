@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
+#include "Unprivileged.h"
 #include "content/XmlDocument.h"
 #include "core/TextConv.h"
-#include "Unprivileged.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"
 
@@ -49,11 +49,12 @@ class CatalogueCheck : public ::testing::Test {
   // An article row n (folder name Hex(n)) of type B with its links and a
   // description file, everything consistent.
   void Article(int n, std::initializer_list<int> labels, bool file = true) {
-    root.Exec("INSERT INTO article(articleid,filename,url,title,key1,type,labels,label,version,readflag,impflag,"
-              "crdate,brdate,lmdate) VALUES(" +
-              std::to_string(n) + ",'" + Hex(n) + "','http://x/" + std::to_string(n) + "','title " +
-              std::to_string(n) + "','k','B'," + std::to_string(labels.size()) + "," +
-              std::to_string(labels.size() ? *labels.begin() : 3) + ",1,'F','F',0,0,0)");
+    root.Exec(
+        "INSERT INTO article(articleid,filename,url,title,key1,type,labels,label,version,readflag,impflag,"
+        "crdate,brdate,lmdate) VALUES(" +
+        std::to_string(n) + ",'" + Hex(n) + "','http://x/" + std::to_string(n) + "','title " + std::to_string(n) +
+        "','k','B'," + std::to_string(labels.size()) + "," + std::to_string(labels.size() ? *labels.begin() : 3) +
+        ",1,'F','F',0,0,0)");
     for (int l : labels)
       root.Exec("INSERT INTO articletolabel(articleid,labelid) VALUES(" + std::to_string(n) + "," + std::to_string(l) +
                 ")");
@@ -147,17 +148,21 @@ TEST_F(CatalogueCheck, FilesAreReportedAndOnlyRepairedWhenAsked) {
   Article(1, {3}, false);  // missing description file
   Article(2, {3});
   Write(Description(2), "<?xml version=\"1.0\"?><Article><Title>cut sh");  // a write that never finished
-  Write(Description(3), "<Article/>");                                    // no row
-  fs::create_directories(root.daru() / "rss" / Hex(4));                   // media folder, no row
+  Write(Description(3), "<Article/>");                                     // no row
+  fs::create_directories(root.daru() / "rss" / Hex(4));                    // media folder, no row
   Write(root.daru() / "rss" / Hex(4) / "mime.zevm", "media");
   fs::create_directories(root.daru() / "rss" / Hex(1));  // media folder of article 1: kept
+  Write(Description(1).string() + ".part", "<Arti");     // writes that never finished
+  Write(root.daru() / "rss" / Hex(1) / "mime.zevm.part", "med");
+  Write(root.daru() / "rss" / Hex(1) / "notes.part", "kept: not ours");
 
   Check found = Run(false);
   EXPECT_EQ(found.Count(Check::MissingDescription), 1u) << Describe(found);
   EXPECT_EQ(found.Count(Check::BadDescription), 1u);
   EXPECT_EQ(found.Count(Check::OrphanDescription), 1u);
   EXPECT_EQ(found.Count(Check::OrphanFolder), 1u);
-  EXPECT_EQ(found.GetFindings().size(), 4u) << Describe(found);
+  EXPECT_EQ(found.Count(Check::LeftoverFile), 2u);
+  EXPECT_EQ(found.GetFindings().size(), 6u) << Describe(found);
   EXPECT_TRUE(fs::exists(Description(3)));
   EXPECT_TRUE(fs::exists(root.daru() / "rss" / Hex(4) / "mime.zevm"));
 
@@ -166,6 +171,9 @@ TEST_F(CatalogueCheck, FilesAreReportedAndOnlyRepairedWhenAsked) {
   EXPECT_FALSE(fs::exists(Description(3)));
   EXPECT_FALSE(fs::exists(root.daru() / "rss" / Hex(4)));
   EXPECT_TRUE(fs::exists(root.daru() / "rss" / Hex(1)));
+  EXPECT_FALSE(fs::exists(Description(1).string() + ".part"));
+  EXPECT_FALSE(fs::exists(root.daru() / "rss" / Hex(1) / "mime.zevm.part"));
+  EXPECT_TRUE(fs::exists(root.daru() / "rss" / Hex(1) / "notes.part"));
   // The damaged file is kept aside, and both files are readable anew from the row.
   EXPECT_EQ(Read(Description(2).string() + ".damaged"), "<?xml version=\"1.0\"?><Article><Title>cut sh");
   for (int n : {1, 2}) {
@@ -200,8 +208,9 @@ TEST_F(CatalogueCheck, ADamagedFileIsReportedAndLeftAlone) {
   Article(1, {3});
   Article(2, {3});
   // An index that no longer matches its table, as a torn write would leave it.
-  root.Exec("PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql='CREATE INDEX article_filename ON article(url)' "
-            "WHERE name='article_filename'");
+  root.Exec(
+      "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql='CREATE INDEX article_filename ON article(url)' "
+      "WHERE name='article_filename'");
   root.Exec("UPDATE article SET labels=5 WHERE articleid=1");
   Check check = Run(true);
   EXPECT_GE(check.Count(Check::Integrity), 1u) << Describe(check);

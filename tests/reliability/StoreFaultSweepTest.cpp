@@ -18,18 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "StoreOperations.h"
 #include "core/DARU.h"
 #include "core/TextConv.h"
 #include "fixtures/FaultInjection.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"
 #include "storage/DB.h"
-#include "StoreOperations.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
 
 // What a state of the data root is: every catalogue row, every file, and
 // what the catalogue check says about them.
@@ -111,8 +110,7 @@ class StoreFaults : public ::testing::Test {
     if (out.result) {
       EXPECT_EQ(now, after) << op.name << " reported success under " << fault << "\n" << Show(now);
     } else {
-      EXPECT_FALSE(out.error.empty()) << op.name << " failed without a message under " << fault << "\n"
-                                      << Show(now);
+      EXPECT_FALSE(out.error.empty()) << op.name << " failed without a message under " << fault << "\n" << Show(now);
       EXPECT_EQ(now, before) << op.name << " failed under " << fault << " (" << out.error << ") but changed:\n"
                              << Show(now);
     }
@@ -136,9 +134,12 @@ TEST_F(StoreFaults, EveryFailingDiskOperationLeavesTheCatalogueBeforeOrAfter) {
     const char* name;
   };
   const Injection injections[] = {
-      {FaultVfs::Read, SQLITE_IOERR, false, "read I/O error"},   {FaultVfs::Write, SQLITE_IOERR, false, "write I/O error"},
-      {FaultVfs::Write, SQLITE_FULL, false, "full disk"},        {FaultVfs::Write, SQLITE_FULL, true, "disk stays full"},
-      {FaultVfs::Sync, SQLITE_IOERR, false, "sync I/O error"},   {FaultVfs::Lock, SQLITE_IOERR, false, "lock I/O error"},
+      {FaultVfs::Read, SQLITE_IOERR, false, "read I/O error"},
+      {FaultVfs::Write, SQLITE_IOERR, false, "write I/O error"},
+      {FaultVfs::Write, SQLITE_FULL, false, "full disk"},
+      {FaultVfs::Write, SQLITE_FULL, true, "disk stays full"},
+      {FaultVfs::Sync, SQLITE_IOERR, false, "sync I/O error"},
+      {FaultVfs::Lock, SQLITE_IOERR, false, "lock I/O error"},
   };
   long total = 0;
   for (const StoreOp& op : Operations()) {
@@ -183,8 +184,10 @@ TEST_F(StoreFaults, EveryFailingEngineAllocationLeavesTheCatalogueBeforeOrAfter)
       FaultVfs disk;  // after the allocator: restarting the engine makes its own file system the default again
       disk.SetRealSync(false);
       Outcome clean = RunOnce(op, [&](bool on) {
-        if (on) alloc.Disarm();
-        else count = alloc.Count();
+        if (on)
+          alloc.Disarm();
+        else
+          count = alloc.Count();
       });
       ASSERT_TRUE(clean.result) << op.name << ": " << clean.error;
     }
@@ -209,8 +212,8 @@ TEST_F(StoreFaults, EveryFailingEngineAllocationLeavesTheCatalogueBeforeOrAfter)
               injected += alloc.Injected(), alloc.Disarm();
           });
         }
-        Judge(op, out, after, std::string(sticky ? "memory exhausted from" : "allocation failure at") + " #" +
-                                  std::to_string(n));
+        Judge(op, out, after,
+              std::string(sticky ? "memory exhausted from" : "allocation failure at") + " #" + std::to_string(n));
         if (HasFailure()) return;
       }
     }

@@ -25,14 +25,15 @@ void SeedCatalogue(const ProvisionedRoot& root) {
   // 3, article 2 under 3 and 6, feed article 3 with a media copy under 5.
   root.Exec("INSERT INTO label(labelid,name,toplayer) VALUES(4,'工作',3),(5,'sub',4),(6,'leaf',3)");
   auto add = [&](int id, const char* type, const char* folder, std::vector<int> labels) {
-    root.Exec("INSERT INTO article(articleid,filename,url,title,key1,type,labels,label,version,readflag,impflag,"
-              "crdate,brdate,lmdate) VALUES(" +
-              std::to_string(id) + ",'" + ToUtf8(Hex(id)) + "','http://x/" + std::to_string(id) + "','title " +
-              std::to_string(id) + "','k','" + type + "'," + std::to_string(labels.size()) + "," +
-              std::to_string(labels[0]) + ",1,'T','F',0,0,0)");
+    root.Exec(
+        "INSERT INTO article(articleid,filename,url,title,key1,type,labels,label,version,readflag,impflag,"
+        "crdate,brdate,lmdate) VALUES(" +
+        std::to_string(id) + ",'" + ToUtf8(Hex(id)) + "','http://x/" + std::to_string(id) + "','title " +
+        std::to_string(id) + "','k','" + type + "'," + std::to_string(labels.size()) + "," + std::to_string(labels[0]) +
+        ",1,'T','F',0,0,0)");
     for (int l : labels)
-      root.Exec("INSERT INTO articletolabel(articleid,labelid) VALUES(" + std::to_string(id) + "," +
-                std::to_string(l) + ")");
+      root.Exec("INSERT INTO articletolabel(articleid,labelid) VALUES(" + std::to_string(id) + "," + std::to_string(l) +
+                ")");
     std::ofstream(root.daru() / folder / (ToUtf8(Hex(id)) + ".xml")) << "<Article><Title>t</Title></Article>";
   };
   add(1, "B", "web", {3});
@@ -74,16 +75,18 @@ CLabel Label(int id, int parent = 1, std::u16string name = u"x") {
 bool Intact(const CArticle* a) {
   std::u16string id = FromUtf8(std::to_string(a->articleid));
   return a->filename == Hex(a->articleid) && a->url == u"http://x/" + id && a->title == u"title " + id &&
-         a->key1 == u"k" && (a->type == u"A" || a->type == u"B") && a->labels >= 1 && a->version == 1 &&
-         a->readflag && !a->impflag;
+         a->key1 == u"k" && (a->type == u"A" || a->type == u"B") && a->labels >= 1 && a->version == 1 && a->readflag &&
+         !a->impflag;
 }
 
-bool Intact(const std::vector<CArticle*>& v) { return std::all_of(v.begin(), v.end(), [](auto* a) { return Intact(a); }); }
+bool Intact(const std::vector<CArticle*>& v) {
+  return std::all_of(v.begin(), v.end(), [](auto* a) { return Intact(a); });
+}
 
 bool Intact(const CLabel* l) {
-  static const std::map<int, std::pair<std::u16string, int>> labels = {
-      {1, {u"我的资料库", 0}}, {2, {u"收藏的频道", 1}}, {3, {u"未分类", 1}},
-      {4, {u"工作", 3}},      {5, {u"sub", 4}},        {6, {u"leaf", 3}}};
+  static const std::map<int, std::pair<std::u16string, int>> labels = {{1, {u"我的资料库", 0}}, {2, {u"收藏的频道", 1}},
+                                                                       {3, {u"未分类", 1}},     {4, {u"工作", 3}},
+                                                                       {5, {u"sub", 4}},        {6, {u"leaf", 3}}};
   auto it = labels.find(l->labelid);
   return it != labels.end() && it->second == std::make_pair(l->name, l->toplayer);
 }
