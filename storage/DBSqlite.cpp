@@ -33,9 +33,13 @@ const char16_t* Joined(bool first, const char16_t* firstForm, const char16_t* la
 // Rolls back unless committed, so that any failure inside leaves the
 // catalogue as it was. A failing rollback is swallowed: there is nothing
 // better to report than the failure that caused it.
+//
+// The write lock is taken at the start: a transaction that reads before it
+// writes then waits for another process's writer (the busy timeout) instead of
+// failing at once, and what it read stays true until it commits.
 class CTransaction {
  public:
-  explicit CTransaction(CSQLiteDB& db) : m_db(db) { m_db.Execute(u"begin transaction;"); }
+  explicit CTransaction(CSQLiteDB& db) : m_db(db) { m_db.Execute(u"begin immediate transaction;"); }
   ~CTransaction() {
     if (m_committed) return;
     try {
@@ -220,6 +224,27 @@ bool CDBSqlite::AddArticle(CArticle& article) {
     // The row and its first link go in together: a row without a link would
     // be held by no label and never be deleted.
     CTransaction transaction(m_db);
+    // Another process may have stored the same link since the caller looked
+    // for it. One link stays one article: the stored one is filed under the
+    // label as well, and the record takes its id.
+    if (!article.filename.empty()) {
+      CSQLiteQuery same =
+          m_db.Query(Fmt(u"SELECT articleid FROM article WHERE filename='%s' ORDER BY articleid", Q(article.filename)));
+      if (!same.IsEof()) {
+        CLabelToArticle link(article.label, same.GetInt(0, 0));
+        same.Finalize();
+        CSQLiteQuery filed = m_db.Query(
+            Fmt(u"SELECT * FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+        bool already = !filed.IsEof();
+        filed.Finalize();
+        if (!already && (!InsertLink(link) || m_db.Execute(Fmt(u"UPDATE article SET labels=labels+1 WHERE articleid=%d",
+                                                               link.articleid)) <= 0))
+          return false;
+        transaction.Commit();
+        article.articleid = link.articleid;
+        return true;
+      }
+    }
     int count = m_db.Execute(
         Fmt(u"INSERT INTO article( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, "
             u"lmdate ) VALUES('%s','%s','%s','%s','%s',%d, %d, %d,'%s','%s', %d,%d,%d)",

@@ -9,12 +9,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/TextConv.h"
+#include "fixtures/ProvisionedRoot.h"
 #include "fixtures/TempDir.h"
+#include "storage/DB.h"
 
 namespace fs = std::filesystem;
 
@@ -91,4 +94,29 @@ TEST(FoundByFaults, ARewriteKeepsTheFilesPermissions) {
   article.SetComment(u"third");
   EXPECT_FALSE(article.CreateDescriptionFile(FromUtf8(dir.path().string()), true));
   EXPECT_EQ(ReadAll(file), before);
+}
+
+// Two processes capture one link at the same moment: both looked for it and
+// found none. The second insert must not make a second article of the link;
+// it files the stored one under its label.
+TEST(FoundByTwoProcesses, ALinkStoredMeanwhileByAnotherProcessStaysOneArticle) {
+  ProvisionedRoot root;
+  root.Exec("INSERT INTO label(labelid,name,toplayer) VALUES(4,'four',3)");
+  std::unique_ptr<CDB> first(CreateStore(1)), second(CreateStore(1));
+  ASSERT_TRUE(first->InitDB());
+  ASSERT_TRUE(second->InitDB());
+  auto capture = [](CDB& store, int label) {
+    CArticle a;
+    a.filename = u"0123456789abcdef0123456789abcdef";
+    a.url = u"http://same.example/";
+    a.type = u"B";
+    a.label = label;
+    EXPECT_TRUE(store.AddArticle(a)) << ToUtf8(store.GetLastDBError());
+    return a.articleid;
+  };
+  int id = capture(*first, 3);
+  EXPECT_EQ(capture(*second, 4), id);
+  EXPECT_EQ(capture(*second, 4), id);  // and once more under the same label: nothing doubles
+  EXPECT_EQ(root.Rows("SELECT articleid, labels FROM article"), Lines({(std::to_string(id) + "|2").c_str()}));
+  EXPECT_EQ(root.Rows("SELECT labelid FROM articletolabel ORDER BY labelid"), Lines({"3", "4"}));
 }
