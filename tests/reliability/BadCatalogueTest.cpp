@@ -151,6 +151,33 @@ TEST_F(BadCatalogue, TruncatedAndCorruptedFilesNeverCrash) {
   EXPECT_GT(RunAll("one page overwritten", "malformed"), 0);
 }
 
+// The facade's start-up on the same files: it fails with the engine's reason,
+// and a later start on a good file works.
+TEST_F(BadCatalogue, InitFailsOnABadCatalogueWithTheEnginesMessage) {
+  delete daru;
+  daru = nullptr;
+  auto init = [](std::string& error) {
+    std::unique_ptr<CDARU> facade(CDARU::Instance());
+    bool ok = facade->Init();
+    error = ToUtf8(facade->GetLastDBError());
+    return ok;
+  };
+  std::string error;
+  WriteAll(root.catalogue(), "not a catalogue at all, but long enough to be read as one" + std::string(2000, '.'));
+  EXPECT_FALSE(init(error));
+  EXPECT_NE(error.find("file is not a database"), std::string::npos) << error;
+  WriteAll(root.catalogue(), good.substr(0, good.size() / 3));
+  EXPECT_FALSE(init(error));
+  EXPECT_NE(error, "");
+  fs::remove_all(root.daru());
+  EXPECT_FALSE(init(error));
+  EXPECT_EQ(error.rfind("SQLITE_CANTOPEN[14]: ", 0), 0u) << error;
+  EXPECT_FALSE(fs::exists(root.daru()));
+
+  ProvisionedRoot fresh;
+  EXPECT_TRUE(init(error)) << error;
+}
+
 TEST_F(BadCatalogue, AReadOnlyCatalogueIsReadButNotWritten) {
   chmod(root.catalogue().c_str(), 0444);
   chmod(root.daru().c_str(), 0555);
