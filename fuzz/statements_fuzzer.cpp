@@ -225,7 +225,8 @@ void CheckSearch(CDB& store, const std::u16string& text, unsigned mask, bool lik
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CDB& store = Shared().store();
   std::vector<std::u16string> t = Texts(data, size);
-  t.resize(6, t.empty() ? std::u16string() : t[0]);
+  const std::u16string first = t.empty() ? std::u16string() : t[0];
+  t.resize(6, first);
   const std::u16string &name = t[0], &rename = t[1], &title = t[2], &keys = t[3], &link = t[4], &search = t[5];
 
   size_t labelsBefore = LabelCount(store);
