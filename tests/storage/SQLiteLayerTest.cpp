@@ -124,6 +124,23 @@ TEST_F(SQLiteLayer, CursorReadsRowsAndConvertsFields) {
   EXPECT_EQ(r.GetString(0, u""), longText);
 }
 
+// Integer cells are read without their text; the result must be what atoi
+// of that text gives, clamped, for every storage class a cell can have.
+TEST_F(SQLiteLayer, IntegerCellsReadAsTheirTextWould) {
+  db.Execute(
+      u"CREATE TABLE n(k INTEGER, v); INSERT INTO n VALUES(1, 99999999999),(2, -99999999999),(3, -42),(4, 3.9),"
+      u"(5, -0.5),(6, x'3132'),(7, 2147483647),(8, NULL)");
+  CSQLiteQuery q = db.Query(u"SELECT v, typeof(v) FROM n ORDER BY k");
+  const int expected[] = {INT_MAX, INT_MIN, -42, 3, 0, 12, INT_MAX, 5};
+  for (int want : expected) {
+    ASSERT_FALSE(q.IsEof());
+    EXPECT_EQ(q.GetInt(0, 5), want) << ToUtf8(q.GetString(1, u""));
+    q.NextRow();
+  }
+  EXPECT_TRUE(q.IsEof());
+  EXPECT_EQ(Thrown([&] { q.GetInt(0, 0); }), "CPPSQLITE_ERROR[1000]: Invalid field index requested");
+}
+
 TEST_F(SQLiteLayer, OneCursorOwnsEachStatement) {
   CSQLiteQuery a = db.Query(u"SELECT a FROM t ORDER BY a");
   CSQLiteQuery b = db.Query(u"SELECT a FROM t ORDER BY a DESC");

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "CatalogueGenerator.h"
+
+class CArticle;
+class CDB;
+
+// darulib's side of every workload, on its own working copy of a catalogue.
+// The library's data root is process-wide, so one object lives at a time.
+namespace darubench {
+
+class LibraryCatalogue {
+ public:
+  LibraryCatalogue(const std::filesystem::path& cached, const std::filesystem::path& workFolder,
+                   const std::string& name, const std::string& journalMode);
+  ~LibraryCatalogue();
+  LibraryCatalogue(const LibraryCatalogue&) = delete;
+  LibraryCatalogue& operator=(const LibraryCatalogue&) = delete;
+
+  // The journal mode a freshly provisioned catalogue has, upper case.
+  static std::string ProvisionedJournalMode();
+
+  // The library connection's synchronous setting (0 to 3).
+  int Synchronous();
+
+  // A new page under the label, with its description file.
+  bool Capture(int labelid, const std::string& url, const std::string& title);
+  // A stored link filed under a further label.
+  bool FileUnder(int labelid, const std::string& url, const std::string& title);
+  // A new label without articles below the head label; its id.
+  int AddEmptyLabel();
+
+  // The label's articles become the listing; their number, or -1.
+  int QueryLabel(int labelid);
+  // The articles whose title holds the text become the listing.
+  int SearchTitle(const std::string& text);
+  // The label hierarchy, loaded afresh; the number of labels.
+  int LoadLabels();
+  bool DeleteLabel(int labelid);
+  // Flips the read flag of the first n listed articles and stores each.
+  int FlipReadFlags(int n);
+  // UTF-16 bytes of the listed articles' stored texts.
+  std::size_t ListedTextBytes();
+
+ private:
+  void ClearListing();
+
+  WorkingRoot m_root;
+  CDB* m_store = nullptr;            // owned
+  std::vector<CArticle*> m_listing;  // owned, every element
+};
+
+}  // namespace darubench
