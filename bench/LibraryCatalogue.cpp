@@ -24,9 +24,15 @@ int gLiving = 0;
 
 LibraryCatalogue::LibraryCatalogue(const std::filesystem::path& cached, const std::filesystem::path& workFolder,
                                    const std::string& name, const std::string& journalMode)
-    : m_root(cached, workFolder, name, journalMode) {
+    : m_ownRoot(std::make_unique<WorkingRoot>(cached, workFolder, name, journalMode)), m_root(m_ownRoot.get()) {
+  Open();
+}
+
+LibraryCatalogue::LibraryCatalogue(const WorkingRoot& root) : m_root(&root) { Open(); }
+
+void LibraryCatalogue::Open() {
   if (gLiving++ != 0) throw std::logic_error("one library catalogue at a time");
-  DaruSetModuleFileName(m_root.ModuleFile());
+  DaruSetModuleFileName(m_root->ModuleFile());
   m_store = CreateStore(1);
   if (m_store == nullptr || !m_store->InitDB()) throw std::runtime_error("cannot open the catalogue");
   auto& types = CDARUTestAccess::Types(CDARU::Instance());
@@ -147,13 +153,10 @@ bool LibraryCatalogue::DeleteLabel(int labelid) {
   return m_store->DeleteLabel(label);
 }
 
-int LibraryCatalogue::FlipReadFlags(int n) {
-  int done = 0;
-  for (int i = 0; i < n && i < static_cast<int>(m_listing.size()); ++i) {
-    m_listing[i]->readflag = !m_listing[i]->readflag;
-    if (m_store->UpdateArticle(*m_listing[i])) ++done;
-  }
-  return done;
+int LibraryCatalogue::FlipReadFlag(int i) {
+  if (i < 0 || i >= static_cast<int>(m_listing.size())) return 0;
+  m_listing[i]->readflag = !m_listing[i]->readflag;
+  return m_store->UpdateArticle(*m_listing[i]) ? 1 : 0;
 }
 
 std::size_t LibraryCatalogue::ListedTextBytes() {

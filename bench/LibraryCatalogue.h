@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ class LibraryCatalogue {
  public:
   LibraryCatalogue(const std::filesystem::path& cached, const std::filesystem::path& workFolder,
                    const std::string& name, const std::string& journalMode);
+  // Opens a working copy that the caller keeps, so that two catalogues can
+  // take turns without being copied again.
+  explicit LibraryCatalogue(const WorkingRoot& root);
   ~LibraryCatalogue();
   LibraryCatalogue(const LibraryCatalogue&) = delete;
   LibraryCatalogue& operator=(const LibraryCatalogue&) = delete;
@@ -41,17 +45,19 @@ class LibraryCatalogue {
   // The label hierarchy, loaded afresh; the number of labels.
   int LoadLabels();
   bool DeleteLabel(int labelid);
-  // Flips the read flag of the first n listed articles and stores each.
-  int FlipReadFlags(int n);
+  // Flips the read flag of the i-th listed article and stores it; 1 when stored.
+  int FlipReadFlag(int i);
   // UTF-16 bytes of the listed articles' stored texts.
   std::size_t ListedTextBytes();
 
  private:
+  void Open();
   void ClearListing();
 
-  WorkingRoot m_root;
-  CDB* m_store = nullptr;            // owned
-  std::vector<CArticle*> m_listing;  // owned, every element
+  std::unique_ptr<WorkingRoot> m_ownRoot;  // owned when this object made the copy
+  const WorkingRoot* m_root;               // borrowed, or m_ownRoot
+  CDB* m_store = nullptr;                  // owned
+  std::vector<CArticle*> m_listing;        // owned, every element
 };
 
 }  // namespace darubench

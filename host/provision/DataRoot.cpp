@@ -14,10 +14,15 @@ namespace provision {
 
 namespace {
 
-// The catalogue's journal mode, chosen here and nowhere else. The library
-// works on either; the rollback journal keeps the catalogue a single file
-// that can be copied while no one writes to it.
-constexpr const char* kJournalMode = "DELETE";
+// The catalogue's journal mode, chosen here and nowhere else; the library
+// works on either. With the write-ahead log a commit waits for no sync (the
+// library runs it with synchronous NORMAL), so a capture costs a tenth of a
+// millisecond instead of several syncs; a power cut or system crash may take
+// back the last commits, but the catalogue stays whole, and a crash of the
+// program loses nothing. Readers and the writer no longer block each other.
+// The price: darudb-wal and darudb-shm lie beside the catalogue while it is
+// open, and the folder must be on a local disk.
+constexpr const char* kJournalMode = "WAL";
 
 constexpr int kBusyTimeoutMs = 60000;
 
