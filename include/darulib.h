@@ -7,6 +7,7 @@
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
 #include "core/DaruApi.h"
+#include "core/LabelTree.h"
 #include "core/Records.h"
 #include "core/StdTime.h"
 #include "core/TextConv.h"

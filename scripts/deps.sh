@@ -7,6 +7,7 @@ DARU_PACKAGES=(
   libxml2-dev libxml2-utils libxslt1-dev
   libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
 )
 
 daru_install_deps() {

@@ -55,7 +55,7 @@ TEST(StdTime, MakeTimeCarriesAcrossMonthAndYearEnds) {
 
 TEST(StdTime, GetTimeLongNormalisesTheValue) {
   ScopedTimeZone tz("UTC0");
-  struct tm raw{};
+  struct tm raw {};
   raw.tm_year = 105;
   raw.tm_mon = 0;
   raw.tm_mday = 32;

@@ -16,7 +16,9 @@ TEST(TextConv, LoneSurrogatesKeepTheirUnits) {
   const char16_t units[] = {u'a', 0xD800, u'b', 0xDC01, 0xDBFF};
   std::u16string text(units, 5);
   std::string utf8 = ToUtf8(text);
-  EXPECT_EQ(utf8, "a\xED\xA0\x80" "b\xED\xB0\x81\xED\xAF\xBF");
+  EXPECT_EQ(utf8,
+            "a\xED\xA0\x80"
+            "b\xED\xB0\x81\xED\xAF\xBF");
   EXPECT_EQ(FromUtf8(utf8), text);
   // A low surrogate before a high one is not a pair.
   const char16_t reversed[] = {0xDC00, 0xD800};
@@ -24,9 +26,12 @@ TEST(TextConv, LoneSurrogatesKeepTheirUnits) {
 }
 
 TEST(TextConv, MalformedBytesBecomeReplacementCharacters) {
-  EXPECT_EQ(FromUtf8("a\xFF" "b"), u"a\uFFFD" u"b");
-  EXPECT_EQ(FromUtf8("\xE4\xB8"), u"\uFFFD\uFFFD");           // truncated sequence
-  EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");           // overlong form
+  EXPECT_EQ(FromUtf8("a\xFF"
+                     "b"),
+            u"a\uFFFD"
+            u"b");
+  EXPECT_EQ(FromUtf8("\xE4\xB8"), u"\uFFFD\uFFFD");                      // truncated sequence
+  EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");                      // overlong form
   EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // beyond U+10FFFF
   EXPECT_EQ(FromUtf8(std::string("x\0y", 3)), std::u16string(u"x\0y", 3));
 }
@@ -56,8 +61,7 @@ TEST(Format, IntegersAsTheTemplatesUseThem) {
 
 TEST(Format, TextsAndPercentSigns) {
   EXPECT_EQ(Fmt(u"title LIKE '%%%s%%'", u"中"), u"title LIKE '%中%'");
-  EXPECT_EQ(Fmt(u"%s[%d]: %s", "SQLITE_ERROR", 1, std::u16string(u"no such table")),
-            u"SQLITE_ERROR[1]: no such table");
+  EXPECT_EQ(Fmt(u"%s[%d]: %s", "SQLITE_ERROR", 1, std::u16string(u"no such table")), u"SQLITE_ERROR[1]: no such table");
   EXPECT_EQ(Fmt(u"%.3s|%5s", u"abcdef", u"ab"), u"abc|   ab");
   std::u16string big(20000, u'x');
   EXPECT_EQ(Fmt(u"<%s>", big).size(), 20002u);

@@ -1,0 +1,197 @@
+#include "core/LabelTree.h"
+
+#include <algorithm>
+#include <new>
+
+#include "storage/DB.h"
+
+CLabelTree* CLabelTree::_instance = nullptr;
+
+namespace {
+
+constexpr int kFavRSSLabelID = 2;
+
+}  // namespace
+
+CLabelTree::CLabelTree() : m_pDB(nullptr), m_pHeadLabel(nullptr), m_pFavRSSLabel(nullptr) {}
+
+CLabelTree* CLabelTree::Instance(CDB* db) {
+  if (_instance == nullptr) {
+    _instance = new (std::nothrow) CLabelTree();
+    if (_instance) _instance->m_pDB = db;
+  }
+  return _instance;
+}
+
+CLabelTree::~CLabelTree() {
+  for (CLabel* label : m_labels) delete label;
+  for (CLabel* label : m_retired) delete label;
+  m_labels.clear();
+  m_retired.clear();
+  if (_instance == this) _instance = nullptr;
+}
+
+void CLabelTree::RetireAll() {
+  m_retired.insert(m_retired.end(), m_labels.begin(), m_labels.end());
+  m_labels.clear();
+  m_pHeadLabel = nullptr;
+  m_pFavRSSLabel = nullptr;
+}
+
+bool CLabelTree::LoadLabelTree() {
+  if (m_pDB == nullptr) return false;
+  // Read into a list of our own, so a failed read leaves the hierarchy as it was.
+  std::vector<CLabel*> loaded;
+  if (!m_pDB->QueryLabel(loaded, CLabel(), 0)) {
+    for (CLabel* label : loaded) delete label;
+    return false;
+  }
+  // A reload keeps the earlier objects alive: tree items may still point to them.
+  RetireAll();
+  m_labels = std::move(loaded);
+  for (CLabel* label : m_labels) label->parent = label->nextSibling = label->firstChild = nullptr;
+
+  // Rows come ordered by parent id, so one parent's children are consecutive
+  // and the parent is searched once per group.
+  CLabel* parent = nullptr;
+  CLabel* lastAppended = nullptr;
+  for (CLabel* label : m_labels) {
+    if (label->labelid == kFavRSSLabelID) m_pFavRSSLabel = label;
+    if (label->toplayer == 0) {
+      m_pHeadLabel = label;
+      continue;
+    }
+    if (parent == nullptr || parent->labelid != label->toplayer) {
+      parent = FindLabel(label->toplayer);
+      lastAppended = nullptr;
+      if (parent == nullptr) continue;
+    }
+    // A row naming itself as parent would make a loop; it stays outside the tree.
+    if (parent == label) continue;
+    if (lastAppended) {
+      lastAppended->nextSibling = label;
+      label->parent = parent;
+    } else {
+      AppendChild(parent, label);
+    }
+    lastAppended = label;
+  }
+  return true;
+}
+
+CLabel* CLabelTree::InsertLabel(CLabel* parent, std::u16string name) {
+  if (parent == nullptr || m_pDB == nullptr) return nullptr;
+  CLabel* label = new CLabel();
+  label->name = std::move(name);
+  label->labelid = 0;
+  label->toplayer = parent->labelid;
+  label->parent = parent;
+  if (!m_pDB->AddLabel(*label)) {
+    delete label;
+    return nullptr;
+  }
+  m_labels.push_back(label);
+  AppendChild(parent, label);
+  return label;
+}
+
+bool CLabelTree::UpdateLabel(CLabel* label, std::u16string name, unsigned parentId) {
+  if (label == nullptr || m_pDB == nullptr) return false;
+  const int newParentId = static_cast<int>(parentId);
+  const int oldParentId = label->toplayer;
+  if (newParentId != oldParentId) {
+    CLabel* target = FindLabel(newParentId);
+    if (target && IsInBranch(label, target)) return false;  // would cut the branch off the tree
+  }
+  label->name = std::move(name);
+  label->toplayer = newParentId;
+  if (!m_pDB->UpdateLabel(*label)) return false;
+  if (newParentId == oldParentId) return true;
+
+  CLabel* oldParent = FindLabel(oldParentId);
+  if (oldParent == nullptr) return false;
+  Unlink(oldParent, label);
+  CLabel* newParent = FindLabel(newParentId);
+  if (newParent == nullptr) return false;
+  AppendChild(newParent, label);
+  return true;
+}
+
+bool CLabelTree::MoveLabel(CLabel* label, CLabel* newParent) {
+  if (label == nullptr || newParent == nullptr || m_pDB == nullptr) return false;
+  if (label->toplayer == 0 || label == m_pHeadLabel) return false;
+  if (std::find(m_labels.begin(), m_labels.end(), newParent) == m_labels.end()) return false;
+  if (IsInBranch(label, newParent)) return false;
+
+  const int oldParentId = label->toplayer;
+  label->toplayer = newParent->labelid;
+  if (!m_pDB->UpdateLabel(*label)) {
+    label->toplayer = oldParentId;
+    return false;
+  }
+  // A label outside the tree has no chain to leave; the move brings it in.
+  if (label->parent) Unlink(label->parent, label);
+  AppendChild(newParent, label);
+  return true;
+}
+
+bool CLabelTree::DeleteLabel(CLabel* label) {
+  if (label == nullptr || m_pDB == nullptr) return false;
+  if (!m_pDB->DeleteLabel(*label)) return false;
+  CLabel* parent = FindLabel(label->toplayer);
+  if (parent == nullptr) return false;
+  Unlink(parent, label);
+
+  auto it = std::find_if(m_labels.begin(), m_labels.end(), [&](CLabel* l) { return l->labelid == label->labelid; });
+  if (it != m_labels.end()) {
+    CLabel* removed = *it;
+    m_labels.erase(it);
+    m_retired.push_back(removed);
+    // The feed capture files new channels under this label; it must not use a deleted one.
+    if (removed == m_pFavRSSLabel) m_pFavRSSLabel = nullptr;
+  }
+  return true;
+}
+
+CLabel* CLabelTree::FindLabel(int labelid) {
+  for (CLabel* label : m_labels)
+    if (label->labelid == labelid) return label;
+  return nullptr;
+}
+
+void CLabelTree::AppendChild(CLabel* parent, CLabel* child) {
+  child->parent = parent;
+  child->nextSibling = nullptr;
+  if (parent->firstChild == nullptr) {
+    parent->firstChild = child;
+    return;
+  }
+  CLabel* last = parent->firstChild;
+  while (last->nextSibling) last = last->nextSibling;
+  last->nextSibling = child;
+}
+
+void CLabelTree::Unlink(CLabel* parent, CLabel* child) {
+  if (parent->firstChild == child) {
+    parent->firstChild = child->nextSibling;
+  } else {
+    for (CLabel* prev = parent->firstChild; prev; prev = prev->nextSibling) {
+      if (prev->nextSibling == child) {
+        prev->nextSibling = child->nextSibling;
+        break;
+      }
+    }
+  }
+  child->nextSibling = nullptr;
+  child->parent = nullptr;
+}
+
+bool CLabelTree::IsInBranch(CLabel* label, CLabel* candidate) const {
+  // Bounded, so parent links that loop (from a damaged catalogue) cannot hang us;
+  // a walk that does not end counts as inside.
+  size_t steps = m_labels.size() + m_retired.size() + 1;
+  for (CLabel* at = candidate; at; at = at->parent) {
+    if (at == label || steps-- == 0) return true;
+  }
+  return false;
+}

@@ -1,0 +1,413 @@
+#include "daru/Commands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "daru/DataRoot.h"
+#include "daru/HtmlView.h"
+#include "daru/Provisioning.h"
+#include "daru/Session.h"
+
+namespace {
+
+using nlohmann::json;
+
+constexpr int kFirstUserLabelID = 4;  // the labels below are the catalogue's own
+constexpr unsigned kMaskTitle = 2;
+constexpr unsigned kMaskKeywords = 8;
+
+Report Message(std::string text, json data = json::object()) {
+  data["message"] = std::move(text);
+  return {Report::Kind::Message, std::move(data)};
+}
+
+std::string Quoted(const std::u16string& text) { return "'" + U8(text) + "'"; }
+std::string Named(const CLabel* label) { return Quoted(label->name) + " #" + std::to_string(label->labelid); }
+
+// Lends a feed item to an article for the time of a file write; the article
+// must not keep a pointer to it, whatever happens in between.
+class LentFeedItem {
+ public:
+  LentFeedItem(CArticle* article, CRSSSubItem* item) : m_article(article) { m_article->SetRSSSubItem(item); }
+  ~LentFeedItem() { m_article->SetRSSSubItem(nullptr); }
+  LentFeedItem(const LentFeedItem&) = delete;
+  LentFeedItem& operator=(const LentFeedItem&) = delete;
+
+ private:
+  CArticle* m_article;  // borrowed
+};
+
+bool HasFeedData(CRSSSubItem* item) {
+  return item && !(item->title.empty() && item->link.empty() && item->pubDate.empty() && item->channelTitle.empty() &&
+                   item->channelLink.empty() && item->mimeUrl.empty() && item->mimeFiles.empty());
+}
+
+// Loads what a rewrite of the description file must keep. A file without feed
+// data gives an empty feed record, which would add an empty feed element; drop it.
+void LoadForRewrite(CArticle* article) {
+  article->LoadDescription();
+  article->LoadComment();
+  article->LoadRssSubItem();
+  CRSSSubItem* feed = article->GetRSSSubItem();
+  if (feed && !HasFeedData(feed)) {
+    article->SetRSSSubItem(nullptr);
+    delete feed;
+  }
+}
+
+void WriteDescription(CArticle* article, std::vector<std::string>& warnings) {
+  if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
+    warnings.push_back("the description file " + U8(article->GetDescriptionFilename()) + " could not be written");
+}
+
+// --- labels ---------------------------------------------------------------
+
+json LabelNode(Session& s, CLabel* label, std::set<CLabel*>& seen) {
+  seen.insert(label);
+  json node = LabelJson(label);
+  node["articles"] = std::max(0, s.CountArticles(label));
+  node["children"] = json::array();
+  for (CLabel* child = label->firstChild; child; child = child->nextSibling)
+    node["children"].push_back(LabelNode(s, child, seen));
+  return node;
+}
+
+Report Labels(Session& s) {
+  json data;
+  std::set<CLabel*> seen;
+  CLabel* head = s.Tree()->GetHeadLabel();
+  data["tree"] = head ? LabelNode(s, head, seen) : json();
+  data["outside"] = json::array();
+  std::vector<CLabel*> all = s.Tree()->GetAllLabels();
+  // Branches whose parent is missing, then whatever is left (labels whose parents loop).
+  for (CLabel* label : all)
+    if (!seen.count(label) && label->parent == nullptr) data["outside"].push_back(LabelNode(s, label, seen));
+  for (CLabel* label : all) {
+    if (seen.count(label)) continue;
+    seen.insert(label);
+    json node = LabelJson(label);
+    node["articles"] = std::max(0, s.CountArticles(label));
+    node["children"] = json::array();
+    data["outside"].push_back(node);
+  }
+  return {Report::Kind::Labels, data};
+}
+
+void RefuseReserved(const CLabel* label, const char* what) {
+  if (label->labelid < kFirstUserLabelID)
+    throw HostError("label " + Named(label) + " belongs to the catalogue and cannot be " + what);
+}
+
+Report LabelAdd(Session& s, const Request& r) {
+  CLabel* parent = r.target.empty() ? s.Tree()->GetHeadLabel() : s.ResolveLabel(r.target);
+  if (!parent) throw HostError("the catalogue has no head label");
+  CLabel* label = s.Tree()->InsertLabel(parent, U16(r.name));
+  if (!label) throw HostError("cannot add the label: " + s.LastError("the catalogue refused it"));
+  return Message("added label " + Named(label) + " under " + Named(parent), {{"label", LabelJson(label)}});
+}
+
+Report LabelRename(Session& s, const Request& r) {
+  CLabel* label = s.ResolveLabel(r.label);
+  RefuseReserved(label, "renamed");
+  if (r.name.empty()) throw UsageError("a label needs a name");
+  const std::string old = Named(label);
+  if (!s.Tree()->UpdateLabel(label, U16(r.name), static_cast<unsigned>(label->toplayer)))
+    throw HostError("cannot rename label " + old + ": " + s.LastError("the catalogue refused it"));
+  return Message("renamed label " + old + " to " + Quoted(label->name), {{"label", LabelJson(label)}});
+}
+
+bool InBranch(const CLabel* top, const CLabel* label) {
+  for (; label; label = label->parent)
+    if (label == top) return true;
+  return false;
+}
+
+Report LabelMove(Session& s, const Request& r) {
+  CLabel* label = s.ResolveLabel(r.label);
+  CLabel* parent = s.ResolveLabel(r.target);
+  if (label == s.Tree()->GetHeadLabel()) throw HostError("the head label cannot be moved");
+  if (InBranch(label, parent)) throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
+  if (!s.Tree()->MoveLabel(label, parent))
+    throw HostError("cannot move label " + Named(label) + ": " + s.LastError("the catalogue refused it"));
+  return Message("moved label " + Named(label) + " under " + Named(parent), {{"label", LabelJson(label)}});
+}
+
+void CollectBranch(CLabel* label, std::vector<CLabel*>& deepestFirst) {
+  for (CLabel* child = label->firstChild; child; child = child->nextSibling) CollectBranch(child, deepestFirst);
+  deepestFirst.push_back(label);
+}
+
+Report LabelRemove(Session& s, const Request& r) {
+  CLabel* label = s.ResolveLabel(r.label);
+  RefuseReserved(label, "removed");
+  std::vector<CLabel*> branch;
+  CollectBranch(label, branch);
+  json removed = json::array();
+  const std::string name = Named(label);
+  for (CLabel* l : branch) {
+    // As in the label tree window: descendants first, their failures not fatal.
+    if (s.Tree()->DeleteLabel(l)) {
+      removed.push_back(l->labelid);
+    } else if (l == label) {
+      throw HostError("cannot remove label " + name + ": " + s.LastError("the catalogue refused it"));
+    }
+  }
+  std::string text = "removed label " + name;
+  if (removed.size() > 1) text += " and " + std::to_string(removed.size() - 1) + " label(s) below it";
+  return Message(text, {{"removed", removed}});
+}
+
+// --- captures ---------------------------------------------------------------
+
+std::string Outcome(int result) {
+  switch (result) {
+    case 0:
+      return "new";
+    case 1:
+      return "filed";
+    case 2:
+      return "exists";
+    default:
+      return "already_filed";
+  }
+}
+
+Report CaptureReport(Session& s, CArticle* article, CLabel* label, int result) {
+  std::string text = "#" + std::to_string(article->articleid) + " " + Quoted(article->title);
+  switch (result) {
+    case 0:
+      text = "saved " + text + " under " + Named(label);
+      break;
+    case 1:
+      text = "already stored as " + text + "; now also under " + Named(label);
+      break;
+    case 2:
+      text = "already stored as " + text + "; not filed under " + Named(label);
+      break;
+    default:
+      text = "already stored as " + text + " under " + Named(label);
+      break;
+  }
+  return Message(text, {{"result", Outcome(result)}, {"label", LabelJson(label)}, {"article", ArticleJson(*article)}});
+}
+
+Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
+  if (r.url.empty()) throw UsageError("a page needs a link");
+  CLabel* label = r.label.empty() ? s.DefaultLabel() : s.ResolveLabel(r.label);
+  int result = r.noLink ? 0 : 1;
+  CArticle* article =
+      s.Daru()->AddArticle(label, U16(r.url), U16(r.title), U16(r.keywords.value_or("")), u"B", result, true);
+  if (result < 0 || !article) {
+    s.Release(article);
+    throw HostError("cannot save the page: " + s.LastError("the catalogue refused it"));
+  }
+  std::unique_ptr<CArticle, std::function<void(CArticle*)>> owned(article, [&](CArticle* a) { s.Release(a); });
+  if (result == 0) {
+    article->SetDescription(U16(r.description.value_or("")));
+    article->SetComment(U16(r.comment.value_or("")));
+    WriteDescription(article, warnings);
+  } else if (r.description || r.comment) {
+    // A stored page gets new texts only where they were given; the rest of its file stays.
+    LoadForRewrite(article);
+    if (r.description) article->SetDescription(U16(*r.description));
+    if (r.comment) article->SetComment(U16(*r.comment));
+    WriteDescription(article, warnings);
+  }
+  return CaptureReport(s, article, label, result);
+}
+
+CLabel* ChannelLabel(Session& s, const std::u16string& channel) {
+  CLabel* fav = s.Tree()->GetFavRSSLabel();
+  if (!fav) throw HostError("the catalogue has no favourite-feeds label (#2)");
+  for (CLabel* child = fav->firstChild; child; child = child->nextSibling)
+    if (child->name == channel) return child;
+  CLabel* label = s.Tree()->InsertLabel(fav, channel);
+  if (!label) throw HostError("cannot add a label for the channel: " + s.LastError("the catalogue refused it"));
+  return label;
+}
+
+Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
+  if (r.label.empty() && r.channel.empty()) throw UsageError("feed: give --label or --channel");
+  std::error_code ec;
+  const std::filesystem::path info = std::filesystem::absolute(r.infoFile, ec).lexically_normal();
+  if (ec || !std::filesystem::is_regular_file(info, ec)) throw HostError("no feed item file " + r.infoFile);
+  CRSSSubItem item;
+  if (!item.LoadRSSInfo(U16(info.string()))) throw HostError("cannot read the feed item file " + info.string());
+  item.channelTitle = U16(r.channel);
+  item.channelLink = U16(r.channelLink);
+
+  CLabel* label = r.label.empty() ? ChannelLabel(s, item.channelTitle) : s.ResolveLabel(r.label);
+  // An item without a link is known by its information file, and stores no link.
+  const bool hasLink = !item.link.empty();
+  const std::u16string link = hasLink ? item.link : U16(info.string());
+  int result = 1;
+  CArticle* article = s.Daru()->AddArticle(label, link, item.title, u"", u"A", result, hasLink);
+  if (result < 0 || !article) {
+    s.Release(article);
+    throw HostError("cannot store the feed item: " + s.LastError("the catalogue refused it"));
+  }
+  std::unique_ptr<CArticle, std::function<void(CArticle*)>> owned(article, [&](CArticle* a) { s.Release(a); });
+  if (result == 0) {
+    LentFeedItem lent(article, &item);
+    article->SetDescription(item.description);
+    WriteDescription(article, warnings);
+    if (!item.mimeUrl.empty()) {
+      article->CreateMime(item.mimeUrl);
+      if (!PathExists(GetMediaCopyPath(article->filename), true))
+        warnings.push_back("the media file " + U8(item.mimeUrl) + " could not be copied");
+    }
+  }
+  Report report = CaptureReport(s, article, label, result);
+  if (!item.mimeUrl.empty()) report.data["media_source"] = U8(item.mimeUrl);
+  return report;
+}
+
+// --- articles ---------------------------------------------------------------
+
+Report ArticleList(Session& s, json data) {
+  std::vector<CArticle*> list = s.Daru()->GetArticleList();
+  std::vector<json> rows;
+  for (CArticle* a : list) rows.push_back(ArticleJson(*a));
+  // Newest first, as a reader scans them.
+  std::stable_sort(rows.begin(), rows.end(), [](const json& a, const json& b) {
+    auto ka = std::make_pair(a["created_epoch"].get<long>(), a["id"].get<int>());
+    auto kb = std::make_pair(b["created_epoch"].get<long>(), b["id"].get<int>());
+    return ka > kb;
+  });
+  data["articles"] = rows;
+  return {Report::Kind::Articles, data};
+}
+
+Report List(Session& s, const Request& r) {
+  json data;
+  int found;
+  if (r.label.empty()) {
+    data["label"] = nullptr;
+    found = s.Daru()->QueryArticle(CArticle(), 0, false);
+  } else {
+    CLabel* label = s.ResolveLabel(r.label);
+    data["label"] = LabelJson(label);
+    found = s.Daru()->QueryArticle(label, CArticle(), 0);
+  }
+  if (found < 0) throw HostError("cannot list the articles: " + s.LastError("query failed"));
+  return ArticleList(s, data);
+}
+
+Report Search(Session& s, const Request& r) {
+  if (r.text.empty()) throw UsageError("search: give a text to look for");
+  CArticle pattern;
+  if (r.searchKeywords)
+    pattern.key1 = U16(r.text);
+  else
+    pattern.title = U16(r.text);
+  int found = s.Daru()->QueryArticle(pattern, r.searchKeywords ? kMaskKeywords : kMaskTitle, !r.exact);
+  if (found < 0) throw HostError("cannot search: " + s.LastError("query failed"));
+  return ArticleList(s, {{"search", r.text}, {"field", r.searchKeywords ? "keywords" : "title"}, {"exact", r.exact}});
+}
+
+Report Show(Session& s, const Request& r) {
+  // A copy of our own: finding the article's labels replaces the result list.
+  CArticle article(*s.FindArticle(r.id));
+  if (r.html) {
+    return {Report::Kind::Raw,
+            {{"id", article.articleid},
+             {"text", RenderDescription(article.GetDescriptionFilename(), GetDaruFolder() + u"/default.xslt")}}};
+  }
+  json a = ArticleJson(article);
+  a["description"] = U8(article.LoadDescription());
+  a["comment"] = U8(article.LoadComment());
+  if (article.LoadRssSubItem() && HasFeedData(article.GetRSSSubItem())) {
+    CRSSSubItem* feed = article.GetRSSSubItem();
+    json f = {{"title", U8(feed->title)},
+              {"link", U8(feed->link)},
+              {"published", U8(feed->pubDate)},
+              {"channel_title", U8(feed->channelTitle)},
+              {"channel_link", U8(feed->channelLink)},
+              {"media_source", U8(feed->mimeUrl)}};
+    if (IsSafeFolderName(article.filename) && PathExists(GetMediaCopyPath(article.filename), true))
+      f["media_copy"] = U8(GetMediaCopyPath(article.filename));
+    a["feed"] = f;
+  }
+  json labels = json::array();
+  for (CLabel* label : s.LabelsOf(article.articleid)) labels.push_back(LabelJson(label));
+  a["filed_under"] = labels;
+  return {Report::Kind::Article, {{"article", a}}};
+}
+
+Report Mark(Session& s, const Request& r) {
+  CArticle* article = s.FindArticle(r.id);
+  const bool read = r.state == "read" || r.state == "unread";
+  const bool on = r.state == "read" || r.state == "important";
+  bool& flag = read ? article->readflag : article->impflag;
+  const std::string what = "#" + std::to_string(article->articleid) + " " + Quoted(article->title);
+  if (flag == on) return Message(what + " is " + r.state + " already", {{"article", ArticleJson(*article)}});
+  flag = on;
+  if (read && on) article->brdate.SetNowTime();
+  if (!s.Daru()->UpdateArticle(*article))
+    throw HostError("cannot mark " + what + ": " + s.LastError("the catalogue refused it"));
+  return Message("marked " + what + " " + r.state, {{"article", ArticleJson(*article)}});
+}
+
+Report Comment(Session& s, const Request& r) {
+  CArticle* article = s.FindArticle(r.id);
+  LoadForRewrite(article);
+  article->SetComment(U16(r.text));
+  if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
+    throw HostError("cannot write the description file " + U8(article->GetDescriptionFilename()));
+  return Message("commented #" + std::to_string(article->articleid) + " " + Quoted(article->title),
+                 {{"article", ArticleJson(*article)}});
+}
+
+Report Remove(Session& s, const Request& r) {
+  CArticle* article = s.FindArticle(r.id);
+  const int id = article->articleid;
+  const std::string what = "#" + std::to_string(id) + " " + Quoted(article->title);
+  const std::u16string filename = article->filename;
+  const std::u16string type = article->type;
+  CLabel* label = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
+  // On success the facade destroys the listed article: only the copies above remain.
+  if (!s.Daru()->DeleteArticle(article, label)) {
+    throw HostError("cannot remove " + what + (label ? " from " + Named(label) : std::string()) + ": " +
+                    s.LastError(label ? "it is not filed under that label" : "the catalogue refused it"));
+  }
+  bool gone = label == nullptr;
+  if (label) {
+    CArticle pattern;
+    pattern.articleid = id;
+    gone = s.Daru()->QueryArticle(pattern, 1, false) == 0;
+  } else if (IsSafeFolderName(filename) && IsSafeTypePath(s.Daru()->FindArticlePath(type)) &&
+             IsSafeTypePath(s.Daru()->FindArticlePath(u"A"))) {
+    // The catalogue keeps the files of an article removed as a whole; the host does not want them.
+    DeletePath(DescriptionFilePath(type, filename), true);
+    DeletePath(GetArticleFolder(filename), false);
+  }
+  std::string text = label ? "removed " + what + " from " + Named(label) : "removed " + what;
+  if (label && gone) text += "; it was under no other label and is gone";
+  return Message(text, {{"removed", id}, {"label", label ? LabelJson(label) : json()}, {"gone", gone}});
+}
+
+}  // namespace
+
+Report RunCommand(const Request& r, std::vector<std::string>& warnings) {
+  const std::filesystem::path root = ResolveDataRoot(r.root);
+  if (r.command == "init") return InitDataRoot(root);
+
+  Session s(root);
+  if (r.command == "labels") return Labels(s);
+  if (r.command == "label add") return LabelAdd(s, r);
+  if (r.command == "label rename") return LabelRename(s, r);
+  if (r.command == "label move") return LabelMove(s, r);
+  if (r.command == "label rm") return LabelRemove(s, r);
+  if (r.command == "save") return Save(s, r, warnings);
+  if (r.command == "feed") return Feed(s, r, warnings);
+  if (r.command == "list") return List(s, r);
+  if (r.command == "search") return Search(s, r);
+  if (r.command == "show") return Show(s, r);
+  if (r.command == "mark") return Mark(s, r);
+  if (r.command == "comment") return Comment(s, r);
+  if (r.command == "rm") return Remove(s, r);
+  throw UsageError("unknown command " + r.command);
+}

@@ -1,0 +1,65 @@
+#include "daru/HtmlView.h"
+
+#include <libxml/parser.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+#include <memory>
+
+#include "daru/Request.h"
+#include "darulib.h"
+
+namespace {
+
+// The engines report on stderr by themselves; the host says it in one line instead.
+void Quiet(void*, const char*, ...) {}
+
+template <class T, void (*Free)(T*)>
+struct Deleter {
+  void operator()(T* p) const {
+    if (p) Free(p);
+  }
+};
+using Doc = std::unique_ptr<xmlDoc, Deleter<xmlDoc, xmlFreeDoc>>;
+using Sheet = std::unique_ptr<xsltStylesheet, Deleter<xsltStylesheet, xsltFreeStylesheet>>;
+using Context = std::unique_ptr<xsltTransformContext, Deleter<xsltTransformContext, xsltFreeTransformContext>>;
+using Prefs = std::unique_ptr<xsltSecurityPrefs, Deleter<xsltSecurityPrefs, xsltFreeSecurityPrefs>>;
+
+}  // namespace
+
+std::string RenderDescription(const std::u16string& descriptionFile, const std::u16string& stylesheet) {
+  xmlSetGenericErrorFunc(nullptr, Quiet);
+  xsltSetGenericErrorFunc(nullptr, Quiet);
+  const std::string sheetPath = ToUtf8(stylesheet);
+  const std::string docPath = ToUtf8(descriptionFile);
+
+  Doc sheetDoc(xmlReadFile(sheetPath.c_str(), nullptr, XML_PARSE_NONET));
+  if (!sheetDoc) throw HostError("cannot read the stylesheet " + sheetPath);
+  Sheet sheet(xsltParseStylesheetDoc(sheetDoc.get()));
+  if (!sheet) throw HostError("the stylesheet " + sheetPath + " is not usable");
+  sheetDoc.release();  // the stylesheet owns its document now
+
+  // Description files come from outside: no network, no entities, no DTDs.
+  Doc doc(xmlReadFile(docPath.c_str(), nullptr, XML_PARSE_NONET));
+  if (!doc) throw HostError("cannot read the description file " + docPath);
+
+  // A stylesheet may not write, create folders or go on the network.
+  Prefs prefs(xsltNewSecurityPrefs());
+  if (!prefs) throw HostError("out of memory");
+  for (xsltSecurityOption option :
+       {XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY, XSLT_SECPREF_READ_NETWORK, XSLT_SECPREF_WRITE_NETWORK})
+    xsltSetSecurityPrefs(prefs.get(), option, xsltSecurityForbid);
+  Context ctxt(xsltNewTransformContext(sheet.get(), doc.get()));
+  if (!ctxt || xsltSetCtxtSecurityPrefs(prefs.get(), ctxt.get()) != 0) throw HostError("out of memory");
+
+  Doc result(xsltApplyStylesheetUser(sheet.get(), doc.get(), nullptr, nullptr, nullptr, ctxt.get()));
+  if (!result || ctxt->state != XSLT_STATE_OK) throw HostError("the stylesheet " + sheetPath + " failed on " + docPath);
+  xmlChar* text = nullptr;
+  int size = 0;
+  if (xsltSaveResultToString(&text, &size, result.get(), sheet.get()) != 0) throw HostError("out of memory");
+  std::string html = text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(size)) : "";
+  xmlFree(text);
+  return html;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+
+// What a command hands back: the data, and which way people should see it.
+// Scripts get the data itself as JSON.
+struct Report {
+  enum class Kind { Message, Labels, Articles, Article, Raw };
+  Kind kind = Kind::Message;
+  nlohmann::json data = nlohmann::json::object();  // "message" for Kind::Message, "text" (printed as is) for Kind::Raw
+};
+
+void PrintReport(const Report& report, bool json, std::ostream& out);
+
+// Columns on a terminal: East Asian wide characters take two, combining marks none.
+size_t DisplayWidth(const std::string& utf8);

@@ -1,0 +1,112 @@
+#include "daru/Session.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "daru/DataRoot.h"
+#include "daru/Request.h"
+
+namespace {
+
+constexpr int kDefaultLabelID = 3;
+constexpr unsigned kMaskArticleID = 1;
+
+}  // namespace
+
+std::string U8(const std::u16string& text) { return ToUtf8(text); }
+std::u16string U16(const std::string& text) { return FromUtf8(text); }
+
+Session::Session(const std::filesystem::path& root) : m_root(root) {
+  UseDataRoot(root);
+  if (!IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+  m_daru.reset(CDARU::Instance());
+  if (!m_daru) throw HostError("out of memory");
+  if (!m_daru->Init())
+    throw HostError("cannot open the catalogue in " + root.string() + ": " + LastError("unknown error"));
+  m_tree = m_daru->GetLabelTree();
+}
+
+std::string Session::LastError(const std::string& fallback) {
+  std::string error = U8(m_daru->GetLastDBError());
+  return error.empty() ? fallback : error;
+}
+
+CLabel* Session::ResolveLabel(const std::string& reference) {
+  int id = 0;
+  const char* end = reference.data() + reference.size();
+  auto [ptr, ec] = std::from_chars(reference.data(), end, id);
+  if (ec == std::errc() && ptr == end) {
+    if (CLabel* label = m_tree->FindLabel(id)) return label;
+    throw HostError("no label #" + reference);
+  }
+  std::vector<CLabel*> named;
+  for (CLabel* label : m_tree->GetAllLabels())
+    if (label->name == U16(reference)) named.push_back(label);
+  if (named.empty()) throw HostError("no label named '" + reference + "'");
+  if (named.size() > 1) {
+    std::string ids;
+    for (CLabel* label : named) ids += " #" + std::to_string(label->labelid);
+    throw HostError("several labels are named '" + reference + "':" + ids + "; give the id");
+  }
+  return named.front();
+}
+
+CLabel* Session::DefaultLabel() {
+  if (CLabel* label = m_tree->FindLabel(kDefaultLabelID)) return label;
+  if (CLabel* head = m_tree->GetHeadLabel()) return head;
+  throw HostError("the catalogue has no labels");
+}
+
+CArticle* Session::FindArticle(long long id) {
+  CArticle pattern;
+  pattern.articleid = static_cast<int>(id);
+  int found = m_daru->QueryArticle(pattern, kMaskArticleID, false);
+  if (found < 0) throw HostError("cannot read the catalogue: " + LastError("query failed"));
+  if (found == 0) throw HostError("no article #" + std::to_string(id));
+  return m_daru->GetArticleList().front();
+}
+
+void Session::Release(CArticle* article) {
+  std::vector<CArticle*> listed = m_daru->GetArticleList();
+  if (article && std::find(listed.begin(), listed.end(), article) == listed.end()) delete article;
+}
+
+int Session::CountArticles(CLabel* label) { return m_daru->QueryArticle(label, CArticle(), 0); }
+
+std::vector<CLabel*> Session::LabelsOf(int articleid) {
+  std::vector<CLabel*> labels;
+  for (CLabel* label : m_tree->GetAllLabels()) {
+    if (CountArticles(label) <= 0) continue;
+    for (CArticle* article : m_daru->GetArticleList()) {
+      if (article->articleid == articleid) {
+        labels.push_back(label);
+        break;
+      }
+    }
+  }
+  return labels;
+}
+
+nlohmann::json LabelJson(const CLabel* label) {
+  return {{"id", label->labelid}, {"name", U8(label->name)}, {"parent", label->toplayer}};
+}
+
+nlohmann::json ArticleJson(const CArticle& a) {
+  CStdTime created = a.crdate;
+  CStdTime read = a.brdate;
+  return {{"id", a.articleid},
+          {"title", U8(a.title)},
+          {"url", U8(a.url)},
+          {"keywords", U8(a.key1)},
+          {"type", U8(a.type)},
+          {"filename", U8(a.filename)},
+          {"labels", a.labels},
+          {"label", a.label},
+          {"version", a.version},
+          {"read", a.readflag},
+          {"important", a.impflag},
+          {"created", U8(created.GetFmtString())},
+          {"created_epoch", created.GetTimeLong()},
+          {"read_at", U8(read.GetFmtString())},
+          {"description_file", U8(a.descfile)}};
+}

@@ -1,0 +1,41 @@
+// daru: the library's host for people who live in a shell.
+
+#include <cstdio>
+#include <iostream>
+#include <new>
+
+#include "daru/Cli.h"
+#include "daru/Commands.h"
+#include "darulib.h"
+
+namespace {
+
+int Fail(const std::string& message, int status) {
+  std::cerr << "daru: " << message << '\n';
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Request request;
+  if (std::optional<int> status = ParseCommandLine(argc, argv, request)) return *status;
+  std::vector<std::string> warnings;
+  try {
+    Report report = RunCommand(request, warnings);
+    PrintReport(report, request.json, std::cout);
+  } catch (const UsageError& e) {
+    return Fail(e.what(), 2);
+  } catch (const HostError& e) {
+    return Fail(e.what(), 1);
+  } catch (const _com_error& e) {
+    return Fail("the XML engine failed: " + ToUtf8(e.ErrorMessage()), 1);
+  } catch (const std::bad_alloc&) {
+    return Fail("out of memory", 1);
+  } catch (const std::exception& e) {
+    return Fail(e.what(), 1);
+  }
+  for (const std::string& warning : warnings) std::cerr << "daru: warning: " << warning << '\n';
+  std::cout.flush();
+  return std::cout.good() ? 0 : Fail("cannot write the output", 1);
+}

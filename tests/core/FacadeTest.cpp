@@ -1,0 +1,331 @@
+// The facade on a real catalogue, provisioned as the host does it: every
+// result code of the capture, the ownership of the result list, MD5. Store
+// failures are raised by the engine through triggers and renamed tables.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "content/PathOps.h"
+#include "core/ArticleLocations.h"
+#include "core/DARU.h"
+#include "core/LabelTree.h"
+#include "core/TextConv.h"
+#include "fixtures/DaruAccess.h"
+#include "fixtures/ProvisionedRoot.h"
+#include "provision/DataRoot.h"
+
+namespace {
+
+class FacadeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    daru = CDARU::Instance();
+    ASSERT_TRUE(daru->Init()) << ToUtf8(daru->GetLastDBError());
+    tree = daru->GetLabelTree();
+    three = tree->FindLabel(3);
+    other = tree->InsertLabel(tree->GetHeadLabel(), u"其他");
+    ASSERT_TRUE(three && other);
+  }
+  void TearDown() override { delete daru; }
+
+  CArticle* Add(CLabel* label, const std::u16string& url, int request, int& result, bool storeUrl = true) {
+    result = request;
+    return daru->AddArticle(label, url, u"标题", u"关键字", u"B", result, storeUrl);
+  }
+  bool Listed(CArticle* a) {
+    auto list = daru->GetArticleList();
+    return std::find(list.begin(), list.end(), a) != list.end();
+  }
+  // Releases an article the facade handed over, unless the result list owns it.
+  void Release(CArticle* a) {
+    if (a && !Listed(a)) delete a;
+  }
+  std::string Md5(const std::u16string& text) { return CDARUTestAccess::MD5(daru, text); }
+  std::vector<std::string> Rows(const std::string& sql) { return root.Rows(sql); }
+  void Refuse(const std::string& when, const std::string& table) {
+    root.Exec("CREATE TRIGGER refuse BEFORE " + when + " ON " + table + " BEGIN SELECT RAISE(ABORT, 'full'); END;");
+  }
+  void Allow() { root.Exec("DROP TRIGGER refuse;"); }
+
+  ProvisionedRoot root;
+  CDARU* daru = nullptr;
+  CLabelTree* tree = nullptr;
+  CLabel* three = nullptr;
+  CLabel* other = nullptr;
+};
+
+std::string Shape(const CLabel* label) {
+  std::string s = std::to_string(label->labelid);
+  if (!label->firstChild) return s;
+  s += "(";
+  for (const CLabel* c = label->firstChild; c; c = c->nextSibling) {
+    if (c != label->firstChild) s += " ";
+    s += Shape(c);
+  }
+  return s + ")";
+}
+
+}  // namespace
+
+TEST_F(FacadeTest, InitLoadsHierarchyAndTypesOnce) {
+  EXPECT_EQ(Shape(tree->GetHeadLabel()), "1(2 3 4)");
+  EXPECT_EQ(tree->GetFavRSSLabel()->labelid, 2);
+  EXPECT_EQ(daru->FindArticlePath(u"B"), u"web");
+  EXPECT_EQ(daru->FindArticlePath(u"A"), u"rss");
+  // Already up: a second call changes nothing and keeps the objects callers hold.
+  EXPECT_TRUE(daru->Init());
+  EXPECT_EQ(daru->GetLabelTree()->FindLabel(3), three);
+  EXPECT_EQ(CDARUTestAccess::Types(daru).size(), 2u);
+}
+
+TEST(FacadeInit, FailsWithoutACatalogueAndMayBeRetried) {
+  TempDir dir;
+  ScopedDataRoot scoped(dir.path());
+  CDARU* daru = CDARU::Instance();
+  EXPECT_FALSE(daru->Init());
+  EXPECT_FALSE(daru->GetLastDBError().empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "DARU"));  // nothing made behind the host's back
+  ASSERT_TRUE(provision::ProvisionDataRoot(dir.path()));
+  ASSERT_TRUE(daru->Init());
+  EXPECT_EQ(daru->GetLabelTree()->GetHeadLabel()->labelid, 1);
+  delete daru;
+}
+
+TEST(FacadeInit, AnUnreadableTableFailsInit) {
+  for (const char* table : {"label", "articletype"}) {
+    ProvisionedRoot root;
+    root.Exec(std::string("ALTER TABLE ") + table + " RENAME TO moved;");
+    CDARU* daru = CDARU::Instance();
+    EXPECT_FALSE(daru->Init()) << table;
+    EXPECT_NE(ToUtf8(daru->GetLastDBError()).find("no such table"), std::string::npos);
+    delete daru;
+  }
+}
+
+TEST_F(FacadeTest, HierarchyEditsPersistAcrossFacades) {
+  CLabel* a = tree->InsertLabel(three, u"甲");
+  CLabel* b = tree->InsertLabel(a, u"乙");
+  ASSERT_TRUE(a && b);
+  ASSERT_TRUE(tree->MoveLabel(a, other));
+  ASSERT_TRUE(tree->UpdateLabel(b, u"乙二", static_cast<unsigned>(b->toplayer)));
+  ASSERT_TRUE(tree->DeleteLabel(tree->InsertLabel(other, u"丁")));
+  const std::string shape = Shape(tree->GetHeadLabel());
+  const int renamed = b->labelid;
+
+  // The hierarchy goes with the facade; a new one reads the catalogue afresh.
+  delete daru;
+  daru = CDARU::Instance();
+  ASSERT_TRUE(daru->Init());
+  tree = daru->GetLabelTree();
+  EXPECT_EQ(CLabelTree::Instance(nullptr), tree);
+  EXPECT_EQ(Shape(tree->GetHeadLabel()), shape);
+  ASSERT_NE(tree->FindLabel(renamed), nullptr);
+  EXPECT_EQ(tree->FindLabel(renamed)->name, u"乙二");
+}
+
+TEST_F(FacadeTest, Md5FollowsRfc1321) {
+  const std::pair<std::u16string, const char*> suite[] = {
+      {u"", "d41d8cd98f00b204e9800998ecf8427e"},
+      {u"a", "0cc175b9c0f1b6a831c399e269772661"},
+      {u"abc", "900150983cd24fb0d6963f7d28e17f72"},
+      {u"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+      {u"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+      {u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+      {u"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+       "57edf4a22be3c955ac49da2e2107b67a"},
+  };
+  for (const auto& [text, digest] : suite) EXPECT_EQ(Md5(text), digest);
+}
+
+TEST_F(FacadeTest, Md5HashesUtf8UnitByUnit) {
+  EXPECT_EQ(Md5(u"http://例子.cn/文章"), "178b214555ca802513a6e6dbbcd05c25");
+  // A pair gives the four-byte form; lone halves their three-byte forms.
+  EXPECT_EQ(Md5(u"\U0001F600"), "2a02eac39d716a70ecf37579185927b6");
+  EXPECT_EQ(Md5(std::u16string{0xD83D, u'a'}), "06fb044354f3d1cbec95be0617b0ea14");
+  EXPECT_EQ(Md5(std::u16string{0xD83D}), "e8ba4e95226250ecd3817eab591e4ced");
+  EXPECT_EQ(Md5(std::u16string{u'a', 0xDC00, u'b'}), "c823213a36c9dff11ae0a8e90a6ce38c");
+  // Long links are hashed whole, so they keep folders of their own.
+  EXPECT_EQ(Md5(std::u16string(519, u'x')), "55c7d4105efc30adbb04b9c136212145");
+  EXPECT_EQ(Md5(std::u16string(600, u'x')), "2bfac1bb871236a26c9bbc8389d00b83");
+  EXPECT_EQ(Md5(std::u16string(599, u'x') + u"y"), "84d6f70e8d88362cae4258f3855f5550");
+}
+
+TEST_F(FacadeTest, NewArticleIsStoredAndListedUnderTheCurrentLabel) {
+  daru->m_pCurLabel = three;
+  int result = 0;
+  CArticle* a = Add(three, u"http://a.cn/1", 0, result);
+  ASSERT_EQ(result, 0);
+  EXPECT_TRUE(Listed(a));
+  EXPECT_EQ(ToUtf8(a->filename), Md5(u"http://a.cn/1"));
+  EXPECT_EQ(a->url, u"http://a.cn/1");
+  EXPECT_EQ(a->label, 3);
+  EXPECT_EQ(a->key1, u"关键字");
+  EXPECT_FALSE(a->crdate.GetFmtString().empty());
+  EXPECT_EQ(a->descfile, FromUtf8(root.path().string()) + u"/DARU/web/" + a->filename + u".xml");
+  const std::string id = std::to_string(a->articleid);
+  EXPECT_EQ(Rows("SELECT filename,url,title,label,labels FROM article WHERE articleid=" + id),
+            Lines({(Md5(u"http://a.cn/1") + "|http://a.cn/1|标题|3|1").c_str()}));
+
+  // The record agrees with its row, so its first update keeps the label count
+  // and an unrelated label's removal does not sweep it away.
+  EXPECT_EQ(a->labels, 1);
+  a->readflag = false;
+  ASSERT_TRUE(daru->UpdateArticle(*a));
+  ASSERT_TRUE(tree->DeleteLabel(other));
+  EXPECT_EQ(Rows("SELECT labels,readflag FROM article WHERE articleid=" + id), Lines({"1|F"}));
+
+  // The same link again is the listed article, whatever the request.
+  EXPECT_EQ(Add(three, u"http://a.cn/1", 1, result), a);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(daru->GetArticleList().size(), 1u);
+  EXPECT_EQ(Rows("SELECT count(*) FROM articletolabel"), Lines({"1"}));
+}
+
+TEST_F(FacadeTest, StoredLinkUnderAnotherLabel) {
+  int result = 0;
+  CArticle* a = Add(three, u"http://a.cn/1", 0, result);
+  EXPECT_FALSE(Listed(a));  // no current label: the caller owns it
+  const std::string id = std::to_string(a->articleid);
+  Release(a);
+
+  CArticle* e = Add(other, u"http://a.cn/1", 0, result);
+  EXPECT_EQ(result, 2);
+  EXPECT_FALSE(Listed(e));
+  Release(e);
+  EXPECT_EQ(Rows("SELECT count(*) FROM articletolabel WHERE articleid=" + id), Lines({"1"}));
+
+  e = Add(other, u"http://a.cn/1", 1, result);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(e->labels, 2);
+  Release(e);
+  EXPECT_EQ(Rows("SELECT labels FROM article WHERE articleid=" + id), Lines({"2"}));
+  EXPECT_EQ(Rows("SELECT labelid FROM articletolabel WHERE articleid=" + id + " ORDER BY labelid"), Lines({"3", "4"}));
+
+  e = Add(three, u"http://a.cn/1", 1, result);
+  EXPECT_EQ(result, 3);
+  Release(e);
+  EXPECT_EQ(Rows("SELECT labels FROM article WHERE articleid=" + id), Lines({"2"}));
+
+  // Under the current label, a stored article joins the list and is then the listed one.
+  daru->m_pCurLabel = other;
+  e = Add(other, u"http://a.cn/1", 0, result);
+  EXPECT_EQ(result, 2);
+  EXPECT_TRUE(Listed(e));
+  EXPECT_EQ(Add(other, u"http://a.cn/1", 0, result), e);
+  EXPECT_EQ(result, 1);
+}
+
+TEST_F(FacadeTest, IdentityIsTheDigestOfTheGivenLink) {
+  int result = 0;
+  CArticle* a = Add(three, u"/feeds/item.xml", 0, result, false);
+  ASSERT_EQ(result, 0);
+  EXPECT_EQ(a->url, u"");
+  EXPECT_EQ(ToUtf8(a->filename), Md5(u"/feeds/item.xml"));
+  Release(a);
+  Release(Add(other, u"/feeds/item.xml", 0, result, false));
+  EXPECT_EQ(result, 2);
+  Release(Add(three, u"/Feeds/item.xml", 0, result, false));
+  EXPECT_EQ(result, 0);  // letter case makes another link
+  EXPECT_EQ(Rows("SELECT count(*) FROM article"), Lines({"2"}));
+}
+
+TEST_F(FacadeTest, CaptureFailures) {
+  int result = 1;
+  EXPECT_EQ(daru->AddArticle(three, u"http://a.cn/1", u"t", u"", u"Z", result, true), nullptr);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(Add(nullptr, u"http://a.cn/1", 0, result), nullptr);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(daru->AddArticle(three, u"http://a.cn/1", u"t", u"k"), nullptr);
+  EXPECT_EQ(Rows("SELECT count(*) FROM article"), Lines({"0"}));
+
+  Refuse("INSERT", "article");
+  EXPECT_EQ(Add(three, u"http://a.cn/1", 0, result), nullptr);
+  EXPECT_EQ(result, -3);
+  EXPECT_NE(ToUtf8(daru->GetLastDBError()).find("full"), std::string::npos);
+  Allow();
+
+  Release(Add(three, u"http://a.cn/1", 0, result));
+  Refuse("INSERT", "articletolabel");
+  CArticle* e = Add(other, u"http://a.cn/1", 1, result);
+  EXPECT_EQ(result, -1);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->labels, 1);
+  Release(e);
+  Allow();
+
+  Refuse("UPDATE", "article");
+  e = Add(other, u"http://a.cn/1", 1, result);
+  EXPECT_EQ(result, -1);
+  Release(e);
+  EXPECT_EQ(Rows("SELECT count(*) FROM articletolabel"), Lines({"2"}));  // the link stays
+  Allow();
+
+  root.Exec("ALTER TABLE article RENAME TO moved;");
+  EXPECT_EQ(Add(three, u"http://a.cn/1", 1, result), nullptr);
+  EXPECT_EQ(result, -3);
+}
+
+TEST_F(FacadeTest, FilingAnArticleUnderALabel) {
+  int result = 0;
+  CArticle* a = Add(three, u"http://a.cn/1", 0, result);
+  EXPECT_EQ(daru->AddArticle(a, three), 1);
+  EXPECT_EQ(daru->AddArticle(a, other), 0);
+  EXPECT_EQ(a->labels, 1);  // the count is the capture's business
+  EXPECT_EQ(Rows("SELECT labels FROM article"), Lines({"1"}));
+  EXPECT_EQ(daru->AddArticle(a, nullptr), -1);
+  Refuse("INSERT", "articletolabel");
+  EXPECT_EQ(daru->AddArticle(a, tree->FindLabel(2)), -1);
+  Release(a);
+}
+
+TEST_F(FacadeTest, QueriesReplaceTheResultList) {
+  int result = 0;
+  for (auto url : {u"http://a.cn/abc", u"http://a.cn/xyz", u"http://b.cn/abc"})
+    Release(daru->AddArticle(three, url, url, u"", u"B", result, true));
+  CArticle pattern;
+  pattern.title = u"abc";
+  EXPECT_EQ(daru->QueryArticle(pattern, 2, true), 2);
+  EXPECT_EQ(daru->GetArticleList().size(), 2u);
+  EXPECT_EQ(daru->QueryArticle(pattern, 2, false), 0);
+  EXPECT_TRUE(daru->GetArticleList().empty());
+  EXPECT_EQ(daru->QueryArticle(three, CArticle(), 0), 3);
+  EXPECT_EQ(daru->QueryArticle(other, CArticle(), 0), 0);
+  EXPECT_EQ(daru->QueryArticle(nullptr, CArticle(), 0), -1);
+
+  // A failed query still drops the previous list (ASan would see a leak or a double release).
+  EXPECT_EQ(daru->QueryArticle(three, CArticle(), 0), 3);
+  root.Exec("ALTER TABLE article RENAME TO moved;");
+  EXPECT_EQ(daru->QueryArticle(three, CArticle(), 0), -1);
+  EXPECT_TRUE(daru->GetArticleList().empty());
+}
+
+TEST_F(FacadeTest, DeletingListedArticlesKeepsTheOrderOfTheRest) {
+  int result = 0;
+  for (auto url : {u"http://a.cn/1", u"http://a.cn/2", u"http://a.cn/3"}) {
+    CArticle* a = Add(three, url, 0, result);
+    ASSERT_TRUE(a->CreateDescriptionFile(GetTypeFolder(u"B"), true));
+    Release(a);
+  }
+  ASSERT_EQ(daru->QueryArticle(three, CArticle(), 0), 3);
+  std::vector<CArticle*> list = daru->GetArticleList();
+
+  Refuse("DELETE", "articletolabel");
+  EXPECT_FALSE(daru->DeleteArticle(list[1], three));
+  EXPECT_EQ(daru->GetArticleList(), list);
+  Allow();
+
+  const std::u16string file = list[1]->GetDescriptionFilename();
+  ASSERT_TRUE(daru->DeleteArticle(list[1], three));
+  EXPECT_EQ(daru->GetArticleList(), (std::vector<CArticle*>{list[0], list[2]}));
+  EXPECT_FALSE(PathExists(file, true));  // its last label went, and its files with it
+  EXPECT_EQ(Rows("SELECT count(*) FROM article"), Lines({"2"}));
+
+  // An article of the caller's own: deleted in the store, the list untouched.
+  CArticle own(*list[0]);
+  EXPECT_TRUE(daru->DeleteArticle(&own, nullptr));
+  EXPECT_EQ(daru->GetArticleList().size(), 2u);
+  EXPECT_FALSE(daru->DeleteArticle(list[0], nullptr));  // its row is gone already
+  EXPECT_FALSE(daru->DeleteArticle(nullptr, nullptr));
+}
