@@ -7,11 +7,12 @@
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
+#include "core/LabelTree.h"
 #include "core/TextConv.h"
-#include "fixtures/DaruAccess.h"
 #include "platform/ModuleInfo.h"
 #include "provision/DataRoot.h"
 #include "storage/DB.h"
+#include "storage/DBSqlite.h"
 #include "storage/StorageAccess.h"
 
 namespace darubench {
@@ -33,19 +34,20 @@ LibraryCatalogue::LibraryCatalogue(const WorkingRoot& root) : m_root(&root) { Op
 void LibraryCatalogue::Open() {
   if (gLiving++ != 0) throw std::logic_error("one library catalogue at a time");
   DaruSetModuleFileName(m_root->ModuleFile());
-  m_store = CreateStore(1);
-  if (m_store == nullptr || !m_store->InitDB()) throw std::runtime_error("cannot open the catalogue");
-  auto& types = CDARUTestAccess::Types(CDARU::Instance());
-  types.clear();
-  if (!m_store->QueryArticleType(types)) throw std::runtime_error("cannot load the article types");
+  m_daru = CDARU::Instance();
+  if (m_daru == nullptr || !m_daru->Init()) throw std::runtime_error("cannot open the catalogue");
 }
 
 LibraryCatalogue::~LibraryCatalogue() {
-  ClearListing();
-  delete m_store;
-  CDARUTestAccess::Types(CDARU::Instance()).clear();
+  delete m_daru;
   DaruSetModuleFileName(u"");
   --gLiving;
+}
+
+CLabel* LibraryCatalogue::Label(int labelid) {
+  CLabel* label = m_daru->GetLabelTree()->FindLabel(labelid);
+  if (label == nullptr) throw std::runtime_error("no label " + std::to_string(labelid));
+  return label;
 }
 
 std::string LibraryCatalogue::ProvisionedJournalMode() {
@@ -68,95 +70,68 @@ std::string LibraryCatalogue::ProvisionedJournalMode() {
 }
 
 int LibraryCatalogue::Synchronous() {
-  CSQLiteDB& db = CDBSqliteTestAccess::Connection(*static_cast<CDBSqlite*>(m_store));
-  CSQLiteQuery q = db.Query(u"PRAGMA synchronous");
-  return q.GetInt(0, -1);
+  // A store of its own on the same catalogue sets up its connection as the
+  // facade's store did.
+  std::unique_ptr<CDB> store(CreateStore(1));
+  if (!store || !store->InitDB()) throw std::runtime_error("cannot open the catalogue");
+  CSQLiteDB& db = CDBSqliteTestAccess::Connection(*static_cast<CDBSqlite*>(store.get()));
+  return db.Query(u"PRAGMA synchronous").GetInt(0, -1);
 }
 
+// As the label tree files a page from the browser without the dialog: the
+// facade's capture, then the description file of a new article.
 bool LibraryCatalogue::Capture(int labelid, const std::string& url, const std::string& title) {
-  std::u16string link = FromUtf8(url);
-  CArticle pattern;
-  pattern.filename = FromUtf8(Md5Hex(ToUtf8(link)));
-  std::vector<CArticle*> found;
-  bool ok = m_store->QueryArticle(found, pattern, 4, true);
-  bool exists = !found.empty();
-  for (CArticle* a : found) delete a;
-  if (!ok || exists) return false;
-  CArticle article;
-  article.filename = pattern.filename;
-  article.url = link;
-  article.title = FromUtf8(title);
-  article.type = u"B";
-  article.label = labelid;
-  article.crdate.SetNowTime();
-  article.descfile = article.GetDescriptionFilename();
-  if (!m_store->AddArticle(article)) return false;
-  return article.CreateDescriptionFile(GetTypeFolder(u"B"), true);
+  int result = 0;
+  CArticle* article = m_daru->AddArticle(Label(labelid), FromUtf8(url), FromUtf8(title), u"", u"B", result, true);
+  if (result != 0 || article == nullptr) return false;
+  article->SetDescription(u"");
+  article->SetComment(u"");
+  bool written = article->CreateDescriptionFile(GetTypeFolder(u"B"), true);
+  delete article;  // not the facade's current label, so not listed: the caller's
+  return written;
 }
 
-bool LibraryCatalogue::FileUnder(int labelid, const std::string& url, const std::string&) {
-  CArticle pattern;
-  pattern.filename = FromUtf8(Md5Hex(url));
-  std::vector<CArticle*> found;
-  bool ok = m_store->QueryArticle(found, pattern, 4, true) && !found.empty();
-  bool filed = false;
-  if (ok) {
-    CArticle& a = *found.front();
-    CLabelToArticle link(labelid, a.articleid);
-    if (!m_store->QueryLabelToArticle(link) && m_store->AddLabelToArticle(link)) {
-      ++a.labels;
-      filed = m_store->UpdateArticle(a);
-    }
-  }
-  for (CArticle* a : found) delete a;
-  return filed;
+// As the label tree files a stored link under a further label once the user
+// said yes.
+bool LibraryCatalogue::FileUnder(int labelid, const std::string& url, const std::string& title) {
+  int result = 1;
+  CArticle* article = m_daru->AddArticle(Label(labelid), FromUtf8(url), FromUtf8(title), u"", u"B", result, true);
+  delete article;  // the stored article, not listed: the caller's
+  return result == 1;
 }
 
 int LibraryCatalogue::AddEmptyLabel() {
-  CLabel label;
-  label.name = u"capture target";
-  label.toplayer = 1;
-  if (!m_store->AddLabel(label)) throw std::runtime_error("cannot add a label");
-  return label.labelid;
-}
-
-void LibraryCatalogue::ClearListing() {
-  for (CArticle* a : m_listing) delete a;
-  m_listing.clear();
+  CLabelTree* tree = m_daru->GetLabelTree();
+  CLabel* label = tree->InsertLabel(tree->GetHeadLabel(), u"capture target");
+  if (label == nullptr) throw std::runtime_error("cannot add a label");
+  return label->labelid;
 }
 
 int LibraryCatalogue::QueryLabel(int labelid) {
-  ClearListing();
-  CLabel label;
-  label.labelid = labelid;
-  return m_store->QueryArticle(m_listing, &label, CArticle(), 0) ? static_cast<int>(m_listing.size()) : -1;
+  int n = m_daru->QueryArticle(Label(labelid), CArticle(), 0);
+  m_listing = m_daru->GetArticleList();
+  return n;
 }
 
 int LibraryCatalogue::SearchTitle(const std::string& text) {
-  ClearListing();
   CArticle pattern;
   pattern.title = FromUtf8(text);
-  return m_store->QueryArticle(m_listing, pattern, 2, true) ? static_cast<int>(m_listing.size()) : -1;
+  int n = m_daru->QueryArticle(pattern, 2, true);
+  m_listing = m_daru->GetArticleList();
+  return n;
 }
 
 int LibraryCatalogue::LoadLabels() {
-  std::vector<CLabel*> labels;
-  bool ok = m_store->QueryLabel(labels, CLabel(), 0);
-  int n = static_cast<int>(labels.size());
-  for (CLabel* l : labels) delete l;
-  return ok ? n : -1;
+  CLabelTree* tree = m_daru->GetLabelTree();
+  return tree->LoadLabelTree() ? static_cast<int>(tree->GetAllLabels().size()) : -1;
 }
 
-bool LibraryCatalogue::DeleteLabel(int labelid) {
-  CLabel label;
-  label.labelid = labelid;
-  return m_store->DeleteLabel(label);
-}
+bool LibraryCatalogue::DeleteLabel(int labelid) { return m_daru->GetLabelTree()->DeleteLabel(Label(labelid)); }
 
 int LibraryCatalogue::FlipReadFlag(int i) {
   if (i < 0 || i >= static_cast<int>(m_listing.size())) return 0;
   m_listing[i]->readflag = !m_listing[i]->readflag;
-  return m_store->UpdateArticle(*m_listing[i]) ? 1 : 0;
+  return m_daru->UpdateArticle(*m_listing[i]) ? 1 : 0;
 }
 
 std::size_t LibraryCatalogue::ListedTextBytes() {

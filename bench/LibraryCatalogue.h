@@ -8,10 +8,12 @@
 #include "CatalogueGenerator.h"
 
 class CArticle;
-class CDB;
+class CDARU;
+class CLabel;
 
-// darulib's side of every workload, on its own working copy of a catalogue.
-// The library's data root is process-wide, so one object lives at a time.
+// darulib's side of every workload, through the facade as the windows use it,
+// on its own working copy of a catalogue. The facade is a singleton and the
+// data root process-wide, so one object lives at a time.
 namespace darubench {
 
 class LibraryCatalogue {
@@ -52,12 +54,12 @@ class LibraryCatalogue {
 
  private:
   void Open();
-  void ClearListing();
+  CLabel* Label(int labelid);
 
   std::unique_ptr<WorkingRoot> m_ownRoot;  // owned when this object made the copy
   const WorkingRoot* m_root;               // borrowed, or m_ownRoot
-  CDB* m_store = nullptr;                  // owned
-  std::vector<CArticle*> m_listing;        // owned, every element
+  CDARU* m_daru = nullptr;                 // the facade singleton; destroyed with this object
+  std::vector<CArticle*> m_listing;        // borrowed: the facade's result list
 };
 
 }  // namespace darubench

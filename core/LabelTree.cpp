@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 
 #include "storage/DB.h"
 
@@ -52,7 +53,13 @@ bool CLabelTree::LoadLabelTree() {
   for (CLabel* label : m_labels) label->parent = label->nextSibling = label->firstChild = nullptr;
 
   // Rows come ordered by parent id, so one parent's children are consecutive
-  // and the parent is searched once per group.
+  // and the parent is looked up once per group. The lookup goes through an
+  // index of the first label of each id (what a search from the start would
+  // find): a search per group would make a load of thousands of labels
+  // quadratic.
+  std::unordered_map<int, CLabel*> byId;
+  byId.reserve(m_labels.size());
+  for (CLabel* label : m_labels) byId.emplace(label->labelid, label);
   CLabel* parent = nullptr;
   CLabel* lastAppended = nullptr;
   for (CLabel* label : m_labels) {
@@ -62,7 +69,8 @@ bool CLabelTree::LoadLabelTree() {
       continue;
     }
     if (parent == nullptr || parent->labelid != label->toplayer) {
-      parent = FindLabel(label->toplayer);
+      auto found = byId.find(label->toplayer);
+      parent = found == byId.end() ? nullptr : found->second;
       lastAppended = nullptr;
       if (parent == nullptr) continue;
     }
