@@ -17,7 +17,7 @@ namespace darubench {
 namespace {
 
 // Bump when the generated rows change, so that cached catalogues are rebuilt.
-constexpr const char* kGeneratorStamp = "darubench catalogue v1";
+constexpr const char* kGeneratorStamp = "darubench catalogue v2";
 
 // SplitMix64: a fixed function of its input, so the n-th article is the same
 // on every machine and in every shape.

@@ -53,7 +53,9 @@ const std::vector<TableSetup>& Tables() {
   static const std::vector<TableSetup> tables = {
       {"label",
        "CREATE TABLE label(labelid INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, toplayer INTEGER);"
-       "CREATE INDEX label_toplayer ON label(toplayer);",
+       // Holds every column in the order the hierarchy loads them, so the
+       // load reads the index alone instead of seeking each row.
+       "CREATE INDEX label_toplayer ON label(toplayer, labelid, name);",
        labels.c_str()},
       {"article",
        "CREATE TABLE article(articleid INTEGER PRIMARY KEY AUTOINCREMENT, filename TEXT, url TEXT, title TEXT,"
