@@ -70,8 +70,8 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse) {
 
 BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
   auto& timers = State().timers;
-  auto it = std::find_if(timers.begin(), timers.end(),
-                         [&](const Timer& t) { return t.wnd == hWnd && t.id == uIDEvent; });
+  auto it =
+      std::find_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.wnd == hWnd && t.id == uIDEvent; });
   if (it == timers.end()) return FALSE;
   timers.erase(it);
   return TRUE;

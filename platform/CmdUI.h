@@ -17,9 +17,9 @@ class DARU_API CCmdUI {
 
   UINT m_nID;
   UINT m_nIndex;
-  CMenu* m_pMenu;        // not owned; the menu holding the item, or null
-  CMenu* m_pSubMenu;     // not owned; the popup the item opens, or null
-  CWnd* m_pOther;        // not owned; a control standing for the command, or null
+  CMenu* m_pMenu;     // not owned; the menu holding the item, or null
+  CMenu* m_pSubMenu;  // not owned; the popup the item opens, or null
+  CWnd* m_pOther;     // not owned; a control standing for the command, or null
   BOOL m_bEnableChanged;
   BOOL m_bContinueRouting;
   UINT m_nIndexMax;

@@ -234,8 +234,7 @@ int CDC::DrawText(const std::u16string& text, LPRECT lpRect, UINT nFormat) {
   const LOGFONT lf = CurrentLogFont();
   const int h = DaruFontHeight(lf);
   CRect r(*lpRect);
-  std::vector<std::u16string> lines =
-      (nFormat & DT_SINGLELINE) ? std::vector<std::u16string>{text} : SplitLines(text);
+  std::vector<std::u16string> lines = (nFormat & DT_SINGLELINE) ? std::vector<std::u16string>{text} : SplitLines(text);
   if (nFormat & DT_END_ELLIPSIS)
     for (auto& line : lines) line = DaruEllipsize(line, r.Width(), lf);
   const int total = h * static_cast<int>(lines.size());

@@ -54,16 +54,17 @@ struct TEXTMETRIC {
 struct DARU_API CDrawOp {
   enum class Kind { FillRect, Text, FocusRect, Image };
   Kind kind = Kind::FillRect;
-  CRect rect;         // filled area, text box (the formatting rectangle, or the text's extent for TextOut), focus rectangle, image area
-  CPoint origin;      // top-left corner of the drawn text or image
-  std::u16string text;  // the text as drawn, after any ellipsis
-  COLORREF color = 0;   // fill colour or text colour
+  CRect rect;  // filled area, text box (the formatting rectangle, or the text's extent for TextOut), focus rectangle,
+               // image area
+  CPoint origin;         // top-left corner of the drawn text or image
+  std::u16string text;   // the text as drawn, after any ellipsis
+  COLORREF color = 0;    // fill colour or text colour
   COLORREF bkColor = 0;  // text background colour (used when bkMode is OPAQUE)
   int bkMode = OPAQUE;
-  LOGFONT font;       // the font the text was drawn with
-  UINT format = 0;    // DT_ format of DrawText, ETO_ options of ExtTextOut, ILD_ style of an image
+  LOGFONT font;          // the font the text was drawn with
+  UINT format = 0;       // DT_ format of DrawText, ETO_ options of ExtTextOut, ILD_ style of an image
   bool clipped = false;  // whether clip applies
-  CRect clip;         // the text or image is cut to this rectangle
+  CRect clip;            // the text or image is cut to this rectangle
   HIMAGELIST imageList = nullptr;
   int image = -1;
 };

@@ -23,7 +23,7 @@ struct Entry {
   CBitmapPixels bitmap;
   LOGFONT font;
   COLORREF brush = CLR_NONE;
-  CGdiObject* owner = nullptr;          // the wrapper holding the handle; not owned
+  CGdiObject* owner = nullptr;         // the wrapper holding the handle; not owned
   std::unique_ptr<CGdiObject> shared;  // owned; the non-owning wrapper FromHandle hands out
 };
 
@@ -56,12 +56,12 @@ HGDIOBJ NewObject(Entry entry) {
 }
 
 constexpr std::array<COLORREF, 31> kClassicColours = {
-    RGB(212, 208, 200), RGB(58, 110, 165),  RGB(10, 36, 106),    RGB(128, 128, 128), RGB(212, 208, 200),
-    RGB(255, 255, 255), RGB(0, 0, 0),       RGB(0, 0, 0),        RGB(0, 0, 0),       RGB(255, 255, 255),
-    RGB(212, 208, 200), RGB(212, 208, 200), RGB(128, 128, 128),  RGB(10, 36, 106),   RGB(255, 255, 255),
-    RGB(212, 208, 200), RGB(128, 128, 128), RGB(128, 128, 128),  RGB(0, 0, 0),       RGB(212, 208, 200),
-    RGB(255, 255, 255), RGB(64, 64, 64),    RGB(212, 208, 200),  RGB(0, 0, 0),       RGB(255, 255, 225),
-    RGB(181, 181, 181), RGB(0, 0, 128),     RGB(166, 202, 240),  RGB(192, 192, 192), RGB(10, 36, 106),
+    RGB(212, 208, 200), RGB(58, 110, 165),  RGB(10, 36, 106),   RGB(128, 128, 128), RGB(212, 208, 200),
+    RGB(255, 255, 255), RGB(0, 0, 0),       RGB(0, 0, 0),       RGB(0, 0, 0),       RGB(255, 255, 255),
+    RGB(212, 208, 200), RGB(212, 208, 200), RGB(128, 128, 128), RGB(10, 36, 106),   RGB(255, 255, 255),
+    RGB(212, 208, 200), RGB(128, 128, 128), RGB(128, 128, 128), RGB(0, 0, 0),       RGB(212, 208, 200),
+    RGB(255, 255, 255), RGB(64, 64, 64),    RGB(212, 208, 200), RGB(0, 0, 0),       RGB(255, 255, 225),
+    RGB(181, 181, 181), RGB(0, 0, 128),     RGB(166, 202, 240), RGB(192, 192, 192), RGB(10, 36, 106),
     RGB(212, 208, 200)};
 
 std::array<COLORREF, 31>& Colours() {

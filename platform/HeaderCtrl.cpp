@@ -26,7 +26,7 @@ struct Item {
 
 struct CHeaderCtrl::Impl {
   std::vector<Item> items;
-  std::vector<int> order;  // display position -> item index
+  std::vector<int> order;        // display position -> item index
   CImageList* images = nullptr;  // borrowed
   int pressed = -1;
   int tracking = -1;
@@ -280,7 +280,8 @@ LRESULT CHeaderCtrl::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       HDHITTESTINFO hit{};
       hit.pt = CPoint(lParam);
       HitTest(&hit);
-      if (pressed >= 0 && hit.iItem == pressed && (hit.flags & HHT_ONHEADER)) Notify(HDN_ITEMCLICK, pressed, 0, nullptr);
+      if (pressed >= 0 && hit.iItem == pressed && (hit.flags & HHT_ONHEADER))
+        Notify(HDN_ITEMCLICK, pressed, 0, nullptr);
       return 0;
     }
     case WM_RBUTTONUP: {
@@ -336,9 +337,10 @@ void CHeaderCtrl::DescribeContent(std::vector<std::u16string>& lines) const {
     const Item& item = m_impl->items[static_cast<size_t>(index)];
     std::u16string align = (item.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT    ? u"right"
                            : (item.fmt & HDF_JUSTIFYMASK) == HDF_CENTER ? u"center"
-                                                                         : u"left";
+                                                                        : u"left";
     std::u16string line = Fmt(u"column %d \"%s\" width %d %s", index, item.text, item.width, align);
-    if (item.fmt & HDF_IMAGE) line += Fmt(u" image %d%s", item.image, (item.fmt & HDF_BITMAP_ON_RIGHT) ? u" right" : u"");
+    if (item.fmt & HDF_IMAGE)
+      line += Fmt(u" image %d%s", item.image, (item.fmt & HDF_BITMAP_ON_RIGHT) ? u" right" : u"");
     if (item.fmt & HDF_SORTUP) line += u" sort-up";
     if (item.fmt & HDF_SORTDOWN) line += u" sort-down";
     lines.push_back(line);

@@ -21,7 +21,7 @@ struct ListData {
   int cy = 0;
   UINT flags = 0;
   std::vector<Image> images;
-  CImageList* owner = nullptr;          // not owned; the object holding the handle
+  CImageList* owner = nullptr;         // not owned; the object holding the handle
   std::unique_ptr<CImageList> shared;  // owned; the non-owning wrapper FromHandle hands out
 };
 
@@ -53,7 +53,8 @@ int AddPixels(ListData& list, const CBitmapPixels& bmp, COLORREF mask, const CBi
     img.pixels.resize(static_cast<size_t>(list.cx) * static_cast<size_t>(list.cy), CLR_NONE);
     for (int y = 0; y < list.cy && y < bmp.height; ++y) {
       for (int x = 0; x < list.cx; ++x) {
-        const size_t src = static_cast<size_t>(y) * static_cast<size_t>(bmp.width) + static_cast<size_t>(i * list.cx + x);
+        const size_t src =
+            static_cast<size_t>(y) * static_cast<size_t>(bmp.width) + static_cast<size_t>(i * list.cx + x);
         COLORREF c = bmp.pixels[src];
         bool transparent = false;
         if (masked && maskBmp != nullptr) {
@@ -276,8 +277,8 @@ COLORREF CImageList::GetImagePixel(int nImage, int x, int y) const {
   if (d == nullptr || nImage < 0 || nImage >= static_cast<int>(d->images.size()) || x < 0 || y < 0 || x >= d->cx ||
       y >= d->cy)
     return CLR_NONE;
-  return d->images[static_cast<size_t>(nImage)].pixels[static_cast<size_t>(y) * static_cast<size_t>(d->cx) +
-                                                       static_cast<size_t>(x)];
+  return d->images[static_cast<size_t>(nImage)]
+      .pixels[static_cast<size_t>(y) * static_cast<size_t>(d->cx) + static_cast<size_t>(x)];
 }
 
 BOOL CImageList::BeginDrag(int nImage, CPoint ptHotSpot) {

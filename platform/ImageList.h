@@ -69,14 +69,14 @@ DARU_API BOOL ImageList_DragLeave(HWND hwndLock);
 DARU_API void ImageList_EndDrag();
 
 struct DARU_API CDragImageState {
-  bool dragging = false;        // between BeginDrag and EndDrag
+  bool dragging = false;  // between BeginDrag and EndDrag
   HIMAGELIST imageList = nullptr;
   int image = -1;
   POINT hotSpot{0, 0};
-  HWND lockWnd = nullptr;       // set by DragEnter, cleared by DragLeave
-  bool visible = false;         // shown (DragEnter, DragShowNolock(TRUE)) or hidden
-  POINT pos{0, 0};              // last position given to DragEnter or DragMove
-  int moves = 0;                // DragMove calls since BeginDrag
+  HWND lockWnd = nullptr;  // set by DragEnter, cleared by DragLeave
+  bool visible = false;    // shown (DragEnter, DragShowNolock(TRUE)) or hidden
+  POINT pos{0, 0};         // last position given to DragEnter or DragMove
+  int moves = 0;           // DragMove calls since BeginDrag
 };
 DARU_API CDragImageState DaruGetDragImageState();
 

@@ -39,15 +39,15 @@ struct CListCtrl::Row {
 
 struct CListCtrl::Impl {
   std::vector<std::unique_ptr<Row>> rows;
-  std::vector<Column> columns;  // parallel to the header items
+  std::vector<Column> columns;          // parallel to the header items
   std::unique_ptr<CHeaderCtrl> header;  // owned; the header child window
   DWORD exStyle = 0;
   COLORREF bk = GetSysColor(COLOR_WINDOW);
   COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
   COLORREF textBk = CLR_DEFAULT;
-  CImageList* normal = nullptr;  // borrowed
-  CImageList* small = nullptr;   // borrowed
-  CImageList* state = nullptr;   // borrowed, or checkImages
+  CImageList* normal = nullptr;             // borrowed
+  CImageList* small = nullptr;              // borrowed
+  CImageList* state = nullptr;              // borrowed, or checkImages
   std::unique_ptr<CImageList> checkImages;  // owned; the check boxes of LVS_EX_CHECKBOXES
   int top = 0;
   int scrollX = 0;
@@ -89,8 +89,9 @@ DWORD CListCtrl::SetExtendedStyle(DWORD dwNewStyle) {
     m.checkImages = std::make_unique<CImageList>();
     if (m.checkImages->Create(kStateIcon, kStateIcon, ILC_COLOR24 | ILC_MASK, 2, 0)) {
       CBitmap strip;
-      strip.CreateFromPixels(kStateIcon * 2, kStateIcon,
-                             std::vector<COLORREF>(static_cast<size_t>(kStateIcon * 2 * kStateIcon), RGB(255, 255, 255)));
+      strip.CreateFromPixels(
+          kStateIcon * 2, kStateIcon,
+          std::vector<COLORREF>(static_cast<size_t>(kStateIcon * 2 * kStateIcon), RGB(255, 255, 255)));
       m.checkImages->Add(&strip, CLR_NONE);
     }
     m.state = m.checkImages.get();
@@ -1064,7 +1065,8 @@ void CListCtrl::Paint() {
     dis.CtlID = static_cast<UINT>(GetDlgCtrlID());
     dis.itemID = static_cast<UINT>(i);
     dis.itemAction = ODA_DRAWENTIRE;
-    dis.itemState = ((r->state & LVIS_SELECTED) ? ODS_SELECTED : 0) | ((r->state & LVIS_FOCUSED) && focused ? ODS_FOCUS : 0);
+    dis.itemState =
+        ((r->state & LVIS_SELECTED) ? ODS_SELECTED : 0) | ((r->state & LVIS_FOCUSED) && focused ? ODS_FOCUS : 0);
     dis.hwndItem = self;
     dis.hDC = dc.m_hDC;
     CRect bounds;
@@ -1164,7 +1166,8 @@ void CListCtrl::PaintCustom(CDC& dc, int first, int last) {
             if (m.state != nullptr && stateImage > 0)
               m.state->Draw(&dc, stateImage - 1, CPoint(icon.left - StateIconWidth(), icon.top), ILD_NORMAL);
             if (m.small != nullptr && r->image >= 0)
-              m.small->Draw(&dc, r->image, CPoint(icon.left, icon.top), selected && focused ? ILD_SELECTED : ILD_NORMAL);
+              m.small->Draw(&dc, r->image, CPoint(icon.left, icon.top),
+                            selected && focused ? ILD_SELECTED : ILD_NORMAL);
             textRect = label;
             textRect.DeflateRect(kMargin, 0);
           }

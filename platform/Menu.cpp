@@ -21,7 +21,7 @@ struct Item {
 struct MenuData {
   std::vector<Item> items;
   bool popup = false;
-  CMenu* owner = nullptr;          // not owned; the object holding the handle
+  CMenu* owner = nullptr;         // not owned; the object holding the handle
   std::unique_ptr<CMenu> shared;  // owned; the non-owning wrapper FromHandle hands out
 };
 

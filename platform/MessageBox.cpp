@@ -21,7 +21,9 @@ bool MessageBoxHasButton(UINT type, int button) {
   }
 }
 
-int AfxMessageBox(const std::u16string& text, UINT type, UINT) { return GetUserInteraction()->MessageBox(text, u"", type); }
+int AfxMessageBox(const std::u16string& text, UINT type, UINT) {
+  return GetUserInteraction()->MessageBox(text, u"", type);
+}
 
 int MessageBox(HWND, const std::u16string& text, const std::u16string& caption, UINT type) {
   return GetUserInteraction()->MessageBox(text, caption, type);

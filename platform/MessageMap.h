@@ -65,57 +65,78 @@ class DARU_API CCmdTarget : public CObject {
   bool DispatchToMap(UINT nMessage, UINT nCode, UINT nID, AFX_MSGCALL& call);
 };
 
-#define DECLARE_MESSAGE_MAP()                          \
- public:                                               \
-  static const AFX_MSGMAP* GetThisMessageMap();        \
-  const AFX_MSGMAP* GetMessageMap() const override;    \
-                                                       \
+#define DECLARE_MESSAGE_MAP()                       \
+ public:                                            \
+  static const AFX_MSGMAP* GetThisMessageMap();     \
+  const AFX_MSGMAP* GetMessageMap() const override; \
+                                                    \
  protected:
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                  \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                      \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-  const AFX_MSGMAP* theClass::GetThisMessageMap() {                             \
-    using ThisClass [[maybe_unused]] = theClass;                                \
-    using TheBaseClass = baseClass;                                             \
+  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
+    using ThisClass [[maybe_unused]] = theClass;                                    \
+    using TheBaseClass = baseClass;                                                 \
     static const AFX_MSGMAP_ENTRY _messageEntries[] = {
-#define END_MESSAGE_MAP()                                                                    \
-  { 0, 0, 0, 0, nullptr }                                                                    \
-  }                                                                                          \
-  ;                                                                                          \
+#define END_MESSAGE_MAP()                                                                       \
+  { 0, 0, 0, 0, nullptr }                                                                       \
+  }                                                                                             \
+  ;                                                                                             \
   static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
-  return &messageMap;                                                                        \
+  return &messageMap;                                                                           \
   }
 
-#define DARU_THUNK(body) [](CCmdTarget * pTarget_, AFX_MSGCALL & call_) -> bool { body }
+#define DARU_THUNK(body) [](CCmdTarget* pTarget_, AFX_MSGCALL& call_) -> bool { body }
 #define DARU_THIS static_cast<ThisClass*>(pTarget_)
 
 // void memberFxn()
-#define ON_COMMAND(id, memberFxn)                                               \
-  {WM_COMMAND, CN_COMMAND, static_cast<UINT>(id), static_cast<UINT>(id),        \
-   DARU_THUNK((void)call_; DARU_THIS->memberFxn(); return true;)},
+#define ON_COMMAND(id, memberFxn)                                         \
+  {                                                                       \
+    WM_COMMAND, CN_COMMAND, static_cast<UINT>(id), static_cast<UINT>(id), \
+        DARU_THUNK((void)call_; DARU_THIS->memberFxn(); return true;)     \
+  }                                                                       \
+  ,
 // void memberFxn(UINT id)
-#define ON_COMMAND_RANGE(id, idLast, memberFxn)                                 \
-  {WM_COMMAND, CN_COMMAND, static_cast<UINT>(id), static_cast<UINT>(idLast),    \
-   DARU_THUNK(DARU_THIS->memberFxn(static_cast<UINT>(LOWORD(call_.wParam))); return true;)},
+#define ON_COMMAND_RANGE(id, idLast, memberFxn)                                                 \
+  {                                                                                             \
+    WM_COMMAND, CN_COMMAND, static_cast<UINT>(id), static_cast<UINT>(idLast),                   \
+        DARU_THUNK(DARU_THIS->memberFxn(static_cast<UINT>(LOWORD(call_.wParam))); return true;) \
+  }                                                                                             \
+  ,
 // void memberFxn(CCmdUI* pCmdUI)
-#define ON_UPDATE_COMMAND_UI(id, memberFxn)                                     \
-  {WM_COMMAND, CN_UPDATE_COMMAND_UI, static_cast<UINT>(id), static_cast<UINT>(id), \
-   DARU_THUNK(DARU_THIS->memberFxn(static_cast<CCmdUI*>(call_.pExtra)); return true;)},
+#define ON_UPDATE_COMMAND_UI(id, memberFxn)                                                \
+  {                                                                                        \
+    WM_COMMAND, CN_UPDATE_COMMAND_UI, static_cast<UINT>(id), static_cast<UINT>(id),        \
+        DARU_THUNK(DARU_THIS->memberFxn(static_cast<CCmdUI*>(call_.pExtra)); return true;) \
+  }                                                                                        \
+  ,
 // void memberFxn()
 #define ON_BN_CLICKED(id, memberFxn) ON_COMMAND(id, memberFxn)
 // void memberFxn(NMHDR* pNMHDR, LRESULT* pResult), for a child's notification
-#define ON_NOTIFY(wNotifyCode, id, memberFxn)                                   \
-  {WM_NOTIFY, static_cast<UINT>(wNotifyCode), static_cast<UINT>(id), static_cast<UINT>(id), \
-   DARU_THUNK(DARU_THIS->memberFxn(reinterpret_cast<NMHDR*>(call_.lParam), &call_.result); return true;)},
+#define ON_NOTIFY(wNotifyCode, id, memberFxn)                                                                 \
+  {                                                                                                           \
+    WM_NOTIFY, static_cast<UINT>(wNotifyCode), static_cast<UINT>(id), static_cast<UINT>(id),                  \
+        DARU_THUNK(DARU_THIS->memberFxn(reinterpret_cast<NMHDR*>(call_.lParam), &call_.result); return true;) \
+  }                                                                                                           \
+  ,
 // void memberFxn(NMHDR* pNMHDR, LRESULT* pResult), for the control's own notification
-#define ON_NOTIFY_REFLECT(wNotifyCode, memberFxn)                               \
-  {WM_REFLECT_BASE + WM_NOTIFY, static_cast<UINT>(wNotifyCode), 0, 0,           \
-   DARU_THUNK(DARU_THIS->memberFxn(reinterpret_cast<NMHDR*>(call_.lParam), &call_.result); return true;)},
+#define ON_NOTIFY_REFLECT(wNotifyCode, memberFxn)                                                             \
+  {                                                                                                           \
+    WM_REFLECT_BASE + WM_NOTIFY, static_cast<UINT>(wNotifyCode), 0, 0,                                        \
+        DARU_THUNK(DARU_THIS->memberFxn(reinterpret_cast<NMHDR*>(call_.lParam), &call_.result); return true;) \
+  }                                                                                                           \
+  ,
 // BOOL memberFxn(NMHDR* pNMHDR, LRESULT* pResult): FALSE lets the parent see it too
-#define ON_NOTIFY_REFLECT_EX(wNotifyCode, memberFxn)                            \
-  {WM_REFLECT_BASE + WM_NOTIFY, static_cast<UINT>(wNotifyCode), 0, 0,           \
-   DARU_THUNK(return DARU_THIS->memberFxn(reinterpret_cast<NMHDR*>(call_.lParam), &call_.result) != FALSE;)},
+#define ON_NOTIFY_REFLECT_EX(wNotifyCode, memberFxn)                                                             \
+  {                                                                                                              \
+    WM_REFLECT_BASE + WM_NOTIFY, static_cast<UINT>(wNotifyCode), 0, 0,                                           \
+        DARU_THUNK(return DARU_THIS->memberFxn(reinterpret_cast<NMHDR*>(call_.lParam), &call_.result) != FALSE;) \
+  }                                                                                                              \
+  ,
 // LRESULT memberFxn(WPARAM, LPARAM)
-#define ON_MESSAGE(message, memberFxn)                                          \
-  {static_cast<UINT>(message), 0, 0, 0,                                         \
-   DARU_THUNK(call_.result = DARU_THIS->memberFxn(call_.wParam, call_.lParam); return true;)},
+#define ON_MESSAGE(message, memberFxn)                                                            \
+  {                                                                                               \
+    static_cast<UINT>(message), 0, 0, 0,                                                          \
+        DARU_THUNK(call_.result = DARU_THIS->memberFxn(call_.wParam, call_.lParam); return true;) \
+  }                                                                                               \
+  ,

@@ -27,7 +27,8 @@ class CSheetButton : public CButton {
 
 CPropertyPage::CPropertyPage() : CPropertyPage(0, 0) {}
 
-CPropertyPage::CPropertyPage(UINT nIDTemplate, UINT nIDCaption) : CDialog(nIDTemplate, nullptr), m_nIDCaption(nIDCaption) {}
+CPropertyPage::CPropertyPage(UINT nIDTemplate, UINT nIDCaption)
+    : CDialog(nIDTemplate, nullptr), m_nIDCaption(nIDCaption) {}
 
 CPropertyPage::~CPropertyPage() { DestroyWindow(); }
 

@@ -98,7 +98,7 @@ class DARU_API CPropertySheet : public CWnd {
 
  private:
   std::u16string m_caption;
-  CWnd* m_pParentWnd;                  // not owned; the owner window, or null
+  CWnd* m_pParentWnd;                   // not owned; the owner window, or null
   std::vector<CPropertyPage*> m_pages;  // not owned
   int m_nActive = -1;
   int m_nModalResult = -1;

@@ -13,7 +13,7 @@ class CObject;
 struct DARU_API CRuntimeClass {
   const char* m_lpszClassName;
   int m_nObjectSize;
-  CObject* (*m_pfnCreateObject)();      // null unless the class is dynamically creatable
+  CObject* (*m_pfnCreateObject)();        // null unless the class is dynamically creatable
   CRuntimeClass* (*m_pfnGetBaseClass)();  // null for CObject
 
   CRuntimeClass* GetBaseClass() const { return m_pfnGetBaseClass ? m_pfnGetBaseClass() : nullptr; }
@@ -57,19 +57,18 @@ class DARU_API CObject {
   DECLARE_DYNAMIC(class_name)         \
   static CObject* CreateObject();
 
-#define DARU_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, pfnNew)                                          \
-  CRuntimeClass* class_name::GetThisClass() {                                                                   \
-    static CRuntimeClass rc{#class_name, static_cast<int>(sizeof(class_name)), pfnNew,                          \
-                            &base_class_name::GetThisClass};                                                   \
-    return &rc;                                                                                                 \
-  }                                                                                                             \
-  CRuntimeClass* class_name::GetRuntimeClass() const { return class_name::GetThisClass(); }                    \
+#define DARU_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, pfnNew)                    \
+  CRuntimeClass* class_name::GetThisClass() {                                               \
+    static CRuntimeClass rc{#class_name, static_cast<int>(sizeof(class_name)), pfnNew,      \
+                            &base_class_name::GetThisClass};                                \
+    return &rc;                                                                             \
+  }                                                                                         \
+  CRuntimeClass* class_name::GetRuntimeClass() const { return class_name::GetThisClass(); } \
   static const AFX_CLASSINIT _daru_init_##class_name(class_name::GetThisClass());
 
-#define IMPLEMENT_DYNAMIC(class_name, base_class_name) \
-  DARU_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, nullptr)
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name) DARU_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, nullptr)
 
-#define IMPLEMENT_DYNCREATE(class_name, base_class_name)      \
+#define IMPLEMENT_DYNCREATE(class_name, base_class_name)         \
   CObject* class_name::CreateObject() { return new class_name; } \
   DARU_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, &class_name::CreateObject)
 

@@ -92,8 +92,8 @@ std::string CScriptedUser::Transcript() const {
                ToUtf8(e.menu.Describe());
         break;
       case Event::Kind::Dialog:
-        out += "dialog \"" + ToUtf8(e.text) + "\" (template " + std::to_string(e.templateId) + ")\n" +
-               ToUtf8(e.snapshot);
+        out +=
+            "dialog \"" + ToUtf8(e.text) + "\" (template " + std::to_string(e.templateId) + ")\n" + ToUtf8(e.snapshot);
         break;
     }
   }
@@ -150,7 +150,8 @@ int CScriptedUser::MessageBox(const std::u16string& text, const std::u16string& 
 }
 
 UINT CScriptedUser::TrackPopupMenu(const CPopupMenuView& menu) {
-  if (m_steps.empty()) Fail("the code showed a popup menu but the script has no more steps:\n" + ToUtf8(menu.Describe()));
+  if (m_steps.empty())
+    Fail("the code showed a popup menu but the script has no more steps:\n" + ToUtf8(menu.Describe()));
   if (m_steps.front().kind != Event::Kind::PopupMenu)
     Fail("the code showed a popup menu but the next step is to " + Describe(m_steps.front()) + "\n" +
          ToUtf8(menu.Describe()));
@@ -172,8 +173,10 @@ UINT CScriptedUser::TrackPopupMenu(const CPopupMenuView& menu) {
 }
 
 void CScriptedUser::OperateDialog(CModalSession& dialog) {
-  const std::string shown = "dialog \"" + ToUtf8(dialog.Title()) + "\" (template " + std::to_string(dialog.TemplateId()) + ")";
-  if (m_steps.empty()) Fail("the code showed " + shown + " but the script has no more steps\n" + ToUtf8(dialog.Snapshot()));
+  const std::string shown =
+      "dialog \"" + ToUtf8(dialog.Title()) + "\" (template " + std::to_string(dialog.TemplateId()) + ")";
+  if (m_steps.empty())
+    Fail("the code showed " + shown + " but the script has no more steps\n" + ToUtf8(dialog.Snapshot()));
   if (m_steps.front().kind != Event::Kind::Dialog)
     Fail("the code showed " + shown + " but the next step is to " + Describe(m_steps.front()) + "\n" +
          ToUtf8(dialog.Snapshot()));
@@ -186,6 +189,7 @@ void CScriptedUser::OperateDialog(CModalSession& dialog) {
   e.tabs = dialog.Tabs();
   e.snapshot = dialog.Snapshot();
   m_events.push_back(e);
-  if (step.checkText && step.text != dialog.Title()) Fail("expected dialog \"" + ToUtf8(step.text) + "\", got " + shown);
+  if (step.checkText && step.text != dialog.Title())
+    Fail("expected dialog \"" + ToUtf8(step.text) + "\", got " + shown);
   if (step.round) step.round(dialog);
 }

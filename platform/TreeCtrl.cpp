@@ -66,9 +66,9 @@ struct CTreeCtrl::Impl {
   Node* drop = nullptr;
   int top = 0;
   UINT indent = 19;
-  short itemHeight = 0;  // 0: from the image list
-  CImageList* normal = nullptr;  // borrowed
-  CImageList* state = nullptr;   // borrowed, or checkImages
+  short itemHeight = 0;                     // 0: from the image list
+  CImageList* normal = nullptr;             // borrowed
+  CImageList* state = nullptr;              // borrowed, or checkImages
   std::unique_ptr<CImageList> checkImages;  // owned; the state images of TVS_CHECKBOXES
   HWND edit = nullptr;
   HTREEITEM editItem = nullptr;
@@ -79,9 +79,7 @@ struct CTreeCtrl::Impl {
 
 namespace {
 
-HTREEITEM H(const void* node, uintptr_t key) {
-  return node ? reinterpret_cast<HTREEITEM>(key) : nullptr;
-}
+HTREEITEM H(const void* node, uintptr_t key) { return node ? reinterpret_cast<HTREEITEM>(key) : nullptr; }
 
 }  // namespace
 
@@ -663,7 +661,8 @@ CImageList* CTreeCtrl::CreateDragImage(HTREEITEM hItem) {
   auto list = std::make_unique<CImageList>();
   if (!list->Create(w, h, ILC_COLOR24 | ILC_MASK, 1, 1)) return nullptr;
   CBitmap bmp;
-  bmp.CreateFromPixels(w, h, std::vector<COLORREF>(static_cast<size_t>(w) * static_cast<size_t>(h), GetSysColor(COLOR_WINDOW)));
+  bmp.CreateFromPixels(
+      w, h, std::vector<COLORREF>(static_cast<size_t>(w) * static_cast<size_t>(h), GetSysColor(COLOR_WINDOW)));
   list->Add(&bmp, CLR_NONE);
   return list.release();
 }
@@ -765,8 +764,8 @@ HTREEITEM CTreeCtrl::HitTest(TVHITTESTINFO* info) const {
   const int iconW = m_impl->normal ? m_impl->normal->GetImageSize().cx : 0;
   const int labelLeft = LabelLeft(n);
   if (pt.x < x0) {
-    const bool button = (GetStyle() & TVS_HASBUTTONS) && HasKids(n) &&
-                        (depth > 0 || (GetStyle() & TVS_LINESATROOT)) && pt.x >= x0 - indent;
+    const bool button = (GetStyle() & TVS_HASBUTTONS) && HasKids(n) && (depth > 0 || (GetStyle() & TVS_LINESATROOT)) &&
+                        pt.x >= x0 - indent;
     info->flags = button ? TVHT_ONITEMBUTTON : TVHT_ONITEMINDENT;
   } else if (pt.x < x0 + stateW) {
     info->flags = TVHT_ONITEMSTATEICON;
@@ -874,7 +873,8 @@ LRESULT CTreeCtrl::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (handled != 0 || !IsWindow(self)) return 0;
       UINT flags = 0;
       HTREEITEM h = HitTest(CPoint(lParam), &flags);
-      if (h != nullptr && (flags & (TVHT_ONITEMICON | TVHT_ONITEMLABEL))) ExpandNode(N(h), TVE_TOGGLE, true, TVE_TOGGLE);
+      if (h != nullptr && (flags & (TVHT_ONITEMICON | TVHT_ONITEMLABEL)))
+        ExpandNode(N(h), TVE_TOGGLE, true, TVE_TOGGLE);
       return 0;
     }
     case WM_RBUTTONDOWN:

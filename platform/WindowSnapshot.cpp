@@ -26,7 +26,8 @@ void Snapshot(const CWnd* w, int depth, std::u16string& out) {
   if (CWnd::GetFocus() == w) add(u"focused");
   if (CWnd::GetLockedWindow() == w->m_hWnd && w->m_hWnd != nullptr) add(u"locked");
   if (const auto* button = dynamic_cast<const CButton*>(w)) {
-    if (button->IsCheckBox() || button->IsRadioButton()) add(button->GetCheck() == BST_CHECKED ? u"checked" : u"unchecked");
+    if (button->IsCheckBox() || button->IsRadioButton())
+      add(button->GetCheck() == BST_CHECKED ? u"checked" : u"unchecked");
   }
   if (dynamic_cast<const CEdit*>(w) != nullptr && (w->GetStyle() & ES_READONLY)) add(u"read-only");
   if (!marks.empty()) line += u" [" + marks + u"]";

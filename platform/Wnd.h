@@ -90,7 +90,7 @@ class DARU_API CWnd : public CCmdTarget {
   void CheckDlgButton(int nIDButton, UINT nCheck);
   UINT IsDlgButtonChecked(int nIDButton) const;
   void SetFont(CFont* pFont, BOOL bRedraw = TRUE);  // pFont is borrowed
-  CFont* GetFont() const;                            // the default GUI font when none was set
+  CFont* GetFont() const;                           // the default GUI font when none was set
   BOOL ShowWindow(int nCmdShow);
   BOOL IsWindowVisible() const;
   BOOL EnableWindow(BOOL bEnable = TRUE);
@@ -235,52 +235,90 @@ DARU_API std::vector<HWND> GetTopLevelWindows();
 
 // Window-message entries of the message map. Each calls the handler of the
 // class being mapped by name, so a class hides the CWnd handler with its own.
-#define ON_WM_CREATE() \
-  {WM_CREATE, 0, 0, 0, DARU_THUNK(call_.result = DARU_THIS->OnCreate(reinterpret_cast<LPCREATESTRUCT>(call_.lParam)); return true;)},
-#define ON_WM_DESTROY() {WM_DESTROY, 0, 0, 0, DARU_THUNK((void)call_; DARU_THIS->OnDestroy(); return true;)},
-#define ON_WM_PAINT() {WM_PAINT, 0, 0, 0, DARU_THUNK((void)call_; DARU_THIS->OnPaint(); return true;)},
-#define ON_WM_ERASEBKGND()                                                                                   \
-  {WM_ERASEBKGND, 0, 0, 0,                                                                                   \
-   DARU_THUNK(call_.result = DARU_THIS->OnEraseBkgnd(CDC::FromHandle(reinterpret_cast<HDC>(call_.wParam))); \
-              return true;)},
+#define ON_WM_CREATE()                                                                                               \
+  {                                                                                                                  \
+    WM_CREATE, 0, 0, 0,                                                                                              \
+        DARU_THUNK(call_.result = DARU_THIS->OnCreate(reinterpret_cast<LPCREATESTRUCT>(call_.lParam)); return true;) \
+  }                                                                                                                  \
+  ,
+#define ON_WM_DESTROY()                                                                  \
+  { WM_DESTROY, 0, 0, 0, DARU_THUNK((void)call_; DARU_THIS->OnDestroy(); return true;) } \
+  ,
+#define ON_WM_PAINT()                                                                \
+  { WM_PAINT, 0, 0, 0, DARU_THUNK((void)call_; DARU_THIS->OnPaint(); return true;) } \
+  ,
+#define ON_WM_ERASEBKGND()                                                                                       \
+  {                                                                                                              \
+    WM_ERASEBKGND, 0, 0, 0,                                                                                      \
+        DARU_THUNK(call_.result = DARU_THIS->OnEraseBkgnd(CDC::FromHandle(reinterpret_cast<HDC>(call_.wParam))); \
+                   return true;)                                                                                 \
+  }                                                                                                              \
+  ,
 #define ON_WM_SIZE()                                                                              \
-  {WM_SIZE, 0, 0, 0,                                                                              \
-   DARU_THUNK(DARU_THIS->OnSize(static_cast<UINT>(call_.wParam), GET_X_LPARAM(call_.lParam),      \
-                                GET_Y_LPARAM(call_.lParam));                                      \
-              return true;)},
-#define ON_WM_SETFOCUS() \
-  {WM_SETFOCUS, 0, 0, 0, DARU_THUNK(DARU_THIS->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam))); return true;)},
-#define ON_WM_KILLFOCUS() \
-  {WM_KILLFOCUS, 0, 0, 0, DARU_THUNK(DARU_THIS->OnKillFocus(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam))); return true;)},
-#define DARU_ON_MOUSE(msg, fn) \
-  {msg, 0, 0, 0, DARU_THUNK(DARU_THIS->fn(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)); return true;)},
+  {                                                                                               \
+    WM_SIZE, 0, 0, 0,                                                                             \
+        DARU_THUNK(DARU_THIS->OnSize(static_cast<UINT>(call_.wParam), GET_X_LPARAM(call_.lParam), \
+                                     GET_Y_LPARAM(call_.lParam));                                 \
+                   return true;)                                                                  \
+  }                                                                                               \
+  ,
+#define ON_WM_SETFOCUS()                                                                                        \
+  {                                                                                                             \
+    WM_SETFOCUS, 0, 0, 0,                                                                                       \
+        DARU_THUNK(DARU_THIS->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam))); return true;) \
+  }                                                                                                             \
+  ,
+#define ON_WM_KILLFOCUS()                                                                                        \
+  {                                                                                                              \
+    WM_KILLFOCUS, 0, 0, 0,                                                                                       \
+        DARU_THUNK(DARU_THIS->OnKillFocus(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam))); return true;) \
+  }                                                                                                              \
+  ,
+#define DARU_ON_MOUSE(msg, fn)                                                                                     \
+  { msg, 0, 0, 0, DARU_THUNK(DARU_THIS->fn(static_cast<UINT>(call_.wParam), CPoint(call_.lParam)); return true;) } \
+  ,
 #define ON_WM_LBUTTONDOWN() DARU_ON_MOUSE(WM_LBUTTONDOWN, OnLButtonDown)
 #define ON_WM_LBUTTONUP() DARU_ON_MOUSE(WM_LBUTTONUP, OnLButtonUp)
 #define ON_WM_LBUTTONDBLCLK() DARU_ON_MOUSE(WM_LBUTTONDBLCLK, OnLButtonDblClk)
 #define ON_WM_RBUTTONDOWN() DARU_ON_MOUSE(WM_RBUTTONDOWN, OnRButtonDown)
 #define ON_WM_RBUTTONUP() DARU_ON_MOUSE(WM_RBUTTONUP, OnRButtonUp)
 #define ON_WM_MOUSEMOVE() DARU_ON_MOUSE(WM_MOUSEMOVE, OnMouseMove)
-#define ON_WM_TIMER() \
-  {WM_TIMER, 0, 0, 0, DARU_THUNK(DARU_THIS->OnTimer(static_cast<UINT_PTR>(call_.wParam)); return true;)},
-#define DARU_ON_SCROLL(msg, fn)                                                                        \
-  {msg, 0, 0, 0,                                                                                       \
-   DARU_THUNK(DARU_THIS->fn(LOWORD(call_.wParam), HIWORD(call_.wParam), static_cast<CScrollBar*>(nullptr)); \
-              return true;)},
+#define ON_WM_TIMER()                                                                                      \
+  { WM_TIMER, 0, 0, 0, DARU_THUNK(DARU_THIS->OnTimer(static_cast<UINT_PTR>(call_.wParam)); return true;) } \
+  ,
+#define DARU_ON_SCROLL(msg, fn)                                                                                  \
+  {                                                                                                              \
+    msg, 0, 0, 0,                                                                                                \
+        DARU_THUNK(DARU_THIS->fn(LOWORD(call_.wParam), HIWORD(call_.wParam), static_cast<CScrollBar*>(nullptr)); \
+                   return true;)                                                                                 \
+  }                                                                                                              \
+  ,
 #define ON_WM_HSCROLL() DARU_ON_SCROLL(WM_HSCROLL, OnHScroll)
 #define ON_WM_VSCROLL() DARU_ON_SCROLL(WM_VSCROLL, OnVScroll)
-#define ON_WM_SYSCOLORCHANGE() \
-  {WM_SYSCOLORCHANGE, 0, 0, 0, DARU_THUNK((void)call_; DARU_THIS->OnSysColorChange(); return true;)},
-#define DARU_ON_KEY(msg, fn)                                                                       \
-  {msg, 0, 0, 0,                                                                                   \
-   DARU_THUNK(DARU_THIS->fn(static_cast<UINT>(call_.wParam), static_cast<UINT>(call_.lParam & 0xFFFF), \
-                            static_cast<UINT>((call_.lParam >> 16) & 0xFFFF));                     \
-              return true;)},
+#define ON_WM_SYSCOLORCHANGE()                                                                         \
+  { WM_SYSCOLORCHANGE, 0, 0, 0, DARU_THUNK((void)call_; DARU_THIS->OnSysColorChange(); return true;) } \
+  ,
+#define DARU_ON_KEY(msg, fn)                                                                                \
+  {                                                                                                         \
+    msg, 0, 0, 0,                                                                                           \
+        DARU_THUNK(DARU_THIS->fn(static_cast<UINT>(call_.wParam), static_cast<UINT>(call_.lParam & 0xFFFF), \
+                                 static_cast<UINT>((call_.lParam >> 16) & 0xFFFF));                         \
+                   return true;)                                                                            \
+  }                                                                                                         \
+  ,
 #define ON_WM_KEYDOWN() DARU_ON_KEY(WM_KEYDOWN, OnKeyDown)
 #define ON_WM_KEYUP() DARU_ON_KEY(WM_KEYUP, OnKeyUp)
-#define ON_WM_CONTEXTMENU()                                                                         \
-  {WM_CONTEXTMENU, 0, 0, 0,                                                                         \
-   DARU_THUNK(DARU_THIS->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam)),      \
-                                       CPoint(call_.lParam));                                       \
-              return true;)},
-#define ON_WM_CAPTURECHANGED() \
-  {WM_CAPTURECHANGED, 0, 0, 0, DARU_THUNK(DARU_THIS->OnCaptureChanged(CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam))); return true;)},
+#define ON_WM_CONTEXTMENU()                                                                                         \
+  {                                                                                                                 \
+    WM_CONTEXTMENU, 0, 0, 0,                                                                                        \
+        DARU_THUNK(                                                                                                 \
+            DARU_THIS->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(call_.wParam)), CPoint(call_.lParam)); \
+            return true;)                                                                                           \
+  }                                                                                                                 \
+  ,
+#define ON_WM_CAPTURECHANGED()                                                                                        \
+  {                                                                                                                   \
+    WM_CAPTURECHANGED, 0, 0, 0,                                                                                       \
+        DARU_THUNK(DARU_THIS->OnCaptureChanged(CWnd::FromHandle(reinterpret_cast<HWND>(call_.lParam))); return true;) \
+  }                                                                                                                   \
+  ,

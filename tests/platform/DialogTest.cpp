@@ -101,14 +101,14 @@ class DialogTest : public PlatformTest {
     resources.AddDialog(50008, Template(u"添加标签...", {Item(u"Edit", 50009, ES_AUTOHSCROLL | WS_TABSTOP)}));
     resources.AddDialog(
         55005, Template(u"搜索资料库...", {Item(u"Edit", 50009, WS_TABSTOP),
-                                              Item(u"Button", 51013, BS_AUTORADIOBUTTON | WS_GROUP, u"搜索文章标题"),
-                                              Item(u"Button", 51014, BS_AUTORADIOBUTTON, u"搜索文章关键字"),
-                                              Item(u"Button", 51015, BS_AUTOCHECKBOX | WS_GROUP, u"使用模糊搜索方式")}));
+                                           Item(u"Button", 51013, BS_AUTORADIOBUTTON | WS_GROUP, u"搜索文章标题"),
+                                           Item(u"Button", 51014, BS_AUTORADIOBUTTON, u"搜索文章关键字"),
+                                           Item(u"Button", 51015, BS_AUTOCHECKBOX | WS_GROUP, u"使用模糊搜索方式")}));
     resources.AddDialog(55006, Template(u"添加标签...", {Item(u"SysTreeView32", 51016,
-                                                               TVS_CHECKBOXES | TVS_HASBUTTONS | TVS_LINESATROOT,
-                                                               u"", CRect(7, 7, 200, 190))}));
+                                                              TVS_CHECKBOXES | TVS_HASBUTTONS | TVS_LINESATROOT, u"",
+                                                              CRect(7, 7, 200, 190))}));
     resources.AddDialog(50018, Template(u"注释...", {Item(u"Edit", 50016, ES_READONLY),
-                                                      Item(u"RichEdit20A", 50031, ES_MULTILINE | ES_WANTRETURN)}));
+                                                     Item(u"RichEdit20A", 50031, ES_MULTILINE | ES_WANTRETURN)}));
   }
 };
 
@@ -190,7 +190,7 @@ TEST_F(DialogTest, RichEditsNeedTheirLibraryAndKeepLineBreaks) {
   AfxInitRichEdit2();
   user.Dialog([](CModalSession& d) {
     EXPECT_THROW(d.SetText(50016, u"改"), std::logic_error);  // read-only
-    EXPECT_THROW(d.Click(50031), std::logic_error);          // not a button
+    EXPECT_THROW(d.Click(50031), std::logic_error);           // not a button
     EXPECT_THROW(d.GetText(4242), std::logic_error);
     d.SetText(50031, u"第一行\r\n第二行");
     d.Ok();

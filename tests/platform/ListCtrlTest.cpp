@@ -68,7 +68,8 @@ class ListTest : public PlatformTest {
         n.item = reinterpret_cast<const NMLISTVIEW*>(l)->iItem;
         n.subItem = reinterpret_cast<const NMLISTVIEW*>(l)->iSubItem;
       }
-      if (nm->code != NM_CUSTOMDRAW && nm->code != LVN_ITEMCHANGING && nm->code != LVN_ITEMCHANGED) notices.push_back(n);
+      if (nm->code != NM_CUSTOMDRAW && nm->code != LVN_ITEMCHANGING && nm->code != LVN_ITEMCHANGED)
+        notices.push_back(n);
       if (respond) return respond(*nm);
     }
     return parent.CWnd::WindowProc(m, w, l);  // reflection and owner drawing as usual
@@ -183,7 +184,7 @@ TEST_F(ListTest, SortingKeepsEachRowsDataAndState) {
     data.push_back(list.GetItemData(i));
   }
   EXPECT_EQ(titles, (std::vector<std::u16string>{u"a", u"b", u"b", u"C"}));  // letters without regard to case
-  EXPECT_EQ(data, (std::vector<DWORD_PTR>{102, 103, 100, 101}));  // equal rows keep their order
+  EXPECT_EQ(data, (std::vector<DWORD_PTR>{102, 103, 100, 101}));             // equal rows keep their order
   CXTSortClass(&list, 1).Sort(false, 2);
   EXPECT_EQ(list.GetItemText(0, 0), u"C");
   EXPECT_EQ(list.GetItemText(3, 0), u"a");
@@ -327,7 +328,7 @@ TEST_F(ListTest, HeaderClicksBecomeColumnClicksAndDividersResize) {
             (std::vector<UINT>{HDN_BEGINTRACKW, HDN_TRACKW, HDN_ENDTRACKW, HDN_ITEMCHANGINGW, HDN_ITEMCHANGEDW}));
   CRect r;
   list.GetSubItemRect(0, 1, LVIR_LABEL, r);  // columns after it moved left
-  EXPECT_EQ(r.left, 0);                       // no rows: nothing to measure
+  EXPECT_EQ(r.left, 0);                      // no rows: nothing to measure
   list.InsertItem(0, u"x");
   list.GetSubItemRect(0, 1, LVIR_LABEL, r);
   EXPECT_EQ(r.left, 350);

@@ -181,10 +181,10 @@ TEST_F(MessageMapTest, NotificationsAreReflectedToTheSenderFirst) {
   NMHDR nm{};
   EXPECT_EQ(child.SendNotify(&nm, NM_CLICK), 5);  // the child's own handler answered
   EXPECT_EQ(nm.hwndFrom, child.m_hWnd);
-  child.Fire(NM_DBLCLK);                     // _EX handler declines: the parent sees it too
+  child.Fire(NM_DBLCLK);  // _EX handler declines: the parent sees it too
   child.passOn = TRUE;
-  child.Fire(NM_DBLCLK);                     // accepted: the parent does not
-  child.Fire(NM_RCLICK);                     // no reflected handler
+  child.Fire(NM_DBLCLK);  // accepted: the parent does not
+  child.Fire(NM_RCLICK);  // no reflected handler
   EXPECT_EQ(g_log, (std::vector<std::string>{"child click from 12", "child dblclk", "parent dblclk", "child dblclk",
                                              "parent rclick from 12"}));
 

@@ -121,14 +121,15 @@ class SheetTest : public PlatformTest {
   SheetTest() {
     g_log.clear();
     AfxInitRichEdit2();
-    resources.AddDialog(55001, Page(u"基本信息", {{u"Edit", u"", 50016, WS_VISIBLE, 0, CRect(7, 7, 200, 21)},
-                                                  {u"Button", u"已阅读文章", 50025, WS_VISIBLE | BS_AUTOCHECKBOX, 0,
-                                                   CRect(7, 30, 200, 40)}}));
-    resources.AddDialog(55002, Page(u"描述文字", {{u"RichEdit20A", u"", 50028, WS_VISIBLE | ES_MULTILINE, 0,
-                                                   CRect(7, 7, 300, 200)},
-                                                  {u"Edit", u"", 50030, WS_VISIBLE, 0, CRect(7, 210, 50, 220)}}));
-    resources.AddDialog(55003, Page(u"我的注释", {{u"RichEdit20A", u"", 50029, WS_VISIBLE | ES_MULTILINE, 0,
-                                                   CRect(7, 7, 300, 200)}}));
+    resources.AddDialog(
+        55001,
+        Page(u"基本信息", {{u"Edit", u"", 50016, WS_VISIBLE, 0, CRect(7, 7, 200, 21)},
+                           {u"Button", u"已阅读文章", 50025, WS_VISIBLE | BS_AUTOCHECKBOX, 0, CRect(7, 30, 200, 40)}}));
+    resources.AddDialog(
+        55002, Page(u"描述文字", {{u"RichEdit20A", u"", 50028, WS_VISIBLE | ES_MULTILINE, 0, CRect(7, 7, 300, 200)},
+                                  {u"Edit", u"", 50030, WS_VISIBLE, 0, CRect(7, 210, 50, 220)}}));
+    resources.AddDialog(
+        55003, Page(u"我的注释", {{u"RichEdit20A", u"", 50029, WS_VISIBLE | ES_MULTILINE, 0, CRect(7, 7, 300, 200)}}));
   }
   Model model;
 };

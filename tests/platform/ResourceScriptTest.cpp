@@ -98,7 +98,7 @@ TEST_F(ResourceScriptTest, ScriptsDescribeMenusDialogsBitmapsAndStrings) {
   EXPECT_EQ(t->items[1].id, 50009u);
   EXPECT_EQ(t->items[1].style & ES_AUTOHSCROLL, ES_AUTOHSCROLL);
   EXPECT_EQ(t->items[1].style & WS_TABSTOP, WS_TABSTOP);  // the default stays
-  EXPECT_EQ(t->items[2].style & WS_VISIBLE, 0u);           // NOT takes it away
+  EXPECT_EQ(t->items[2].style & WS_VISIBLE, 0u);          // NOT takes it away
   EXPECT_EQ(t->items[3].className, u"SysTreeView32");
   EXPECT_EQ(t->items[4].style & BS_TYPEMASK, BS_DEFPUSHBUTTON);
   EXPECT_EQ(t->items[5].rect, CRect(126, 61, 176, 75));

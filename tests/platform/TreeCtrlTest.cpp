@@ -105,8 +105,9 @@ TEST_F(TreeTest, InsertionPositionsAndRelations) {
 }
 
 TEST_F(TreeTest, ItemAttributesAndStateBits) {
-  HTREEITEM a = tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE, u"标签", 3, 3,
-                                TVIS_BOLD | INDEXTOOVERLAYMASK(2), TVIS_BOLD | TVIS_OVERLAYMASK, 77, TVI_ROOT, TVI_LAST);
+  HTREEITEM a =
+      tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE, u"标签", 3, 3,
+                      TVIS_BOLD | INDEXTOOVERLAYMASK(2), TVIS_BOLD | TVIS_OVERLAYMASK, 77, TVI_ROOT, TVI_LAST);
   EXPECT_EQ(tree.GetItemText(a), u"标签");
   EXPECT_EQ(tree.GetItemData(a), 77u);
   int image = 0, selected = 0;
@@ -170,10 +171,10 @@ TEST_F(TreeTest, DeletingRemovesTheSubtreeAndMovesTheSelection) {
   tree.SelectItem(a11);
   notices.clear();
   ASSERT_TRUE(tree.DeleteItem(a));
-  ASSERT_EQ(Codes(), (std::vector<UINT>{TVN_SELCHANGING, TVN_SELCHANGED, TVN_DELETEITEM, TVN_DELETEITEM,
-                                        TVN_DELETEITEM}));
+  ASSERT_EQ(Codes(),
+            (std::vector<UINT>{TVN_SELCHANGING, TVN_SELCHANGED, TVN_DELETEITEM, TVN_DELETEITEM, TVN_DELETEITEM}));
   EXPECT_EQ(notices[1].oldItem, a11);
-  EXPECT_EQ(notices[1].newItem, b);  // the next sibling of the deleted item
+  EXPECT_EQ(notices[1].newItem, b);    // the next sibling of the deleted item
   EXPECT_EQ(notices[2].oldItem, a11);  // deepest first
   EXPECT_EQ(notices[4].oldItem, a);
   EXPECT_EQ(tree.GetCount(), 1u);
@@ -328,7 +329,7 @@ TEST_F(TreeTest, MouseSelectsDragsAndReportsClicks) {
 
   notices.clear();
   InputLButtonDown(tree.m_hWnd, CPoint(22, 4));  // on a
-  InputMouseMove(tree.m_hWnd, CPoint(24, 6));     // within the drag distance
+  InputMouseMove(tree.m_hWnd, CPoint(24, 6));    // within the drag distance
   EXPECT_TRUE(notices.empty());
   InputMouseMove(tree.m_hWnd, CPoint(22, 30));
   InputLButtonUp(tree.m_hWnd, CPoint(22, 30));
