@@ -750,6 +750,8 @@ BOOL CListCtrl::Scroll(CSize size) {
 
 int CListCtrl::GetScrollX() const { return m_impl->scrollX; }
 
+int CListCtrl::GetScrollPos(int nBar) const { return nBar == SB_HORZ ? m_impl->scrollX : m_impl->top; }
+
 void CListCtrl::LayoutHeader() {
   CHeaderCtrl* header = m_impl->header.get();
   if (header->m_hWnd == nullptr) return;

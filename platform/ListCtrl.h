@@ -123,6 +123,7 @@ class DARU_API CListCtrl : public CWnd {
   BOOL EnsureVisible(int nItem, BOOL bPartialOK);
   BOOL Scroll(CSize size);
   int GetScrollX() const;
+  int GetScrollPos(int nBar) const override;
 
   // ---- Redrawing ----
   // Each asks for rows to be redrawn; the count per row tells a test which rows were.

@@ -782,6 +782,8 @@ HTREEITEM CTreeCtrl::HitTest(TVHITTESTINFO* info) const {
 
 int CTreeCtrl::GetScrollTop() const { return m_impl->top; }
 
+int CTreeCtrl::GetScrollPos(int nBar) const { return nBar == SB_VERT ? m_impl->top : 0; }
+
 // ---- Default processing ----
 
 LRESULT CTreeCtrl::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

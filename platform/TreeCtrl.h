@@ -131,6 +131,7 @@ class DARU_API CTreeCtrl : public CWnd {
   HTREEITEM HitTest(TVHITTESTINFO* pHitTestInfo) const;
   // Index of the first visible row among the expanded items.
   int GetScrollTop() const;
+  int GetScrollPos(int nBar) const override;
 
   void DescribeContent(std::vector<std::u16string>& lines) const override;
 

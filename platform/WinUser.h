@@ -124,6 +124,10 @@ constexpr DWORD SS_ETCHEDHORZ = 0x10;
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;
 
+// Scroll bars.
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+
 // Scroll codes.
 constexpr UINT SB_LINEUP = 0;
 constexpr UINT SB_LINELEFT = 0;

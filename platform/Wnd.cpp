@@ -641,6 +641,8 @@ void CWnd::ScreenToClient(LPRECT lpRect) const {
   *lpRect = CRect(a.x, a.y, b.x, b.y);
 }
 
+int CWnd::GetScrollPos(int) const { return 0; }
+
 void CWnd::Invalidate(BOOL) {
   ++m_state->invalidations;
   m_state->updatePending = true;

@@ -105,6 +105,9 @@ class DARU_API CWnd : public CCmdTarget {
   void ClientToScreen(LPRECT lpRect) const;
   void ScreenToClient(LPPOINT lpPoint) const;
   void ScreenToClient(LPRECT lpRect) const;
+  // The scroll position of a bar (SB_HORZ, SB_VERT): pixels for a list's horizontal
+  // bar, rows for the vertical bars; 0 for a window that does not scroll.
+  virtual int GetScrollPos(int nBar) const;
 
   // ---- Painting ----
   void Invalidate(BOOL bErase = TRUE);

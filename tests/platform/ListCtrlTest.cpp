@@ -273,6 +273,19 @@ TEST_F(ListTest, GeometryAndHitTest) {
   EXPECT_EQ(list.SubItemHitTest(&sub), 1);
   EXPECT_EQ(sub.iSubItem, 2);
 
+  list.SendMessage(WM_HSCROLL, SB_LINERIGHT);  // the columns fit: nothing to scroll
+  EXPECT_EQ(list.GetScrollPos(SB_HORZ), 0);
+  list.SetColumnWidth(2, 400);
+  list.SendMessage(WM_HSCROLL, SB_LINERIGHT);  // everything moves left, the header too
+  EXPECT_EQ(list.GetScrollPos(SB_HORZ), 8);
+  list.GetItemRect(1, &r, LVIR_ICON);
+  EXPECT_EQ(r.left, -6);
+  CRect headerRect;
+  list.GetHeaderCtrl()->GetWindowRect(&headerRect);
+  list.ScreenToClient(&headerRect);
+  EXPECT_EQ(headerRect.left, -8);
+  list.SendMessage(WM_HSCROLL, SB_LINELEFT);
+
   list.SetExtendedStyle(0);
   EXPECT_EQ(list.HitTest(CPoint(600, 40), &flags), -1);
   EXPECT_EQ(flags, LVHT_NOWHERE);  // other columns do not count without full-row select
