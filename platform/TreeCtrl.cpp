@@ -214,9 +214,11 @@ HTREEITEM CTreeCtrl::InsertItem(const std::u16string& text, int nImage, int nSel
 
 void CTreeCtrl::DeleteSubtree(Node* node) {
   const HTREEITEM h = H(node, node->key);
-  const std::vector<Node*> kids = node->children;
-  for (Node* c : kids)
-    if (N(H(c, c->key)) == c) DeleteSubtree(c);
+  // Handles, not nodes: a handler may delete items while the children go.
+  std::vector<HTREEITEM> kids;
+  for (Node* c : node->children) kids.push_back(H(c, c->key));
+  for (HTREEITEM c : kids)
+    if (Node* child = N(c)) DeleteSubtree(child);
   node = N(h);
   if (node == nullptr) return;
   NMTREEVIEW nm{};
@@ -269,9 +271,10 @@ BOOL CTreeCtrl::DeleteAllItems() {
   m.caret = nullptr;
   m.drop = nullptr;
   m.pressed = nullptr;
-  const std::vector<Node*> kids = m.root.children;
-  for (Node* c : kids)
-    if (N(H(c, c->key)) == c) DeleteSubtree(c);
+  std::vector<HTREEITEM> kids;
+  for (Node* c : m.root.children) kids.push_back(H(c, c->key));
+  for (HTREEITEM c : kids)
+    if (Node* child = N(c)) DeleteSubtree(child);
   m.top = 0;
   Invalidate();
   return TRUE;

@@ -193,6 +193,20 @@ TEST_F(TreeTest, DeletingRemovesTheSubtreeAndMovesTheSelection) {
   tree.DeleteAllItems();
   EXPECT_EQ(tree.GetCount(), 0u);
   EXPECT_EQ(tree.GetSelectedItem(), nullptr);
+
+  // A handler that deletes a sibling while the items go does no harm.
+  HTREEITEM p = tree.InsertItem(u"P");
+  HTREEITEM first = tree.InsertItem(u"1", p);
+  HTREEITEM second = tree.InsertItem(u"2", p);
+  respond = [&](const NMHDR& nm) -> LRESULT {
+    if (nm.code == TVN_DELETEITEM && reinterpret_cast<const NMTREEVIEW&>(nm).itemOld.hItem == first)
+      tree.DeleteItem(second);
+    return 0;
+  };
+  notices.clear();
+  tree.DeleteItem(p);
+  EXPECT_EQ(Codes(), (std::vector<UINT>{TVN_DELETEITEM, TVN_DELETEITEM, TVN_DELETEITEM}));
+  EXPECT_EQ(tree.GetCount(), 0u);
 }
 
 TEST_F(TreeTest, ExpansionNotifiesOnlyTheFirstTimeItIsAskedFor) {
