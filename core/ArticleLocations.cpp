@@ -5,35 +5,49 @@
 
 namespace {
 
-std::u16string Slashed(std::u16string_view path) {
-  std::u16string out(path);
-  for (auto& c : out)
-    if (c == u'\\') c = u'/';
-  return out;
-}
-
 std::u16string FolderOfType(std::u16string_view typeCode) {
   CDARU* daru = CDARU::Instance();
-  return daru ? Slashed(daru->FindArticlePath(std::u16string(typeCode))) : std::u16string();
+  if (daru == nullptr) return {};
+  std::u16string folder = daru->FindArticlePath(std::u16string(typeCode));
+  for (auto& c : folder)
+    if (c == u'\\') c = u'/';
+  return folder;
 }
 
 }  // namespace
 
+// Paths are built in place: every loaded article computes its description
+// file path, so a temporary per step would show in large listings.
 std::u16string GetDataRoot() {
   std::u16string module = DaruGetModuleFileName();
   size_t cut = module.rfind(u'/');
   if (cut == std::u16string::npos) return {};
-  return module.substr(0, cut);
+  module.resize(cut);
+  return module;
 }
 
-std::u16string GetDaruFolder() { return GetDataRoot() + u"/DARU"; }
+std::u16string GetDaruFolder() {
+  std::u16string folder = GetDataRoot();
+  folder += u"/DARU";
+  return folder;
+}
 
 std::u16string GetCatalogueFile() { return GetDaruFolder() + u"/darudb"; }
 
-std::u16string GetTypeFolder(std::u16string_view typeCode) { return GetDaruFolder() + u"/" + FolderOfType(typeCode); }
+std::u16string GetTypeFolder(std::u16string_view typeCode) {
+  std::u16string folder = GetDaruFolder();
+  folder += u'/';
+  folder += FolderOfType(typeCode);
+  return folder;
+}
 
 std::u16string DescriptionFilePath(std::u16string_view typeCode, std::u16string_view filename) {
-  return GetTypeFolder(typeCode) + u"/" + std::u16string(filename) + u".xml";
+  std::u16string path = GetTypeFolder(typeCode);
+  path.reserve(path.size() + 1 + filename.size() + 4);
+  path += u'/';
+  path += filename;
+  path += u".xml";
+  return path;
 }
 
 std::u16string GetArticleFolder(std::u16string_view filename) {

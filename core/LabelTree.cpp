@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "storage/DB.h"
 
@@ -10,6 +11,41 @@ CLabelTree* CLabelTree::_instance = nullptr;
 namespace {
 
 constexpr int kFavRSSLabelID = 2;
+
+// The first label of each id. The engine hands out ids in sequence, so they
+// are usually dense and a table by id serves; otherwise a sorted list does.
+class LabelIndex {
+ public:
+  explicit LabelIndex(const std::vector<CLabel*>& labels) {
+    int maxId = 0;
+    bool positive = true;
+    for (const CLabel* label : labels) {
+      positive = positive && label->labelid > 0;
+      maxId = std::max(maxId, label->labelid);
+    }
+    if (positive && static_cast<size_t>(maxId) <= 4 * labels.size() + 1024) {
+      m_table.assign(static_cast<size_t>(maxId) + 1, nullptr);
+      for (CLabel* label : labels)
+        if (m_table[label->labelid] == nullptr) m_table[label->labelid] = label;
+      return;
+    }
+    m_sorted.reserve(labels.size());
+    for (CLabel* label : labels) m_sorted.emplace_back(label->labelid, label);
+    std::stable_sort(m_sorted.begin(), m_sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  }
+
+  CLabel* Find(int labelid) const {
+    if (!m_table.empty())
+      return labelid > 0 && static_cast<size_t>(labelid) < m_table.size() ? m_table[labelid] : nullptr;
+    auto found = std::lower_bound(m_sorted.begin(), m_sorted.end(), labelid,
+                                  [](const auto& entry, int id) { return entry.first < id; });
+    return found != m_sorted.end() && found->first == labelid ? found->second : nullptr;
+  }
+
+ private:
+  std::vector<CLabel*> m_table;                   // by id; borrowed pointers
+  std::vector<std::pair<int, CLabel*>> m_sorted;  // by id, first of equal ids first; borrowed pointers
+};
 
 }  // namespace
 
@@ -52,7 +88,11 @@ bool CLabelTree::LoadLabelTree() {
   for (CLabel* label : m_labels) label->parent = label->nextSibling = label->firstChild = nullptr;
 
   // Rows come ordered by parent id, so one parent's children are consecutive
-  // and the parent is searched once per group.
+  // and the parent is looked up once per group. The lookup goes through an
+  // index of the labels sorted by id, the first of equal ids first (what a
+  // search from the start would find): a search per group would make a load
+  // of thousands of labels quadratic.
+  const LabelIndex byId(m_labels);
   CLabel* parent = nullptr;
   CLabel* lastAppended = nullptr;
   for (CLabel* label : m_labels) {
@@ -62,7 +102,7 @@ bool CLabelTree::LoadLabelTree() {
       continue;
     }
     if (parent == nullptr || parent->labelid != label->toplayer) {
-      parent = FindLabel(label->toplayer);
+      parent = byId.Find(label->toplayer);
       lastAppended = nullptr;
       if (parent == nullptr) continue;
     }

@@ -43,15 +43,18 @@ std::string ToUtf8(std::u16string_view text) {
 }
 
 std::u16string FromUtf8(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // No byte yields more than one unit (a four-byte sequence yields two), so
+  // the result fits in as many units as there are bytes; it is written in
+  // place and cut to size at the end.
+  std::u16string out(text.size(), u'\0');
+  char16_t* d = out.data();
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
   size_t i = 0;
   while (i < n) {
     unsigned char b = s[i];
     if (b < 0x80) {
-      out.push_back(b);
+      *d++ = b;
       ++i;
       continue;
     }
@@ -80,18 +83,21 @@ std::u16string FromUtf8(std::string_view text) {
       }
     }
     if (!ok || cp < min || cp > 0x10FFFF) {
-      out.push_back(0xFFFD);
+      *d++ = 0xFFFD;
       ++i;
       continue;
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(cp));  // includes surrogate units kept in three bytes
+      *d++ = static_cast<char16_t>(cp);  // includes surrogate units kept in three bytes
     }
     i += len;
   }
+  out.resize(static_cast<size_t>(d - out.data()));
+  // Text held for long (catalogue rows) should not keep much unused room.
+  if (out.size() * 4 < text.size() * 3) out.shrink_to_fit();
   return out;
 }

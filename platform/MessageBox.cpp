@@ -1,40 +1,30 @@
 #include "platform/MessageBox.h"
 
-#include <cstdio>
+#include "platform/WinUser.h"
 
-#include "core/TextConv.h"
-
-namespace {
-
-class NobodyThere : public IUserInteraction {
- public:
-  int MessageBox(const std::u16string& text, const std::u16string& caption, UINT type) override {
-    std::fprintf(stderr, "%s%s%s\n", ToUtf8(caption).c_str(), caption.empty() ? "" : ": ", ToUtf8(text).c_str());
-    switch (type & MB_TYPEMASK) {
-      case MB_YESNO:
-        return IDNO;
-      case MB_OKCANCEL:
-      case MB_YESNOCANCEL:
-        return IDCANCEL;
-      default:
-        return IDOK;
-    }
+bool MessageBoxHasButton(UINT type, int button) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OK:
+      return button == IDOK;
+    case MB_OKCANCEL:
+      return button == IDOK || button == IDCANCEL;
+    case MB_ABORTRETRYIGNORE:
+      return button == IDABORT || button == IDRETRY || button == IDIGNORE;
+    case MB_YESNOCANCEL:
+      return button == IDYES || button == IDNO || button == IDCANCEL;
+    case MB_YESNO:
+      return button == IDYES || button == IDNO;
+    case MB_RETRYCANCEL:
+      return button == IDRETRY || button == IDCANCEL;
+    default:
+      return false;
   }
-};
-
-NobodyThere g_nobody;
-IUserInteraction* g_handler = nullptr;
-
-}  // namespace
-
-IUserInteraction::~IUserInteraction() = default;
-
-IUserInteraction* SetUserInteraction(IUserInteraction* handler) {
-  IUserInteraction* old = g_handler;
-  g_handler = handler;
-  return old;
 }
 
-IUserInteraction* GetUserInteraction() { return g_handler ? g_handler : &g_nobody; }
+int AfxMessageBox(const std::u16string& text, UINT type, UINT) {
+  return GetUserInteraction()->MessageBox(text, u"", type);
+}
 
-int AfxMessageBox(const std::u16string& text, UINT type, UINT) { return GetUserInteraction()->MessageBox(text, u"", type); }
+int MessageBox(HWND, const std::u16string& text, const std::u16string& caption, UINT type) {
+  return GetUserInteraction()->MessageBox(text, caption, type);
+}

@@ -68,10 +68,26 @@ CDBSqlite::~CDBSqlite() = default;
 bool CDBSqlite::InitDB() {
   try {
     m_db.Open(GetCatalogueFile());
+    SetJournalSync();
     return true;
   } catch (const CSQLiteException& e) {
     SetLastDBError(e.MessageW());
     return false;
+  }
+}
+
+void CDBSqlite::SetJournalSync() {
+  // With a write-ahead log a commit need not wait for the disk: a power cut
+  // may take the last commits back, but the catalogue stays whole. The
+  // rollback journal keeps the engine's full sync, without which it could
+  // not promise even that. A file that is no catalogue fails later, at its
+  // first statement, as it always did.
+  try {
+    CSQLiteQuery mode = m_db.Query(u"PRAGMA journal_mode");
+    bool wal = !mode.IsEof() && mode.GetString(0, u"") == u"wal";
+    mode.Finalize();
+    if (wal) m_db.Execute(u"PRAGMA synchronous=NORMAL");
+  } catch (const CSQLiteException&) {
   }
 }
 

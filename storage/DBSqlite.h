@@ -39,6 +39,8 @@ class CDBSqlite : public CDB {
  private:
   friend class CDBSqliteTestAccess;
 
+  // Commits wait for the disk as the journal mode needs (see the definition).
+  void SetJournalSync();
   bool InsertLink(const CLabelToArticle& link);
   void LoadArticles(CSQLiteQuery& query, std::vector<CArticle*>& out);
   static void RemoveArticleFiles(const CArticle& article);

@@ -2,11 +2,148 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "core/TextConv.h"
+
+namespace {
+
+// The store composes every statement as text with its values written in.
+// Compiling costs more than running a small INSERT or UPDATE, so row-less
+// statements are compiled once per shape: each value is lifted out into a
+// parameter and bound again at each run. A value is lifted only where a
+// parameter means exactly what the literal meant; anything the lifting does
+// not understand runs as written.
+constexpr size_t kCachedStatements = 32;
+
+using LiftedValue = std::variant<std::string, long long>;
+
+bool IsWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The statements the cache takes: those of the store's own kinds.
+bool StartsWithKeyword(const std::string& sql, bool withRows) {
+  size_t i = 0;
+  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  size_t j = i;
+  while (j < sql.size() && IsWordChar(sql[j])) ++j;
+  std::string word = sql.substr(i, j - i);
+  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (withRows) return word == "SELECT";
+  for (const char* k : {"INSERT", "UPDATE", "DELETE", "BEGIN", "COMMIT", "END", "ROLLBACK"})
+    if (word == k) return true;
+  return false;
+}
+
+void BindLifted(sqlite3_stmt* stmt, const std::vector<LiftedValue>& values, bool copyTexts) {
+  for (size_t k = 0; k < values.size(); ++k) {
+    int at = static_cast<int>(k) + 1;
+    if (const std::string* text = std::get_if<std::string>(&values[k]))
+      sqlite3_bind_text(stmt, at, text->data(), static_cast<int>(text->size()),
+                        copyTexts ? SQLITE_TRANSIENT : SQLITE_STATIC);
+    else
+      sqlite3_bind_int64(stmt, at, std::get<long long>(values[k]));
+  }
+}
+
+// Integers are lifted only where they stand as an operand of a comparison,
+// an assignment or a list (never after ORDER BY, LIMIT and the like, where a
+// number is not a value).
+bool IntegerMayFollow(std::string_view prev) {
+  for (const char* t : {"=", "==", "<", ">", "<=", ">=", "!=", "<>", "(", ","})
+    if (prev == t) return true;
+  return false;
+}
+
+// The shape of a statement and the values lifted out of it; false when the
+// text holds anything the lifting leaves alone on principle (comments).
+bool Lift(const std::string& sql, std::string& shape, std::vector<LiftedValue>& values) {
+  const size_t n = sql.size();
+  std::string_view prev;  // the last token: a piece of sql, or a word for its kind
+  size_t i = 0;
+  shape.reserve(n);
+  while (i < n) {
+    char c = sql[i];
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      shape += c;
+      ++i;
+    } else if ((c == '-' && i + 1 < n && sql[i + 1] == '-') || (c == '/' && i + 1 < n && sql[i + 1] == '*')) {
+      return false;
+    } else if (c == '\'') {
+      // A quote right after a word is a blob or another special literal.
+      if (i > 0 && IsWordChar(sql[i - 1])) return false;
+      std::string value;
+      size_t j = i + 1;
+      for (;; ++j) {
+        if (j >= n) return false;
+        if (sql[j] != '\'') {
+          value += sql[j];
+        } else if (j + 1 < n && sql[j + 1] == '\'') {
+          value += '\'';
+          ++j;
+        } else {
+          break;
+        }
+      }
+      shape += '?';
+      values.emplace_back(std::move(value));
+      prev = "'";
+      i = j + 1;
+    } else if (c == '"' || c == '`' || c == '[') {
+      char close = c == '[' ? ']' : c;
+      size_t j = sql.find(close, i + 1);
+      if (j == std::string::npos) return false;
+      shape.append(sql, i, j + 1 - i);
+      prev = "name";
+      i = j + 1;
+    } else if (std::isdigit(static_cast<unsigned char>(c))) {
+      size_t j = i;
+      while (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) ++j;
+      bool plain = (j == n || !(IsWordChar(sql[j]) || sql[j] == '.')) && j - i <= 18;
+      if (plain && IntegerMayFollow(prev)) {
+        shape += '?';
+        values.emplace_back(std::stoll(sql.substr(i, j - i)));
+      } else {
+        shape.append(sql, i, j - i);
+      }
+      prev = "number";
+      i = j;
+    } else if (IsWordChar(c)) {
+      size_t j = i;
+      while (j < n && IsWordChar(sql[j])) ++j;
+      shape.append(sql, i, j - i);
+      prev = "word";
+      i = j;
+    } else if (std::strchr("<>=!", c) != nullptr) {
+      size_t j = i;
+      while (j < n && std::strchr("<>=!", sql[j]) != nullptr) ++j;
+      prev = std::string_view(sql).substr(i, j - i);
+      shape += prev;
+      i = j;
+    } else {
+      shape += c;
+      prev = std::string_view(sql).substr(i, 1);
+      ++i;
+    }
+  }
+  return true;
+}
+
+// Nothing but blanks and semicolons after the first statement.
+bool OnlyOneStatement(const char* tail) {
+  for (; tail != nullptr && *tail != '\0'; ++tail)
+    if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';') return false;
+  return true;
+}
+
+}  // namespace
 
 CSQLiteDB::CSQLiteDB() : m_db(nullptr), m_busyTimeoutMs(kBusyTimeoutMs) {}
 
@@ -18,7 +155,10 @@ void CSQLiteDB::Open(const std::u16string& path) {
   // The engine reads the name up to its first NUL and would open another file.
   if (file.find('\0') != std::string::npos) throw CSQLiteException(SQLITE_CANTOPEN, sqlite3_errstr(SQLITE_CANTOPEN));
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  // One thread uses a connection and its cursors, so the engine's lock around
+  // every call (one per field read) buys nothing.
+  int rc =
+      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
@@ -26,10 +166,12 @@ void CSQLiteDB::Open(const std::u16string& path) {
   }
   sqlite3_busy_timeout(db, m_busyTimeoutMs);
   m_db = db;
+  m_cache = std::make_shared<CStatementCache>();
 }
 
 void CSQLiteDB::Close() {
   if (m_db == nullptr) return;
+  m_cache.reset();  // finalizes what it keeps; cursors out there finalize their own
   // A cursor that outlives the connection still finalizes safely: the engine
   // keeps the connection until its last statement is gone.
   sqlite3_close_v2(m_db);
@@ -45,9 +187,69 @@ void CSQLiteDB::SetBusyTimeout(int ms) {
   if (m_db != nullptr) sqlite3_busy_timeout(m_db, ms);
 }
 
+CStatementCache::~CStatementCache() {
+  for (Entry& e : m_entries) sqlite3_finalize(e.stmt);
+}
+
+sqlite3_stmt* CStatementCache::Take(const std::string& shape) {
+  for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+    if (it->shape != shape) continue;
+    sqlite3_stmt* stmt = it->stmt;
+    m_entries.erase(it);
+    return stmt;
+  }
+  return nullptr;
+}
+
+void CStatementCache::Put(std::string shape, sqlite3_stmt* stmt) {
+  m_entries.push_front({std::move(shape), stmt});
+  if (m_entries.size() > kCachedStatements) {
+    sqlite3_finalize(m_entries.back().stmt);
+    m_entries.pop_back();
+  }
+}
+
+sqlite3_stmt* CSQLiteDB::CompileLifted(const std::string& sql, bool withRows, std::string& shape,
+                                       std::vector<LiftedValue>& values) {
+  if (!m_cache || !StartsWithKeyword(sql, withRows) || !Lift(sql, shape, values)) return nullptr;
+  if (sqlite3_stmt* stmt = m_cache->Take(shape)) return stmt;
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  // Whatever does not compile as lifted runs as written, with the engine's
+  // own verdict on the original text.
+  if (sqlite3_prepare_v2(m_db, shape.c_str(), static_cast<int>(shape.size()), &stmt, &tail) != SQLITE_OK ||
+      stmt == nullptr || !OnlyOneStatement(tail) ||
+      sqlite3_bind_parameter_count(stmt) != static_cast<int>(values.size())) {
+    sqlite3_finalize(stmt);
+    return nullptr;
+  }
+  return stmt;
+}
+
+bool CSQLiteDB::ExecuteCached(const std::string& sql, int& changes) {
+  std::string shape;
+  std::vector<LiftedValue> values;
+  sqlite3_stmt* stmt = CompileLifted(sql, false, shape, values);
+  if (stmt == nullptr) return false;
+  BindLifted(stmt, values, false);
+  sqlite3_int64 before = sqlite3_total_changes64(m_db);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  }
+  std::string detail = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(m_db);
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);  // the bound texts go out of scope
+  m_cache->Put(std::move(shape), stmt);
+  if (rc != SQLITE_DONE) throw CSQLiteException(rc, detail.c_str());
+  changes = sqlite3_total_changes64(m_db) == before ? 0 : sqlite3_changes(m_db);
+  return true;
+}
+
 int CSQLiteDB::Execute(const std::u16string& sql) {
   std::string text = ToUtf8(sql);
   CheckDB();
+  int changes = 0;
+  if (ExecuteCached(text, changes)) return changes;
   // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE even
   // when the statements run now changed nothing of the kind.
   sqlite3_int64 before = sqlite3_total_changes64(m_db);
@@ -72,10 +274,22 @@ sqlite3_stmt* CSQLiteDB::Compile(const char* sql) {
 CSQLiteQuery CSQLiteDB::Query(const std::u16string& sql) {
   std::string text = ToUtf8(sql);
   CheckDB();
-  sqlite3_stmt* vm = Compile(text.c_str());
+  std::string shape;
+  std::vector<LiftedValue> values;
+  sqlite3_stmt* vm = CompileLifted(text, true, shape, values);
+  if (vm != nullptr) {
+    BindLifted(vm, values, true);
+  } else {
+    shape.clear();
+    vm = Compile(text.c_str());
+  }
   // A text without a statement compiles to nothing.
   if (vm == nullptr) throw CSQLiteException(CSQLiteException::kLayerError, CSQLiteException::kNullMachine);
   CSQLiteQuery query(vm, false);
+  if (!shape.empty()) {
+    query.m_home = m_cache;
+    query.m_shape = std::move(shape);
+  }
   int rc = sqlite3_step(vm);
   if (rc == SQLITE_DONE)
     query.m_eof = true;
@@ -95,7 +309,12 @@ CSQLiteQuery::CSQLiteQuery(sqlite3_stmt* vm, bool eof)
     : m_vm(vm), m_eof(eof), m_columns(sqlite3_column_count(vm)), m_ownVM(true) {}
 
 CSQLiteQuery::CSQLiteQuery(CSQLiteQuery&& other) noexcept
-    : m_vm(other.m_vm), m_eof(other.m_eof), m_columns(other.m_columns), m_ownVM(other.m_ownVM) {
+    : m_vm(other.m_vm),
+      m_home(std::move(other.m_home)),
+      m_shape(std::move(other.m_shape)),
+      m_eof(other.m_eof),
+      m_columns(other.m_columns),
+      m_ownVM(other.m_ownVM) {
   other.m_vm = nullptr;
   other.m_ownVM = false;
   other.m_eof = true;
@@ -105,6 +324,8 @@ CSQLiteQuery& CSQLiteQuery::operator=(CSQLiteQuery&& other) noexcept {
   if (this == &other) return *this;
   FinalizeQuietly();
   m_vm = other.m_vm;
+  m_home = std::move(other.m_home);
+  m_shape = std::move(other.m_shape);
   m_eof = other.m_eof;
   m_columns = other.m_columns;
   m_ownVM = other.m_ownVM;
@@ -154,7 +375,18 @@ void CSQLiteQuery::FailStep(int stepResult) {
 void CSQLiteQuery::Finalize() {
   if (m_vm == nullptr || !m_ownVM) return;
   sqlite3* db = sqlite3_db_handle(m_vm);
-  int rc = sqlite3_finalize(m_vm);
+  int rc;
+  // A cached statement goes back to its connection's cache while that is
+  // open; the reset reports what a finalize would.
+  if (std::shared_ptr<CStatementCache> home = m_home.lock()) {
+    rc = sqlite3_reset(m_vm);
+    sqlite3_clear_bindings(m_vm);
+    home->Put(std::move(m_shape), m_vm);
+  } else {
+    rc = sqlite3_finalize(m_vm);
+  }
+  m_home.reset();
+  m_shape.clear();
   m_vm = nullptr;
   if (rc != SQLITE_OK) throw CSQLiteException(rc, sqlite3_errmsg(db));
 }
@@ -181,15 +413,26 @@ const char16_t* CSQLiteQuery::GetFieldW(int index) {
 }
 
 int CSQLiteQuery::GetInt(int index, int def) {
-  const char* text = GetField(index);
-  if (text == nullptr) return def;
-  long long value = std::strtoll(text, nullptr, 10);
+  long long value = 0;
+  // An integer column is read as the number its text spells, without making
+  // the text: the row loaders read several of these per row.
+  if (index >= 0 && index < m_columns && m_vm != nullptr && !m_eof &&
+      sqlite3_column_type(m_vm, index) == SQLITE_INTEGER) {
+    value = sqlite3_column_int64(m_vm, index);
+  } else {
+    const char* text = GetField(index);
+    if (text == nullptr) return def;
+    value = std::strtoll(text, nullptr, 10);
+  }
   if (value > INT_MAX) return INT_MAX;
   if (value < INT_MIN) return INT_MIN;
   return static_cast<int>(value);
 }
 
 std::u16string CSQLiteQuery::GetString(int index, const std::u16string& def) {
-  const char16_t* text = GetFieldW(index);
-  return text ? std::u16string(m_text) : def;
+  // Converted straight into the result: a copy through the cursor's buffer
+  // costs a second allocation per field.
+  const char* text = GetField(index);
+  if (text == nullptr) return def;
+  return FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))));
 }

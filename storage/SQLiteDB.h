@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
+#include <memory>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "storage/SQLiteException.h"
 
@@ -13,6 +17,31 @@ struct sqlite3_stmt;
 // to the engine as UTF-8, through the library's one converter.
 
 class CSQLiteQuery;
+
+// Compiled statements of one connection kept for reuse, under the text they
+// were compiled from (their values lifted out into parameters). A statement
+// in use by a cursor is out of the cache until the cursor is done with it.
+class CStatementCache {
+ public:
+  CStatementCache() = default;
+  ~CStatementCache();
+  CStatementCache(const CStatementCache&) = delete;
+  CStatementCache& operator=(const CStatementCache&) = delete;
+
+  // The statement compiled from the text, taken out of the cache; null when
+  // there is none.
+  sqlite3_stmt* Take(const std::string& shape);
+  // Keeps a reset statement; the least recently used one goes when full.
+  void Put(std::string shape, sqlite3_stmt* stmt);
+  size_t size() const { return m_entries.size(); }
+
+ private:
+  struct Entry {
+    std::string shape;
+    sqlite3_stmt* stmt;  // owned: finalized on eviction and with the cache
+  };
+  std::list<Entry> m_entries;  // most recently used first
+};
 
 // One connection to a database file.
 class CSQLiteDB {
@@ -47,9 +76,19 @@ class CSQLiteDB {
   friend class CSQLiteDBTestAccess;
   void CheckDB() const;
   void SetBusyTimeout(int ms);
+  // Compiles (or finds) the statement with its values lifted into bound
+  // parameters; null when the text is not one the cache takes.
+  sqlite3_stmt* CompileLifted(const std::string& sql, bool withRows, std::string& shape,
+                              std::vector<std::variant<std::string, long long>>& values);
+  // Runs one row-less statement through the cache; false when the statement
+  // is not one the cache takes, and nothing has run.
+  bool ExecuteCached(const std::string& sql, int& changes);
 
   sqlite3* m_db;  // owned: closed by Close and the destructor
   int m_busyTimeoutMs;
+  // Owned with the connection; cursors hold it weakly, so a statement comes
+  // back only to the connection that compiled it, while it is open.
+  std::shared_ptr<CStatementCache> m_cache;
 };
 
 // A forward-only cursor over the rows of one statement. Moving a cursor hands
@@ -88,7 +127,9 @@ class CSQLiteQuery {
   // Finalizes after a failed step and throws what the engine reports.
   [[noreturn]] void FailStep(int stepResult);
 
-  sqlite3_stmt* m_vm;  // owned when m_ownVM: finalized by Finalize and the destructor
+  sqlite3_stmt* m_vm;  // owned when m_ownVM: finalized (or handed back to m_home) by Finalize and the destructor
+  std::weak_ptr<CStatementCache> m_home;  // where a cached statement goes back to
+  std::string m_shape;                    // its text in that cache
   bool m_eof;
   int m_columns;
   bool m_ownVM;

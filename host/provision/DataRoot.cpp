@@ -14,10 +14,15 @@ namespace provision {
 
 namespace {
 
-// The catalogue's journal mode, chosen here and nowhere else. The library
-// works on either; the rollback journal keeps the catalogue a single file
-// that can be copied while no one writes to it.
-constexpr const char* kJournalMode = "DELETE";
+// The catalogue's journal mode, chosen here and nowhere else; the library
+// works on either. With the write-ahead log a commit waits for no sync (the
+// library runs it with synchronous NORMAL), so a capture costs a tenth of a
+// millisecond instead of several syncs; a power cut or system crash may take
+// back the last commits, but the catalogue stays whole, and a crash of the
+// program loses nothing. Readers and the writer no longer block each other.
+// The price: darudb-wal and darudb-shm lie beside the catalogue while it is
+// open, and the folder must be on a local disk.
+constexpr const char* kJournalMode = "WAL";
 
 constexpr int kBusyTimeoutMs = 60000;
 
@@ -48,7 +53,9 @@ const std::vector<TableSetup>& Tables() {
   static const std::vector<TableSetup> tables = {
       {"label",
        "CREATE TABLE label(labelid INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, toplayer INTEGER);"
-       "CREATE INDEX label_toplayer ON label(toplayer);",
+       // Holds every column in the order the hierarchy loads them, so the
+       // load reads the index alone instead of seeking each row.
+       "CREATE INDEX label_toplayer ON label(toplayer, labelid, name);",
        labels.c_str()},
       {"article",
        "CREATE TABLE article(articleid INTEGER PRIMARY KEY AUTOINCREMENT, filename TEXT, url TEXT, title TEXT,"

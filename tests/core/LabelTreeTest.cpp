@@ -88,6 +88,36 @@ TEST_F(LabelTreeTest, LoadLinksChildrenInIdOrder) {
   EXPECT_EQ(CLabelTreeTestAccess::Labels(tree).size(), 5u);
 }
 
+// A parent may stand after its children in the rows (ordered by parent id),
+// and a large hierarchy links every label under its own parent.
+TEST_F(LabelTreeTest, ParentsAreFoundWhereverTheyStand) {
+  Seed("(1,'r',0),(9,'g',1),(4,'p',9),(2,'c',4),(3,'d',4)");
+  Load();
+  EXPECT_EQ(Tree(), "1(9(4(2 3)))");
+  // Ids far apart, and below 1, as a hand-edited catalogue may have them.
+  root.Exec("DELETE FROM label;");
+  Seed("(1,'r',0),(2000000000,'far',1),(-5,'neg',2000000000),(7,'x',-5),(8,'lost',-6)");
+  Load();
+  EXPECT_EQ(Tree(), "1(2000000000(-5(7)))");
+  EXPECT_EQ(L(8)->parent, nullptr);
+
+  root.Exec("DELETE FROM label;");
+  std::string rows = "(1,'r',0)";
+  for (int id = 2; id <= 3000; ++id)
+    rows +=
+        ",(" + std::to_string(id) + ",'n'," + std::to_string(id % 7 == 0 ? id / 7 : (id * 7919) % (id - 1) + 1) + ")";
+  Seed(rows);
+  Load();
+  int linked = 0;
+  for (CLabel* label : CLabelTreeTestAccess::Labels(tree)) {
+    if (label->toplayer == 0) continue;
+    ASSERT_NE(label->parent, nullptr) << label->labelid;
+    EXPECT_EQ(label->parent->labelid, label->toplayer);
+    ++linked;
+  }
+  EXPECT_EQ(linked, 2999);
+}
+
 TEST_F(LabelTreeTest, LabelsWithoutAKnownParentStayOutsideTheTree) {
   Seed("(1,'根',0),(3,'a',1),(7,'lost',99),(8,'self',8),(9,'under self',8)");
   Load();

@@ -36,6 +36,18 @@ TEST(TextConv, MalformedBytesBecomeReplacementCharacters) {
   EXPECT_EQ(FromUtf8(std::string("x\0y", 3)), std::u16string(u"x\0y", 3));
 }
 
+// The decoder writes into a buffer sized by the byte count; every extreme of
+// units per byte must fit it and come out whole.
+TEST(TextConv, LongTextsOfEveryWidthDecodeWhole) {
+  std::u16string wide;
+  for (int i = 0; i < 1000; ++i) wide += u"\U0001F600";
+  EXPECT_EQ(FromUtf8(ToUtf8(wide)), wide);
+  EXPECT_EQ(FromUtf8(std::string(1000, '\xFF')), std::u16string(1000, u'\uFFFD'));
+  std::u16string mixed = std::u16string(300, u'a') + std::u16string(300, u'中') + u"\U0001F600" + u"z";
+  EXPECT_EQ(FromUtf8(ToUtf8(mixed)), mixed);
+  EXPECT_EQ(FromUtf8(""), u"");
+}
+
 TEST(Format, IntegersAsTheTemplatesUseThem) {
   EXPECT_EQ(Fmt(u"%d/%.2d/%.2d %2d:%.2d:%.2d", 2005, 3, 7, 9, 5, 0), u"2005/03/07  9:05:00");
   EXPECT_EQ(Fmt(u"%ld", 1234567890123L), u"1234567890123");

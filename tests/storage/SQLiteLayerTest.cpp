@@ -124,6 +124,93 @@ TEST_F(SQLiteLayer, CursorReadsRowsAndConvertsFields) {
   EXPECT_EQ(r.GetString(0, u""), longText);
 }
 
+// Integer cells are read without their text; the result must be what atoi
+// of that text gives, clamped, for every storage class a cell can have.
+TEST_F(SQLiteLayer, IntegerCellsReadAsTheirTextWould) {
+  db.Execute(
+      u"CREATE TABLE n(k INTEGER, v); INSERT INTO n VALUES(1, 99999999999),(2, -99999999999),(3, -42),(4, 3.9),"
+      u"(5, -0.5),(6, x'3132'),(7, 2147483647),(8, NULL)");
+  CSQLiteQuery q = db.Query(u"SELECT v, typeof(v) FROM n ORDER BY k");
+  const int expected[] = {INT_MAX, INT_MIN, -42, 3, 0, 12, INT_MAX, 5};
+  for (int want : expected) {
+    ASSERT_FALSE(q.IsEof());
+    EXPECT_EQ(q.GetInt(0, 5), want) << ToUtf8(q.GetString(1, u""));
+    q.NextRow();
+  }
+  EXPECT_TRUE(q.IsEof());
+  EXPECT_EQ(Thrown([&] { q.GetInt(0, 0); }), "CPPSQLITE_ERROR[1000]: Invalid field index requested");
+}
+
+// Row-less statements are compiled once per shape with their values lifted
+// into parameters; every run must still do exactly what its text says.
+TEST_F(SQLiteLayer, RepeatedStatementsRunWithTheirOwnValues) {
+  for (int i = 10; i < 15; ++i)
+    EXPECT_EQ(db.Execute(u"INSERT INTO t VALUES(" + FromUtf8(std::to_string(i)) + u",'it''s " +
+                         FromUtf8(std::to_string(i)) + u"')"),
+              1);
+  EXPECT_EQ(CSQLiteDBTestAccess::CachedStatements(db), 1);
+  EXPECT_EQ(db.Execute(u"UPDATE t SET b='x' WHERE a>=12"), 3);
+  EXPECT_EQ(db.Execute(u"UPDATE t SET b='y' WHERE a>=14"), 1);
+  // Numbers that are no values stay in the text: an ORDER BY position, a
+  // LIMIT, a sign, a decimal.
+  EXPECT_EQ(db.Execute(u"DELETE FROM t WHERE a IN (SELECT a FROM t ORDER BY 1 DESC LIMIT 1)"), 1);
+  EXPECT_EQ(db.Execute(u"UPDATE t SET a=a+0.5 WHERE a=-1 OR a=13"), 1);
+  CSQLiteQuery q = db.Query(u"SELECT a, b FROM t WHERE a>=10 ORDER BY a");
+  std::u16string rows;
+  for (; !q.IsEof(); q.NextRow()) rows += q.GetString(0, u"") + u":" + q.GetString(1, u"") + u" ";
+  EXPECT_EQ(rows, u"10:it's 10 11:it's 11 12:x 13.5:x ");
+  q.Finalize();
+
+  // Texts the lifting leaves alone, or cannot compile lifted, run as written.
+  EXPECT_EQ(db.Execute(u"INSERT INTO 't' VALUES(20, x'41') -- a comment"), 1);
+  EXPECT_EQ(db.Query(u"SELECT typeof(b) FROM t WHERE a=20").GetString(0, u""), u"blob");
+  EXPECT_EQ(db.Execute(u"INSERT INTO t VALUES(21,'a'); INSERT INTO t VALUES(22,'b')"), 1);
+  EXPECT_EQ(db.Query(u"SELECT count(*) FROM t WHERE a IN (21,22)").GetInt(0, 0), 2);
+
+  // A failing run reports what the engine says, and the next run works.
+  db.Execute(u"CREATE UNIQUE INDEX t_a ON t(a)");
+  const std::string unique = "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: t.a";
+  EXPECT_EQ(Thrown([&] { db.Execute(u"INSERT INTO t VALUES(10,'again')"); }), unique);
+  EXPECT_EQ(Thrown([&] { db.Execute(u"INSERT INTO t VALUES(11,'again')"); }), unique);
+  EXPECT_EQ(db.Execute(u"INSERT INTO t VALUES(30,'new')"), 1);
+  EXPECT_EQ(db.Execute(u"begin transaction;"), 0);
+  EXPECT_EQ(Thrown([&] { db.Execute(u"begin transaction;"); }),
+            "SQLITE_ERROR[1]: cannot start a transaction within a transaction");
+  EXPECT_EQ(db.Execute(u"rollback transaction"), 0);
+  EXPECT_EQ(CSQLiteDBTestAccess::OpenStatements(db), 0);
+
+  // The cache is bounded, and a reopened connection starts without it.
+  for (int i = 0; i < 40; ++i)
+    db.Execute(u"UPDATE t SET b='z' WHERE a=" + FromUtf8(std::to_string(100 + i)) + u" OR b IS NULL " +
+               std::u16string(static_cast<size_t>(i), u' ') + u"AND 1");
+  EXPECT_LE(CSQLiteDBTestAccess::CachedStatements(db), 32);
+  db.Open(FromUtf8(root.catalogue().string()));
+  EXPECT_EQ(CSQLiteDBTestAccess::CachedStatements(db), 0);
+  EXPECT_EQ(db.Query(u"SELECT b FROM t WHERE a=30").GetString(0, u""), u"new");
+}
+
+// Queries of one shape share a compiled statement only one at a time: two
+// open cursors of the same shape each read their own values.
+TEST_F(SQLiteLayer, CursorsOfOneShapeReadTheirOwnRows) {
+  CSQLiteQuery one = db.Query(u"SELECT b FROM t WHERE a=1");
+  CSQLiteQuery three = db.Query(u"SELECT b FROM t WHERE a=3");
+  EXPECT_EQ(one.GetString(0, u""), u"one");
+  EXPECT_EQ(three.GetString(0, u""), u"12abc");
+  one.Finalize();
+  EXPECT_EQ(CSQLiteDBTestAccess::CachedStatements(db), 1);
+  CSQLiteQuery again = db.Query(u"SELECT b FROM t WHERE a=2 OR b='one' ORDER BY a");
+  EXPECT_EQ(again.GetString(0, u""), u"one");
+  again.NextRow();
+  EXPECT_EQ(again.GetString(0, u"null"), u"null");
+  EXPECT_EQ(db.Query(u"SELECT b FROM t WHERE a=3").GetString(0, u""), u"12abc");
+  EXPECT_EQ(db.Query(u"SELECT b FROM t WHERE a=1").GetString(0, u""), u"one");
+
+  // A cursor that outlives its connection still lets go of its statement.
+  db.Close();
+  EXPECT_NO_THROW(three.Finalize());
+  EXPECT_NO_THROW(again.Finalize());
+}
+
 TEST_F(SQLiteLayer, OneCursorOwnsEachStatement) {
   CSQLiteQuery a = db.Query(u"SELECT a FROM t ORDER BY a");
   CSQLiteQuery b = db.Query(u"SELECT a FROM t ORDER BY a DESC");

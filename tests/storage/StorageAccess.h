@@ -11,11 +11,13 @@ class CSQLiteDBTestAccess {
  public:
   static void SetBusyTimeout(CSQLiteDB& db, int ms) { db.SetBusyTimeout(ms); }
   static int BusyTimeout(const CSQLiteDB& db) { return db.m_busyTimeoutMs; }
+  // Statements alive besides those the connection keeps compiled for reuse.
   static int OpenStatements(const CSQLiteDB& db) {
     int n = 0;
     for (sqlite3_stmt* s = sqlite3_next_stmt(db.m_db, nullptr); s != nullptr; s = sqlite3_next_stmt(db.m_db, s)) ++n;
-    return n;
+    return n - CachedStatements(db);
   }
+  static int CachedStatements(const CSQLiteDB& db) { return db.m_cache ? static_cast<int>(db.m_cache->size()) : 0; }
 };
 
 class CDBSqliteTestAccess {
