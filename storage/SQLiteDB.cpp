@@ -42,15 +42,21 @@ bool StartsWithKeyword(const std::string& sql, bool withRows) {
   return false;
 }
 
-void BindLifted(sqlite3_stmt* stmt, const std::vector<LiftedValue>& values, bool copyTexts) {
+// The engine's result of the first binding that failed, or SQLITE_OK. A value
+// that could not be bound (a copy without memory) would leave its parameter
+// NULL, and the statement would quietly do something else.
+int BindLifted(sqlite3_stmt* stmt, const std::vector<LiftedValue>& values, bool copyTexts) {
   for (size_t k = 0; k < values.size(); ++k) {
     int at = static_cast<int>(k) + 1;
+    int rc;
     if (const std::string* text = std::get_if<std::string>(&values[k]))
-      sqlite3_bind_text(stmt, at, text->data(), static_cast<int>(text->size()),
-                        copyTexts ? SQLITE_TRANSIENT : SQLITE_STATIC);
+      rc = sqlite3_bind_text(stmt, at, text->data(), static_cast<int>(text->size()),
+                             copyTexts ? SQLITE_TRANSIENT : SQLITE_STATIC);
     else
-      sqlite3_bind_int64(stmt, at, std::get<long long>(values[k]));
+      rc = sqlite3_bind_int64(stmt, at, std::get<long long>(values[k]));
+    if (rc != SQLITE_OK) return rc;
   }
+  return SQLITE_OK;
 }
 
 // Integers are lifted only where they stand as an operand of a comparison,
@@ -231,10 +237,11 @@ bool CSQLiteDB::ExecuteCached(const std::string& sql, int& changes) {
   std::vector<LiftedValue> values;
   sqlite3_stmt* stmt = CompileLifted(sql, false, shape, values);
   if (stmt == nullptr) return false;
-  BindLifted(stmt, values, false);
   sqlite3_int64 before = sqlite3_total_changes64(m_db);
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  int rc = BindLifted(stmt, values, false);
+  if (rc == SQLITE_OK) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
   }
   std::string detail = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(m_db);
   sqlite3_reset(stmt);
@@ -277,10 +284,10 @@ CSQLiteQuery CSQLiteDB::Query(const std::u16string& sql) {
   std::string shape;
   std::vector<LiftedValue> values;
   sqlite3_stmt* vm = CompileLifted(text, true, shape, values);
-  if (vm != nullptr) {
-    BindLifted(vm, values, true);
-  } else {
+  if (vm == nullptr) {
+    // As written: the values stay in the text.
     shape.clear();
+    values.clear();
     vm = Compile(text.c_str());
   }
   // A text without a statement compiles to nothing.
@@ -290,6 +297,9 @@ CSQLiteQuery CSQLiteDB::Query(const std::u16string& sql) {
     query.m_home = m_cache;
     query.m_shape = std::move(shape);
   }
+  // A binding that fails returns the statement to the cache with the cursor.
+  if (int bound = BindLifted(vm, values, true); bound != SQLITE_OK)
+    throw CSQLiteException(bound, sqlite3_errstr(bound));
   int rc = sqlite3_step(vm);
   if (rc == SQLITE_DONE)
     query.m_eof = true;

@@ -178,26 +178,34 @@ TEST_F(BadCatalogue, InitFailsOnABadCatalogueWithTheEnginesMessage) {
   EXPECT_TRUE(init(error)) << error;
 }
 
-TEST_F(BadCatalogue, AReadOnlyCatalogueIsReadButNotWritten) {
+// A catalogue its user may not write: nothing is written, every refusal says
+// why, and reading works where the engine can read it (a write-ahead-log
+// catalogue in a read-only folder it cannot, and says so).
+TEST_F(BadCatalogue, AReadOnlyCatalogueIsNeverWritten) {
   chmod(root.catalogue().c_str(), 0444);
-  chmod(root.daru().c_str(), 0555);
-  bool held = RunUnprivileged(root.catalogue(), [] {
-    std::unique_ptr<CDB> store(CreateStore(1));
-    std::vector<CArticleType> types;
-    CLabel label;
-    label.name = u"new";
-    bool read = store->InitDB() && store->QueryArticleType(types) && types.size() == 2;
-    bool refused = !store->AddLabel(label);
-    std::string error = ToUtf8(store->GetLastDBError());
-    if (!read || !refused || error.find("readonly") == std::string::npos) {
-      std::fprintf(stderr, "read %d, refused %d: %s\n", read, refused, error.c_str());
-      return false;
-    }
-    return true;
-  });
+  for (bool folderToo : {false, true}) {
+    chmod(root.daru().c_str(), folderToo ? 0555 : 0755);
+    bool held = RunUnprivileged(root.catalogue(), [] {
+      std::unique_ptr<CDB> store(CreateStore(1));
+      std::vector<CArticleType> types;
+      CLabel label;
+      label.name = u"new";
+      bool opened = store->InitDB();
+      bool read = opened && store->QueryArticleType(types) && types.size() == 2;
+      std::string readError = ToUtf8(store->GetLastDBError());
+      bool refused = !store->AddLabel(label);
+      std::string error = ToUtf8(store->GetLastDBError());
+      if ((!read && readError.empty()) || !refused || error.empty()) {
+        std::fprintf(stderr, "read %d (%s), refused %d: %s\n", read, readError.c_str(), refused, error.c_str());
+        return false;
+      }
+      return true;
+    });
+    EXPECT_TRUE(held) << (folderToo ? "in a read-only folder" : "in a writable folder");
+  }
   chmod(root.daru().c_str(), 0755);
-  EXPECT_TRUE(held);
-  EXPECT_EQ(ReadAll(root.catalogue()), good);
+  chmod(root.catalogue().c_str(), 0644);
+  EXPECT_EQ(root.Rows("SELECT COUNT(*) FROM label"), Lines({"6"}));
 }
 
 // What the sweeps found in the access layer, pinned down on its own.
@@ -216,12 +224,13 @@ TEST(EngineOutOfMemory, AFieldThatCannotBeConvertedIsAnErrorNotAnEmptyValue) {
   FaultAlloc alloc;
   CSQLiteDB db;
   db.Open(FromUtf8((dir.path() / "db").string()));
+  // A number read as text must be converted, which takes memory.
   CSQLiteQuery row = db.Query(u"SELECT 1234567, 'text'");
   alloc.FailAt(1, true);
   bool threw = false;
-  int value = 0;
+  std::u16string value;
   try {
-    value = row.GetInt(0, -1);
+    value = row.GetString(0, u"default");
   } catch (const CSQLiteException& e) {
     threw = true;
     EXPECT_EQ(e.Code(), SQLITE_NOMEM);
@@ -229,5 +238,35 @@ TEST(EngineOutOfMemory, AFieldThatCannotBeConvertedIsAnErrorNotAnEmptyValue) {
   long injected = alloc.Injected();
   alloc.Disarm();
   ASSERT_GT(injected, 0) << "the conversion needed no memory, so this proves nothing";
-  EXPECT_TRUE(threw) << "read " << value;
+  EXPECT_TRUE(threw) << "read " << ToUtf8(value);
+}
+
+// A value that cannot be bound for want of memory would leave its parameter
+// NULL: the query then finds nothing and reports success.
+TEST(EngineOutOfMemory, AQueryWhoseValueCannotBeBoundFailsInsteadOfFindingNothing) {
+  TempDir dir;
+  FaultAlloc alloc;
+  CSQLiteDB db;
+  db.Open(FromUtf8((dir.path() / "db").string()));
+  db.Execute(u"CREATE TABLE t(x TEXT); INSERT INTO t VALUES('needle');");
+  auto find = [&db] {
+    CSQLiteQuery q = db.Query(u"SELECT * FROM t WHERE x='needle'");
+    int rows = 0;
+    for (; !q.IsEof(); q.NextRow()) rows += q.GetString(0, u"") == u"needle" ? 1 : 100;
+    return rows;
+  };
+  ASSERT_EQ(find(), 1);  // compiled once, then taken from the connection's cache
+  alloc.Disarm();
+  ASSERT_EQ(find(), 1);
+  const long count = alloc.Count();
+  ASSERT_GT(count, 0);
+  for (long n = 1; n <= count; ++n) {
+    alloc.FailAt(n);
+    try {
+      EXPECT_EQ(find(), 1) << "allocation " << n << " failed and the query answered anyway";
+    } catch (const CSQLiteException& e) {
+      EXPECT_EQ(e.Code() & 0xff, SQLITE_NOMEM) << "allocation " << n << ": " << e.Message();
+    }
+    alloc.Disarm();
+  }
 }
