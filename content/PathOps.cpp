@@ -26,7 +26,7 @@ bool EmptyAt(int dirFd) {
   while (struct dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    struct stat st{};
+    struct stat st {};
     if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       result = false;
       continue;
@@ -68,7 +68,7 @@ bool Wildcard(const char* pattern, const char* name) {
 }
 
 bool KindMatches(const std::string& path, bool isFile) {
-  struct stat st{};
+  struct stat st {};
   if (stat(path.c_str(), &st) != 0 && lstat(path.c_str(), &st) != 0) return false;
   return isFile ? !S_ISDIR(st.st_mode) : S_ISDIR(st.st_mode);
 }
@@ -85,7 +85,7 @@ std::string WithoutTrailingSeparators(std::u16string_view path) {
 
 bool FolderExists(std::u16string folder) {
   if (folder.empty()) return false;
-  struct stat st{};
+  struct stat st {};
   return stat(ToUtf8(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -99,12 +99,15 @@ bool EmptyFolder(std::u16string folder) {
 bool RemoveFolder(std::u16string folder) {
   if (!EmptyFolder(folder)) return false;
   std::string path = WithoutTrailingSeparators(folder);
-  struct stat st{};
+  struct stat st {};
   if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
   return rmdir(path.c_str()) == 0;
 }
 
 bool PathExists(std::u16string path, bool isFile) {
+  // A trailing separator names a folder: "name/" is never a file, even where
+  // "name" is one (a caller would go on to open "name/" and fail).
+  if (isFile && !path.empty() && path.back() == u'/') return false;
   std::string p = WithoutTrailingSeparators(path);
   size_t cut = p.rfind('/');
   std::string dir = cut == std::string::npos ? "." : (cut == 0 ? "/" : p.substr(0, cut));
@@ -129,7 +132,7 @@ bool DeletePath(std::u16string path, bool isFile) {
   if (path.empty()) return true;
   if (!isFile) return RemoveFolder(path);
   std::string p = ToUtf8(path);
-  struct stat st{};
+  struct stat st {};
   if (lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (!S_ISLNK(st.st_mode) && ReadOnly(st)) return false;
   return unlink(p.c_str()) == 0;

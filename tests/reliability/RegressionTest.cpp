@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "content/CaptureItems.h"
+#include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/TextConv.h"
@@ -36,6 +38,22 @@ TEST(FoundByFuzzing, AFileInTheWrongEncodingIsRefusedWithoutWritingToStderr) {
   std::string written = testing::internal::GetCapturedStderr();
   EXPECT_FALSE(loaded);
   EXPECT_EQ(written, "");
+}
+
+// An information file whose media name ends in a separator names no file, even
+// when the name without it is a file beside it.
+TEST(FoundByFuzzing, AMediaNameEndingInASeparatorNamesNoFile) {
+  TempDir dir;
+  std::ofstream(dir.path() / "clip.mp3") << "media";
+  fs::path info = dir.path() / "item.xml";
+  std::ofstream(info) << "<r><newstitle><link>l</link><mime><url>clip.mp3/</url></mime></newstitle></r>";
+  CRSSSubItem item;
+  item.mimeUrl = u"before";
+  EXPECT_TRUE(item.LoadRSSInfo(FromUtf8(info.string())));
+  EXPECT_EQ(item.mimeUrl, u"before");
+  EXPECT_FALSE(PathExists(FromUtf8((dir.path() / "clip.mp3").string() + "/"), true));
+  EXPECT_TRUE(PathExists(FromUtf8((dir.path() / "clip.mp3").string()), true));
+  EXPECT_TRUE(PathExists(FromUtf8(dir.path().string() + "/"), false));
 }
 
 namespace {
