@@ -66,14 +66,11 @@ CDBSqlite::CDBSqlite() = default;
 CDBSqlite::~CDBSqlite() = default;
 
 bool CDBSqlite::InitDB() {
-  try {
+  return Guarded([&] {
     m_db.Open(GetCatalogueFile());
     SetJournalSync();
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 void CDBSqlite::SetJournalSync() {
@@ -96,30 +93,24 @@ bool CDBSqlite::AddLabel(CLabel& label) {
     SetLastDBError(u"未提供一个有效的标签名。");
     return false;
   }
-  try {
+  return Guarded([&] {
     if (m_db.Execute(Fmt(u"INSERT INTO label(name,toplayer)  VALUES('%s',%d)", Q(label.name), label.toplayer)) <= 0)
       return false;
     // The row this connection inserted, whatever another writer added since.
     label.labelid = static_cast<int>(m_db.LastInsertRowId());
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 bool CDBSqlite::UpdateLabel(CLabel& label) {
-  try {
+  return Guarded([&] {
     return m_db.Execute(Fmt(u"UPDATE label SET name='%s',toplayer=%d WHERE labelid=%d", Q(label.name), label.toplayer,
                             label.labelid)) > 0;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 bool CDBSqlite::DeleteLabel(CLabel& label) {
-  try {
+  return Guarded([&] {
     CTransaction transaction(m_db);
     if (m_db.Execute(Fmt(u"DELETE FROM label WHERE labelid=%d", label.labelid)) <= 0) return false;
     {
@@ -135,10 +126,7 @@ bool CDBSqlite::DeleteLabel(CLabel& label) {
     m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE labelid=%d", label.labelid));
     transaction.Commit();
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 std::u16string CDBSqlite::LabelQueryText(const CLabel& pattern, unsigned mask) {
@@ -158,7 +146,7 @@ std::u16string CDBSqlite::LabelQueryText(const CLabel& pattern, unsigned mask) {
 }
 
 bool CDBSqlite::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) {
-  try {
+  return Guarded([&] {
     CSQLiteQuery rows = m_db.Query(LabelQueryText(pattern, mask));
     while (!rows.IsEof()) {
       auto label = std::make_unique<CLabel>();
@@ -171,14 +159,11 @@ bool CDBSqlite::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned m
     }
     rows.Finalize();
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 bool CDBSqlite::QueryArticleType(std::vector<CArticleType>& out) {
-  try {
+  return Guarded([&] {
     CSQLiteQuery rows = m_db.Query(u"SELECT * FROM articletype");
     while (!rows.IsEof()) {
       int id = rows.GetInt(0, 0);
@@ -189,23 +174,17 @@ bool CDBSqlite::QueryArticleType(std::vector<CArticleType>& out) {
     }
     rows.Finalize();
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 bool CDBSqlite::QueryLabelToArticle(CLabelToArticle& link) {
-  try {
+  return Guarded([&] {
     CSQLiteQuery rows = m_db.Query(
         Fmt(u"SELECT * FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
     bool found = !rows.IsEof();
     rows.Finalize();
     return found;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 bool CDBSqlite::InsertLink(const CLabelToArticle& link) {
@@ -214,29 +193,21 @@ bool CDBSqlite::InsertLink(const CLabelToArticle& link) {
 }
 
 bool CDBSqlite::AddLabelToArticle(CLabelToArticle& link) {
-  try {
-    return InsertLink(link);
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  return Guarded([&] { return InsertLink(link); });
 }
 
 bool CDBSqlite::DeleteLabelToArticle(CLabelToArticle& link) {
-  try {
+  return Guarded([&] {
     if (link.labelid != 0)
       m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
     else
       m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", link.articleid));
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 bool CDBSqlite::AddArticle(CArticle& article) {
-  try {
+  return Guarded([&] {
     // The row and its first link go in together: a row without a link would
     // be held by no label and never be deleted.
     CTransaction transaction(m_db);
@@ -273,10 +244,7 @@ bool CDBSqlite::AddArticle(CArticle& article) {
     transaction.Commit();
     article.articleid = articleid;
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
@@ -305,7 +273,7 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
 
 bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticle pattern, unsigned mask) {
   if (label == nullptr) return false;
-  try {
+  return Guarded([&] {
     CSQLiteQuery rows = m_db.Query(
         Fmt(u"SELECT article.* FROM article,articletolabel WHERE article.articleid=articletolabel.articleid AND "
             u"articletolabel.labelid=%d",
@@ -313,10 +281,7 @@ bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticl
     LoadArticles(rows, out);
     rows.Finalize();
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 std::u16string CDBSqlite::ArticleQueryText(const CArticle& pattern, unsigned mask, bool like) {
@@ -348,33 +313,27 @@ std::u16string CDBSqlite::ArticleQueryText(const CArticle& pattern, unsigned mas
 }
 
 bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) {
-  try {
+  return Guarded([&] {
     CSQLiteQuery rows = m_db.Query(ArticleQueryText(pattern, mask, like));
     LoadArticles(rows, out);
     rows.Finalize();
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 bool CDBSqlite::UpdateArticle(CArticle& article) {
-  try {
+  return Guarded([&] {
     return m_db.Execute(Fmt(u"UPDATE article SET title='%s',key1='%s',labels=%d,version=%d,readflag='%s',impflag='%s', "
                             u"crdate=%d, brdate=%d, lmdate=%d WHERE articleid=%d",
                             Q(article.title), Q(article.key1), article.labels, article.version, Flag(article.readflag),
                             Flag(article.impflag), article.crdate.GetTimeLong(), article.brdate.GetTimeLong(),
                             article.lmdate.GetTimeLong(), article.articleid)) > 0;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
   if (article == nullptr) return false;
-  try {
+  return Guarded([&] {
     bool lastLabelGone = false;
     {
       CTransaction transaction(m_db);
@@ -396,10 +355,7 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
     // that lost its last label; without a label they stay on disk.
     if (lastLabelGone) RemoveArticleFiles(*article);
     return true;
-  } catch (const CSQLiteException& e) {
-    SetLastDBError(e.MessageW());
-    return false;
-  }
+  });
 }
 
 void CDBSqlite::RemoveArticleFiles(const CArticle& article) {

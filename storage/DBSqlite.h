@@ -39,6 +39,18 @@ class CDBSqlite : public CDB {
  private:
   friend class CDBSqliteTestAccess;
 
+  // Runs the body of one operation: an engine failure becomes the last error
+  // and the result false, so no exception leaves the store.
+  template <class Body>
+  bool Guarded(Body&& body) {
+    try {
+      return body();
+    } catch (const CSQLiteException& e) {
+      SetLastDBError(e.MessageW());
+      return false;
+    }
+  }
+
   // Commits wait for the disk as the journal mode needs (see the definition).
   void SetJournalSync();
   bool InsertLink(const CLabelToArticle& link);
