@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "provision/DataRoot.h"
 
 namespace darubench {

@@ -8,7 +8,7 @@
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
 #include "core/LabelTree.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "platform/ModuleInfo.h"
 #include "provision/DataRoot.h"
 #include "storage/DB.h"

@@ -15,7 +15,7 @@
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 #include "core/Records.h"
 
 // The data of one feed item, filled by the host or read from an RSS

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 namespace {
 

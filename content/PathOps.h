@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // File-system tests and removals for article files. Paths use '/'. None of
 // them changes the process's current directory, and none follows a symbolic

@@ -13,7 +13,7 @@
 #include <climits>
 #include <memory>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "platform/MessageBox.h"
 
 namespace {

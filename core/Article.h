@@ -3,7 +3,7 @@
 #include <string>
 
 #include "content/CaptureItems.h"
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 #include "core/StdTime.h"
 
 // A stored article: one link, filed under one or more labels.

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // Where everything lies on disk. All of it is under the DARU folder of the
 // data root, the folder of the module file (no trailing separator, '/' paths).

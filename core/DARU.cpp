@@ -6,7 +6,7 @@
 #include <new>
 
 #include "core/LabelTree.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "storage/DB.h"
 
 CDARU* CDARU::_instance = nullptr;

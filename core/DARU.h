@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/Article.h"
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 #include "core/Records.h"
 
 class CLabelTree;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 #include "core/Records.h"
 
 class CDB;

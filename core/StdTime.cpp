@@ -1,6 +1,6 @@
 #include "core/StdTime.h"
 
-#include "core/U16Format.h"
+#include "base/U16Format.h"
 
 CStdTime::CStdTime()
     : m_sec(0), m_min(0), m_hour(0), m_mday(0), m_mon(0), m_year(0), m_wday(0), m_yday(0),

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <string>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // A calendar time in the fields of the C library's broken-down local time.
 // Year 0 is the empty time: its text is empty and its integer form is 0.

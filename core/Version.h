@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // The library's version, "major.minor.patch".
 DARU_API const char* DaruVersion();

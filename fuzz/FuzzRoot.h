@@ -14,7 +14,7 @@
 #include <string>
 
 #include "core/DARU.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/DaruAccess.h"
 #include "platform/MessageBox.h"
 #include "platform/ModuleInfo.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "platform/ModuleInfo.h"
 #include "provision/DataRoot.h"
 #include "storage/DB.h"

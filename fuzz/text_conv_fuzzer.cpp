@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -1,7 +1,7 @@
 #include "platform/ComError.h"
 
-#include "core/TextConv.h"
-#include "core/U16Format.h"
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 
 _com_error::_com_error(HRESULT hr, std::u16string source, std::u16string description)
     : m_hr(hr), m_source(std::move(source)), m_description(std::move(description)) {

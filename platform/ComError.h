@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // COM result codes and the COM error exception, as the XML layer raises them.
 using HRESULT = int32_t;

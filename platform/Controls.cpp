@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/U16Format.h"
+#include "base/U16Format.h"
 #include "platform/CommCtrl.h"
 #include "platform/ListCtrl.h"
 #include "platform/TreeCtrl.h"

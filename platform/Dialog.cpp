@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "core/TextConv.h"
-#include "core/U16Format.h"
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 #include "platform/Controls.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"

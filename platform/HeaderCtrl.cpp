@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "core/U16Format.h"
+#include "base/U16Format.h"
 #include "platform/DC.h"
 #include "platform/Gdi.h"
 #include "platform/ImageList.h"

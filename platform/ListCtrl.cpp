@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <numeric>
 
-#include "core/U16Format.h"
+#include "base/U16Format.h"
 #include "platform/DC.h"
 #include "platform/Gdi.h"
 #include "platform/HeaderCtrl.h"

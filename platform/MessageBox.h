@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 #include "platform/UserInteraction.h"
 #include "platform/WinTypes.h"
 

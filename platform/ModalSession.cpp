@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "platform/Controls.h"
 #include "platform/Dialog.h"
 #include "platform/PropertySheet.h"

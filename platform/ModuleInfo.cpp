@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // The module file behind the current instance. By default that is the running
 // executable; a host that keeps its data elsewhere names another module file,

@@ -5,7 +5,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "platform/CommCtrl.h"
 #include "platform/MessageBox.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // Runtime-class information: every window class knows its name and its base,
 // and classes declared dynamically creatable can be made from their name.

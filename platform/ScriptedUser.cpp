@@ -1,7 +1,7 @@
 #include "platform/ScriptedUser.h"
 
-#include "core/TextConv.h"
-#include "core/U16Format.h"
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 
 CScriptedUser::CScriptedUser() = default;
 CScriptedUser::~CScriptedUser() = default;

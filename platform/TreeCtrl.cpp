@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
-#include "core/U16Format.h"
+#include "base/U16Format.h"
 #include "platform/Controls.h"
 #include "platform/DC.h"
 #include "platform/Gdi.h"

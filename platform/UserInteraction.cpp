@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "core/TextConv.h"
-#include "core/U16Format.h"
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 #include "platform/MessageBox.h"
 #include "platform/ModalSession.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // The basic Windows types the windows are written with. Handles are opaque
 // values of our own: nothing outside the platform layer looks inside them.

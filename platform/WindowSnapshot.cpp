@@ -1,7 +1,7 @@
 #include "platform/WindowSnapshot.h"
 
-#include "core/TextConv.h"
-#include "core/U16Format.h"
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 #include "platform/Controls.h"
 #include "platform/Wnd.h"
 

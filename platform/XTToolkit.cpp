@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "platform/CmdUI.h"
 #include "platform/ListCtrl.h"
 #include "platform/Menu.h"

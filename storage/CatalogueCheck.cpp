@@ -11,8 +11,8 @@
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/TextConv.h"
-#include "core/U16Format.h"
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 #include "storage/SQLiteDB.h"
 
 namespace fs = std::filesystem;

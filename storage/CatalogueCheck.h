@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // Checks that the catalogue under the data root and the article files beside
 // it agree with each other, and repairs on request what can be repaired

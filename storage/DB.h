@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/Article.h"
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 #include "core/Records.h"
 
 // The catalogue store: every read and write of labels, articles, their links

@@ -5,7 +5,7 @@
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
-#include "core/U16Format.h"
+#include "base/U16Format.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 using namespace contenttest;
 namespace fs = std::filesystem;

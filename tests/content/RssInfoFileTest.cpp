@@ -7,7 +7,7 @@
 
 #include "ContentFiles.h"
 #include "content/CaptureItems.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 using namespace contenttest;
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 #include "ContentFiles.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 using namespace contenttest;
 namespace fs = std::filesystem;

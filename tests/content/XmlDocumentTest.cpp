@@ -4,7 +4,7 @@
 
 #include "ContentFiles.h"
 #include "content/XmlDocument.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 using namespace contenttest;
 

@@ -2,7 +2,7 @@
 
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/TempDir.h"
 #include "platform/ModuleInfo.h"

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "core/TextConv.h"
-#include "core/U16Format.h"
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 
 TEST(TextConv, EncodesEveryPlaneAndRoundTrips) {
   std::u16string text = u"abc 中文 é \U0001F600 end";

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "PlatformFixture.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "platform/MessageBox.h"
 
 namespace {

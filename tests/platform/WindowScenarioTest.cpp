@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "PlatformFixture.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "platform/Clock.h"
 #include "platform/CmdUI.h"
 #include "platform/Controls.h"

@@ -9,7 +9,7 @@
 
 #include "Unprivileged.h"
 #include "content/XmlDocument.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"
 

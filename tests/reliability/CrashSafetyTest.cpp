@@ -35,7 +35,7 @@
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
 #include "core/LabelTree.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"
 

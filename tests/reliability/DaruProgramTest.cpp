@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "DaruRunner.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"
 

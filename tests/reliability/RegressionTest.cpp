@@ -16,7 +16,7 @@
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "fixtures/TempDir.h"
 #include "storage/DB.h"

@@ -20,7 +20,7 @@
 
 #include "StoreOperations.h"
 #include "core/DARU.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/FaultInjection.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"

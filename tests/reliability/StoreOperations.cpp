@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 
 #include "StorageAccess.h"
 #include "core/DARU.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/DB.h"
 

@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "StorageAccess.h"
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/SQLiteDB.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // printf-style formatting into UTF-16 for the statement and message templates.
 // Each argument carries its own type, so a template that names the wrong kind

@@ -1,8 +1,8 @@
-#include "core/U16Format.h"
+#include "base/U16Format.h"
 
 #include <stdexcept>
 
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/DaruApi.h"
+#include "base/DaruApi.h"
 
 // The one converter between the library's UTF-16 text and the UTF-8 text that
 // the catalogue, the file system and the XML engine see.

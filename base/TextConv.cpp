@@ -1,4 +1,4 @@
-#include "core/TextConv.h"
+#include "base/TextConv.h"
 
 namespace {
 
