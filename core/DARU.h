@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Article.h"
 #include "base/DaruApi.h"
+#include "core/Article.h"
 #include "core/Records.h"
 
 class CLabelTree;
@@ -56,6 +56,7 @@ class DARU_API CDARU {
   int QueryArticle(CLabel* label, CArticle pattern, unsigned mask);
 
   // The folder of an article type below the DARU folder; empty when unknown.
+  // Read from the locations' type table, which the facade fills.
   std::u16string FindArticlePath(std::u16string type);
 
   CLabel* m_pCurLabel;  // borrowed: the label whose articles the result list holds
@@ -73,8 +74,7 @@ class DARU_API CDARU {
   void ReleaseModel();
   CArticle* FindListed(const std::u16string& filename);
 
-  CLabelTree* m_pLabelTree;  // owned
-  std::vector<CArticleType> m_articleTypes;
+  CLabelTree* m_pLabelTree;           // owned
   std::vector<CArticle*> m_articles;  // owned, every element
   CDB* m_pDB;                         // owned
   bool m_bReady;                      // Init has succeeded

@@ -1,9 +1,5 @@
 #include "storage/DB.h"
 
-#include <new>
-
-#include "storage/DBSqlite.h"
-
 CDB::CDB() = default;
 CDB::CDB(const CDB& other) : m_lastError(other.m_lastError) {}
 CDB& CDB::operator=(const CDB& other) {
@@ -15,8 +11,3 @@ CDB::~CDB() = default;
 std::u16string CDB::GetLastDBError() { return m_lastError; }
 
 void CDB::SetLastDBError(std::u16string text) { m_lastError = std::move(text); }
-
-CDB* CreateStore(int type) {
-  if (type != 1) return nullptr;
-  return new (std::nothrow) CDBSqlite();
-}

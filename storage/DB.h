@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Article.h"
 #include "base/DaruApi.h"
+#include "core/Article.h"
 #include "core/Records.h"
 
 // The catalogue store: every read and write of labels, articles, their links
@@ -43,6 +43,6 @@ class DARU_API CDB {
   std::u16string m_lastError;
 };
 
-// Type 1 gives a new, not yet opened SQLite store, owned by the caller; any
-// other type gives null.
+// The store factory, defined beside the SQLite store. Type 1 gives a new, not yet opened SQLite store, owned by the
+// caller; any other type gives null.
 DARU_API CDB* CreateStore(int type);

@@ -55,7 +55,6 @@ class CDBSqlite : public CDB {
   void SetJournalSync();
   bool InsertLink(const CLabelToArticle& link);
   void LoadArticles(CSQLiteQuery& query, std::vector<CArticle*>& out);
-  static void RemoveArticleFiles(const CArticle& article);
 
   CSQLiteDB m_db;
 };
