@@ -14,15 +14,16 @@ using Kind = CModalSession::Control;
 
 TEST_F(DialogTest, AddLabelRefusesAnEmptyNameAndTakesBlanksAsTyped) {
   CAddLabelDlg dlg;
-  user.Dialog(u"添加标签...", [](CModalSession& d) {
-        EXPECT_EQ(d.TemplateId(), 50008u);
-        EXPECT_EQ(Seen(d, 50009).kind, u"edit");
-        EXPECT_EQ(d.GetText(50009), u"");
-        EXPECT_EQ(Seen(d, IDOK).kind, u"default button");
-        EXPECT_EQ(Seen(d, IDOK).text, u"确定");
-        EXPECT_EQ(Seen(d, IDCANCEL).text, u"取消");
-        d.Ok();
-      })
+  user.Dialog(u"添加标签...",
+              [](CModalSession& d) {
+                EXPECT_EQ(d.TemplateId(), 50008u);
+                EXPECT_EQ(Seen(d, 50009).kind, u"edit");
+                EXPECT_EQ(d.GetText(50009), u"");
+                EXPECT_EQ(Seen(d, IDOK).kind, u"default button");
+                EXPECT_EQ(Seen(d, IDOK).text, u"确定");
+                EXPECT_EQ(Seen(d, IDCANCEL).text, u"取消");
+                d.Ok();
+              })
       .AnswerMessageBox(IDOK, u"请输入一个有效的标签名。")
       .Dialog([](CModalSession& d) {
         EXPECT_TRUE(d.IsOpen());
@@ -41,17 +42,18 @@ TEST_F(DialogTest, AddLabelRefusesAnEmptyNameAndTakesBlanksAsTyped) {
 
 TEST_F(DialogTest, AddArticleNeedsLinkAndTitleAndHandsBackAllFiveTexts) {
   CAddArticleDlg dlg;
-  user.Dialog(u"新添文章...", [](CModalSession& d) {
-        for (UINT id : {50009u, 50010u, 50015u, 50012u, 50013u}) {
-          EXPECT_EQ(d.GetText(id), u"") << id;
-          EXPECT_FALSE(Seen(d, id).multiLine) << id;
-        }
-        EXPECT_FALSE(Seen(d, 50011).visible);
-        EXPECT_EQ(Seen(d, 50011).text, u"浏览(&B)...");
-        EXPECT_THROW(d.Click(50011), std::logic_error);  // nobody can press a hidden button
-        d.SetText(50009, u"http://example.org/a");
-        d.Ok();
-      })
+  user.Dialog(u"新添文章...",
+              [](CModalSession& d) {
+                for (UINT id : {50009u, 50010u, 50015u, 50012u, 50013u}) {
+                  EXPECT_EQ(d.GetText(id), u"") << id;
+                  EXPECT_FALSE(Seen(d, id).multiLine) << id;
+                }
+                EXPECT_FALSE(Seen(d, 50011).visible);
+                EXPECT_EQ(Seen(d, 50011).text, u"浏览(&B)...");
+                EXPECT_THROW(d.Click(50011), std::logic_error);  // nobody can press a hidden button
+                d.SetText(50009, u"http://example.org/a");
+                d.Ok();
+              })
       .AnswerMessageBox(IDOK, u"链接地址和文章标题不可为空。")
       .Dialog([](CModalSession& d) {
         d.SetText(50009, u"");
@@ -126,14 +128,15 @@ TEST_F(DialogTest, SearchStartsOnFuzzyTitlesAndNeedsAKeyword) {
   CSearchDlg dlg;
   dlg.searchIn = 1;  // whatever a caller left there
   dlg.fuzzy = 0;
-  user.Dialog(u"搜索资料库...", [](CModalSession& d) {
-        EXPECT_EQ(d.GetCheck(51013), BST_CHECKED);
-        EXPECT_EQ(d.GetCheck(51014), BST_UNCHECKED);
-        EXPECT_EQ(d.GetCheck(51015), BST_CHECKED);
-        EXPECT_EQ(Seen(d, 51013).kind, u"radio button");
-        EXPECT_EQ(Seen(d, 51015).kind, u"check box");
-        d.Ok();
-      })
+  user.Dialog(u"搜索资料库...",
+              [](CModalSession& d) {
+                EXPECT_EQ(d.GetCheck(51013), BST_CHECKED);
+                EXPECT_EQ(d.GetCheck(51014), BST_UNCHECKED);
+                EXPECT_EQ(d.GetCheck(51015), BST_CHECKED);
+                EXPECT_EQ(Seen(d, 51013).kind, u"radio button");
+                EXPECT_EQ(Seen(d, 51015).kind, u"check box");
+                d.Ok();
+              })
       .AnswerMessageBox(IDOK, u"请输入搜索关键字")
       .Dialog([](CModalSession& d) {
         d.SetText(50009, u"新闻");
