@@ -13,6 +13,7 @@
 #include "platform/ImageList.h"
 #include "platform/Input.h"
 #include "platform/TreeCtrl.h"
+#include "storage/DB.h"
 #include "ui/dialogs/NewLabelDlg.h"
 
 namespace {
@@ -272,4 +273,13 @@ TEST_F(LabelPickerTest, AnArticleGoneFromTheCatalogueGetsNoLinks) {
   EXPECT_EQ(dlg.DoModal(), IDCANCEL);
   EXPECT_TRUE(Links().empty());
   ExpectScriptDone();
+}
+
+TEST_F(LabelPickerTest, TheStoreCountsALabelGivenTwiceOnce) {
+  int failed = -1;
+  ASSERT_TRUE(daru->GetDB()->ReplaceArticleLabels(article->articleid, {yi->labelid, 3, yi->labelid}, failed))
+      << ToUtf8(daru->GetLastDBError());
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(LinkLine(), Ids({three, yi}));
+  EXPECT_EQ(Count(), Lines({"2"}));
 }
