@@ -25,6 +25,9 @@ class DARU_API CDARU {
   bool Init();
 
   CLabelTree* GetLabelTree() { return m_pLabelTree; }
+  // The store, for the windows that work on it directly (the label picker);
+  // borrowed, null before Init.
+  CDB* GetDB() { return m_pDB; }
   // Why the last failed operation failed, as the store put it; empty when
   // there is no store or it gave no reason.
   std::u16string GetLastDBError();

@@ -10,4 +10,10 @@ CDB::~CDB() = default;
 
 std::u16string CDB::GetLastDBError() { return m_lastError; }
 
+bool CDB::ReplaceArticleLabels(int, const std::vector<int>&, int& failedLabel) {
+  failedLabel = 0;
+  SetLastDBError(u"此存储不能一次替换文章的全部标签。");
+  return false;
+}
+
 void CDB::SetLastDBError(std::u16string text) { m_lastError = std::move(text); }

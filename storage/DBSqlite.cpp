@@ -1,5 +1,6 @@
 #include "storage/DBSqlite.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -329,6 +330,36 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
     // Files go only once the row is gone for good, and only for the article
     // that lost its last label; without a label they stay on disk.
     if (lastLabelGone) RemoveArticleFiles(article->type, article->filename);
+    return true;
+  });
+}
+
+bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) {
+  failedLabel = 0;
+  return Guarded([&] {
+    CTransaction transaction(m_db);
+    m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", articleid));
+    std::vector<int> written;
+    for (int labelid : labelids) {
+      if (std::find(written.begin(), written.end(), labelid) != written.end()) continue;
+      // Stays set if the insert throws, so the caller can name the label.
+      failedLabel = labelid;
+      if (!InsertLink(CLabelToArticle(labelid, articleid))) {
+        SetLastDBError(u"文章的标签链接未能写入。");
+        return false;
+      }
+      written.push_back(labelid);
+    }
+    failedLabel = 0;
+    const int changed = written.empty() ? m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", articleid))
+                                        : m_db.Execute(Fmt(u"UPDATE article SET labels=%d WHERE articleid=%d",
+                                                           static_cast<int>(written.size()), articleid));
+    if (changed <= 0) {
+      // No such article: links to it must not stay behind.
+      SetLastDBError(u"文章不存在。");
+      return false;
+    }
+    transaction.Commit();
     return true;
   });
 }
