@@ -6,6 +6,7 @@
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
 #include "base/U16Format.h"
+#include "storage/StoreFiles.h"
 
 namespace {
 
@@ -358,13 +359,4 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
   });
 }
 
-void CDBSqlite::RemoveArticleFiles(const CArticle& article) {
-  CDARU* daru = CDARU::Instance();
-  if (daru == nullptr) return;
-  // Catalogue rows are not trusted to name a place inside the type folder.
-  if (!IsSafeTypePath(daru->FindArticlePath(article.type)) || !IsSafeFolderName(article.filename)) return;
-  std::u16string folder = GetTypeFolder(article.type) + u"/" + article.filename;
-  std::u16string descfile = folder + u".xml";
-  if (PathExists(descfile, true)) DeletePath(descfile, true);
-  if (FolderExists(folder)) DeletePath(folder, false);
-}
+void CDBSqlite::RemoveArticleFiles(const CArticle& article) { ::RemoveArticleFiles(article); }
