@@ -7,12 +7,12 @@
 #include <system_error>
 #include <utility>
 
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "base/TextConv.h"
-#include "base/U16Format.h"
 #include "storage/SQLiteDB.h"
 
 namespace fs = std::filesystem;

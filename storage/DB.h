@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Article.h"
 #include "base/DaruApi.h"
+#include "core/Article.h"
 #include "core/Records.h"
 
 // The catalogue store: every read and write of labels, articles, their links

@@ -174,9 +174,10 @@ bool CDBAccess::AddLabel(CLabel& label) {
   }
   return Guarded([&] {
     COdbcConnection& db = Connection();
-    if (db.Execute(kInsertLabel, {label.name, label.toplayer}) <= 0) return false;
     // The key of the row this connection inserted, whatever another writer added since.
-    label.labelid = static_cast<int>(db.LastInsertId());
+    std::optional<long long> labelid = db.Insert(kInsertLabel, {label.name, label.toplayer}, "labelid");
+    if (!labelid) return false;
+    label.labelid = static_cast<int>(*labelid);
     return true;
   });
 }
@@ -281,11 +282,13 @@ bool CDBAccess::AddArticle(CArticle& article) {
         return true;
       }
     }
-    long long count =
-        db.Execute(kInsertArticle, {article.url, article.filename, article.title, article.key1, article.type, 1,
-                                    article.label, 1, "T", "F", article.crdate.GetTimeLong(), 0L, 0L});
-    if (count <= 0) return false;
-    int articleid = static_cast<int>(db.LastInsertId());
+    std::optional<long long> inserted =
+        db.Insert(kInsertArticle,
+                  {article.url, article.filename, article.title, article.key1, article.type, 1, article.label, 1, "T",
+                   "F", article.crdate.GetTimeLong(), 0L, 0L},
+                  "articleid");
+    if (!inserted) return false;
+    int articleid = static_cast<int>(*inserted);
     if (!InsertLink(CLabelToArticle(article.label, articleid))) return false;
     transaction.Commit();
     article.articleid = articleid;

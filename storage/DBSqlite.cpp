@@ -2,10 +2,10 @@
 
 #include <memory>
 
+#include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
-#include "base/U16Format.h"
 #include "storage/StoreFiles.h"
 
 namespace {

@@ -131,11 +131,14 @@ void COdbcConnection::Open(const std::string& connectionString) {
   if (!Ok(rc)) {
     try {
       Throw(SQL_HANDLE_DBC, m_dbc, "the data source refused the connection");
-    } catch (...) {
+    } catch (const COdbcError& e) {
       m_api->SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
       m_dbc = SQL_NULL_HDBC;
       m_api->SQLFreeHandle(SQL_HANDLE_ENV, m_env);
       m_env = SQL_NULL_HENV;
+      // unixODBC reports a driver library it cannot load only as a warning.
+      if (ToUtf8(e.Description()).find("Can't open lib") != std::string::npos)
+        throw COdbcError(e.Error(), e.Source(), e.Description(), "IM003");
       throw;
     }
   }
@@ -341,12 +344,19 @@ void COdbcConnection::Rollback() {
   }
 }
 
-long long COdbcConnection::LastInsertId() {
-  const char* sql = m_dialect == Dialect::SQLite       ? "SELECT last_insert_rowid()"
-                    : m_dialect == Dialect::PostgreSQL ? "SELECT lastval()"
-                                                       : "SELECT @@IDENTITY";
-  std::vector<COdbcRow> rows = Query(sql);
+std::optional<long long> COdbcConnection::Insert(const std::string& sql, const std::vector<COdbcValue>& params,
+                                                 const char* keyColumn) {
+  std::vector<COdbcRow> rows;
+  if (m_dialect == Dialect::PostgreSQL) {
+    // The session's last sequence value could be a trigger's; the row's own
+    // key comes back with it.
+    rows = Query(sql + " RETURNING " + keyColumn, params);
+    if (rows.empty()) return std::nullopt;
+  } else {
+    if (Execute(sql, params) <= 0) return std::nullopt;
+    rows = Query(m_dialect == Dialect::SQLite ? "SELECT last_insert_rowid()" : "SELECT @@IDENTITY");
+  }
   if (rows.empty() || rows[0].empty() || !rows[0][0])
-    throw COdbcError(E_FAIL, m_driver, u"[HY000] no new key", "HY000");
+    throw COdbcError(E_FAIL, m_driver, u"[HY000] the engine gave the new row no key", "HY000");
   return std::strtoll(rows[0][0]->c_str(), nullptr, 10);
 }

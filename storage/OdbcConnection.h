@@ -73,8 +73,9 @@ class COdbcConnection {
   void Rollback();  // never throws
   bool InTransaction() const { return m_inTransaction; }
 
-  // The key this connection's last insert was given.
-  long long LastInsertId();
+  // Runs an insert of one row and returns the key the engine gave that row,
+  // not another writer's; nullopt when no row went in.
+  std::optional<long long> Insert(const std::string& sql, const std::vector<COdbcValue>& params, const char* keyColumn);
 
  private:
   SQLHSTMT Statement(const std::string& sql);

@@ -182,3 +182,8 @@ void StoreCatalogue::AfterInsert(const std::string& table, const std::string& co
          "; END");
   }
 }
+
+void StoreCatalogue::EndStoreSessions() {
+  m_inspector.reset();
+  if (m_pg) m_pg->DropOtherSessions();
+}

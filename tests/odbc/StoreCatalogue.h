@@ -65,6 +65,10 @@ class StoreCatalogue {
   // Each statement text with the kind's table names.
   std::string Sql(std::string sql) const;
 
+  // PostgreSQL only: the server ends every session on the catalogue, as a
+  // restart would; the next statement of a store fails.
+  void EndStoreSessions();
+
  private:
   COdbcConnection& Inspector();
 
