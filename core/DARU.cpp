@@ -49,9 +49,17 @@ void CDARU::ReleaseModel() {
 
 bool CDARU::Init() {
   if (m_bReady) return true;
+  return Init(CreateStore(kSQLiteStore));
+}
+
+bool CDARU::Init(CDB* store) {
+  if (m_bReady) {
+    delete store;
+    return true;
+  }
   // A retry after a failure starts over on a fresh store.
   ReleaseModel();
-  m_pDB = CreateStore(kSQLiteStore);
+  m_pDB = store;
   if (m_pDB == nullptr || !m_pDB->InitDB()) return false;
   m_pLabelTree = CLabelTree::Instance(m_pDB);
   if (m_pLabelTree == nullptr) return false;

@@ -23,6 +23,10 @@ class DARU_API CDARU {
   // Opens the catalogue under the data root and loads the labels and article
   // types. Once it has succeeded, later calls return true and change nothing.
   bool Init();
+  // The same on a store the host made (for instance a CDBAccess), not yet
+  // opened. The facade owns the store from this call on, whatever the result;
+  // a facade that is ready already destroys it and changes nothing.
+  bool Init(CDB* store);
 
   CLabelTree* GetLabelTree() { return m_pLabelTree; }
   // The store, for the windows that work on it directly (the label picker);

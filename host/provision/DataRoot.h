@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/Records.h"
 
@@ -27,6 +28,12 @@ inline constexpr const char* kFeedTypeFolder = "rss";
 // True when the data root is ready; otherwise false with the reason in error
 // (UTF-8), when given. Paths are UTF-8.
 bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error = nullptr);
+
+// The folders a catalogue names, below root/DARU, and the stylesheet, for a
+// catalogue that lives elsewhere. Folders that would leave the DARU folder
+// are skipped.
+bool PrepareDataFolders(const std::filesystem::path& root, const std::vector<std::string>& typeFolders,
+                        std::string* error = nullptr);
 
 std::filesystem::path DaruFolder(const std::filesystem::path& root);     // root/DARU
 std::filesystem::path CatalogueFile(const std::filesystem::path& root);  // root/DARU/darudb
