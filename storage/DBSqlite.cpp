@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "base/Files.h"
 #include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
@@ -54,13 +55,19 @@ void CDBSqlite::SetJournalSync() {
   // rollback journal keeps the engine's full sync, without which it could
   // not promise even that. A file that is no catalogue fails later, at its
   // first statement, as it always did.
+  //
+  // The article files follow the same policy: replaced atomically always,
+  // synced only where the catalogue's commits are. A description file synced
+  // beside a commit that a power cut may still take back buys nothing.
+  bool wal = false;
   try {
     CSQLiteQuery mode = m_db.Query(u"PRAGMA journal_mode");
-    bool wal = !mode.IsEof() && mode.GetString(0, u"") == u"wal";
+    wal = !mode.IsEof() && mode.GetString(0, u"") == u"wal";
     mode.Finalize();
     if (wal) m_db.Execute(u"PRAGMA synchronous=NORMAL");
   } catch (const CSQLiteException&) {
   }
+  SetFileDurability(wal ? FileDurability::Atomic : FileDurability::Synced);
 }
 
 bool CDBSqlite::AddLabel(CLabel& label) {
