@@ -34,3 +34,4 @@
 #include "platform/Wnd.h"
 #include "storage/CatalogueCheck.h"
 #include "storage/DB.h"
+#include "storage/DBAccess.h"

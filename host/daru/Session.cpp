@@ -16,12 +16,13 @@ constexpr unsigned kMaskArticleID = 1;
 std::string U8(const std::u16string& text) { return ToUtf8(text); }
 std::u16string U16(const std::string& text) { return FromUtf8(text); }
 
-Session::Session(const std::filesystem::path& root) : m_root(root) {
+Session::Session(const std::filesystem::path& root, const StoreChoice& store) : m_root(root) {
   UseDataRoot(root);
-  if (!IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+  if (!store.IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
   m_daru.reset(CDARU::Instance());
   if (!m_daru) throw HostError("out of memory");
-  if (!m_daru->Init())
+  CDB* chosen = store.NewStore();
+  if (chosen ? !m_daru->Init(chosen) : !m_daru->Init())
     throw HostError("cannot open the catalogue in " + root.string() + ": " + LastError("unknown error"));
   m_tree = m_daru->GetLabelTree();
 }
