@@ -6,9 +6,9 @@
 
 #include "base/TextConv.h"
 #include "base/U16Format.h"
+#include "content/PathOps.h"
 #include "core/ArticleLocations.h"
 #include "storage/OdbcConnection.h"
-#include "storage/StoreFiles.h"
 
 namespace {
 
@@ -390,7 +390,7 @@ bool CDBAccess::DeleteArticle(CArticle* article, CLabel* label) {
       }
       transaction.Commit();
     }
-    if (lastLabelGone) RemoveArticleFiles(*article);
+    if (lastLabelGone) RemoveArticleFiles(article->type, article->filename);
     return true;
   });
 }

@@ -34,10 +34,10 @@ struct TableSetup {
 };
 
 std::string LabelRows() {
-  return std::string("INSERT INTO label(labelid,name,toplayer) VALUES(") + std::to_string(kHeadLabelId) + ",'" +
-         kHeadLabelName + "',0),(" + std::to_string(kFavRSSLabelId) + ",'" + kFavRSSLabelName + "'," +
-         std::to_string(kHeadLabelId) + "),(" + std::to_string(kDefaultLabelId) + ",'" + kDefaultLabelName + "'," +
-         std::to_string(kHeadLabelId) + ");";
+  return std::string("INSERT INTO label(labelid,name,toplayer) VALUES(") + std::to_string(kHeadLabelID) + ",'" +
+         kHeadLabelName + "',0),(" + std::to_string(kFavRSSLabelID) + ",'" + kFavRSSLabelName + "'," +
+         std::to_string(kHeadLabelID) + "),(" + std::to_string(kDefaultLabelID) + ",'" + kDefaultLabelName + "'," +
+         std::to_string(kHeadLabelID) + ");";
 }
 
 std::string TypeRows() {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Records.h"
+
 // Makes a folder into a data root that darulib can run on. The library only
 // expects its DARU folder, the catalogue DARU/darudb and the type folders; it
 // never creates them, so a host (or a test) provisions them first.
@@ -17,9 +19,6 @@
 
 namespace provision {
 
-inline constexpr int kHeadLabelId = 1;
-inline constexpr int kFavRSSLabelId = 2;
-inline constexpr int kDefaultLabelId = 3;
 inline constexpr const char* kHeadLabelName = "我的资料库";
 inline constexpr const char* kFavRSSLabelName = "收藏的频道";
 inline constexpr const char* kDefaultLabelName = "未分类";
