@@ -337,7 +337,7 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
 bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) {
   failedLabel = 0;
   return Guarded([&] {
-    CTransaction transaction(m_db);
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
     m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", articleid));
     std::vector<int> written;
     for (int labelid : labelids) {

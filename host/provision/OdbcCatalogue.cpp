@@ -30,9 +30,9 @@ std::vector<TableSetup> Tables(Engine engine) {
       {"标签表",
        {"CREATE TABLE 标签表(labelid" + key + ", name TEXT, toplayer INTEGER DEFAULT 1)",
         "CREATE INDEX 标签表_toplayer ON 标签表(toplayer, labelid, name)",
-        "INSERT INTO 标签表(labelid,name,toplayer) VALUES(" + std::to_string(kHeadLabelId) + ",'" + kHeadLabelName +
-            "',0),(" + std::to_string(kFavRSSLabelId) + ",'" + kFavRSSLabelName + "'," + std::to_string(kHeadLabelId) +
-            "),(" + std::to_string(kDefaultLabelId) + ",'" + kDefaultLabelName + "'," + std::to_string(kHeadLabelId) +
+        "INSERT INTO 标签表(labelid,name,toplayer) VALUES(" + std::to_string(kHeadLabelID) + ",'" + kHeadLabelName +
+            "',0),(" + std::to_string(kFavRSSLabelID) + ",'" + kFavRSSLabelName + "'," + std::to_string(kHeadLabelID) +
+            "),(" + std::to_string(kDefaultLabelID) + ",'" + kDefaultLabelName + "'," + std::to_string(kHeadLabelID) +
             ")"}},
       {"文章表",
        {"CREATE TABLE 文章表(articleid" + key +
@@ -51,7 +51,7 @@ std::vector<TableSetup> Tables(Engine engine) {
   };
   if (pg) {
     tables[0].create.push_back("SELECT setval(pg_get_serial_sequence('标签表','labelid'), " +
-                               std::to_string(kDefaultLabelId) + ")");
+                               std::to_string(kDefaultLabelID) + ")");
     tables[3].create.push_back("SELECT setval(pg_get_serial_sequence('文章类型表','typeid'), 2)");
   }
   return tables;
