@@ -1,21 +1,18 @@
 // The article's description file and media copy.
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/Files.h"
+#include "base/TextConv.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
-#include "base/TextConv.h"
 
 namespace {
 
@@ -24,8 +21,7 @@ constexpr char16_t kSkeleton[] =
 
 // A type folder that the catalogue names outside the DARU folder is never used.
 bool TypeFolderIsSafe(std::u16string_view typeCode) {
-  CDARU* daru = CDARU::Instance();
-  std::u16string folder = daru ? daru->FindArticlePath(std::u16string(typeCode)) : std::u16string();
+  std::u16string folder = FindTypePath(typeCode);
   return folder.empty() || IsSafeTypePath(folder);
 }
 
@@ -35,59 +31,6 @@ bool DescriptionFileOf(const CArticle& article, std::u16string& path) {
   if (!IsSafeFolderName(article.filename) || !TypeFolderIsSafe(article.type)) return false;
   path = DescriptionFilePath(article.type, article.filename);
   return true;
-}
-
-// Element names are read without regard to case.
-bool SameName(std::u16string_view name, std::u16string_view wanted) {
-  if (name.size() != wanted.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    char16_t c = name[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    if (c != wanted[i]) return false;
-  }
-  return true;
-}
-
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) close(fd);
-  }
-};
-
-bool CopyBytes(int from, int to) {
-  std::string chunk(64 * 1024, '\0');
-  for (;;) {
-    ssize_t got = read(from, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    for (ssize_t done = 0; done < got;) {
-      ssize_t put = write(to, chunk.data() + done, static_cast<size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      done += put;
-    }
-  }
-}
-
-// Copies source over target through a temporary file beside it, so a failed
-// copy leaves the previous copy whole, a link at target is replaced rather
-// than written through, and copying a file onto itself loses nothing.
-bool CopyReplacing(const std::string& source, const std::string& target) {
-  Fd in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  struct stat st{};
-  if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::string temp = target + ".part";
-  Fd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666)};
-  if (out.fd < 0) return false;
-  bool copied = CopyBytes(in.fd, out.fd);
-  int fd = out.fd;
-  out.fd = -1;
-  copied = close(fd) == 0 && copied;
-  if (copied && rename(temp.c_str(), target.c_str()) == 0) return true;
-  unlink(temp.c_str());
-  return false;
 }
 
 }  // namespace
@@ -186,11 +129,11 @@ bool CArticle::LoadRssSubItem() {
           std::optional<CMimeFile> pending;  // a filename still waiting for its description
           while (xml.FindChild()) {
             std::u16string name = xml.GetChildName();
-            if (SameName(name, u"filename")) {
+            if (AsciiCaseEqual(name, u"filename")) {
               if (pending) rss->AddMimeFile(*pending);
               pending.emplace();
               pending->filename = xml.GetChildText();
-            } else if (SameName(name, u"description") && pending) {
+            } else if (AsciiCaseEqual(name, u"description") && pending) {
               pending->description = xml.GetChildText();
               rss->AddMimeFile(*pending);
               pending.reset();
@@ -208,11 +151,11 @@ bool CArticle::LoadRssSubItem() {
 }
 
 void CArticle::CreateMime(std::u16string source) {
-  if (!IsSafeFolderName(filename) || !TypeFolderIsSafe(u"A")) return;
+  if (!IsSafeFolderName(filename) || !TypeFolderIsSafe(kFeedType)) return;
   if (!PathExists(source, true)) return;
   std::u16string folder = GetArticleFolder(filename);
   if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return;
   // A failed copy is not reported; the source is remembered either way.
-  CopyReplacing(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
+  ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
   mimefile = source;
 }

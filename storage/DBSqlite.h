@@ -7,8 +7,8 @@
 #include "storage/SQLiteDB.h"
 
 // The catalogue store over the SQLite file DARU/darudb under the data root.
-// Every operation composes its statements from fixed templates and the
-// record's fields; no exception of the access layer leaves it: its message
+// Every operation runs the catalogue's statement templates with the record's
+// fields bound as values; no exception of the access layer leaves it: its message
 // becomes the last error and the operation returns false.
 class CDBSqlite : public CDB {
  public:
@@ -31,10 +31,7 @@ class CDBSqlite : public CDB {
   bool QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) override;
   bool UpdateArticle(CArticle& article) override;
   bool DeleteArticle(CArticle* article, CLabel* label) override;
-
-  // The statement texts that the two pattern queries run.
-  static std::u16string LabelQueryText(const CLabel& pattern, unsigned mask);
-  static std::u16string ArticleQueryText(const CArticle& pattern, unsigned mask, bool like);
+  bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) override;
 
  private:
   friend class CDBSqliteTestAccess;
@@ -55,7 +52,6 @@ class CDBSqlite : public CDB {
   void SetJournalSync();
   bool InsertLink(const CLabelToArticle& link);
   void LoadArticles(CSQLiteQuery& query, std::vector<CArticle*>& out);
-  static void RemoveArticleFiles(const CArticle& article);
 
   CSQLiteDB m_db;
 };
