@@ -11,3 +11,15 @@ CDB::~CDB() = default;
 std::u16string CDB::GetLastDBError() { return m_lastError; }
 
 void CDB::SetLastDBError(std::u16string text) { m_lastError = std::move(text); }
+
+bool CDB::RenameLabel(CLabel& label) { return UpdateLabel(label); }
+
+bool CDB::MoveLabel(CLabel& label) { return UpdateLabel(label); }
+
+int CDB::FileArticle(CArticle& article, int labelid) {
+  CLabelToArticle link(labelid, article.articleid);
+  if (QueryLabelToArticle(link)) return 1;
+  if (!AddLabelToArticle(link)) return -1;
+  ++article.labels;
+  return UpdateArticle(article) ? 0 : -1;
+}

@@ -115,32 +115,55 @@ Report LabelRename(Session& s, const Request& r) {
   return Message("renamed label " + old + " to " + Quoted(label->name), {{"label", LabelJson(label)}});
 }
 
-bool InBranch(const CLabel* top, const CLabel* label) {
-  for (; label; label = label->parent)
+bool InBranch(Session& s, const CLabel* top, const CLabel* label) {
+  // Bounded: the walk ends even on parents that loop.
+  size_t steps = s.Tree()->GetAllLabels().size() + 1;
+  for (; label && steps > 0; label = label->parent, --steps)
     if (label == top) return true;
-  return false;
+  return label != nullptr;
 }
 
 Report LabelMove(Session& s, const Request& r) {
   CLabel* label = s.ResolveLabel(r.label);
   CLabel* parent = s.ResolveLabel(r.target);
   if (label == s.Tree()->GetHeadLabel()) throw HostError("the head label cannot be moved");
-  if (InBranch(label, parent)) throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
+  if (InBranch(s, label, parent)) throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
   if (!s.Tree()->MoveLabel(label, parent))
     throw HostError("cannot move label " + Named(label) + ": " + s.LastError("the catalogue refused it"));
   return Message("moved label " + Named(label) + " under " + Named(parent), {{"label", LabelJson(label)}});
 }
 
-void CollectBranch(CLabel* label, std::vector<CLabel*>& deepestFirst) {
-  for (CLabel* child = label->firstChild; child; child = child->nextSibling) CollectBranch(child, deepestFirst);
-  deepestFirst.push_back(label);
+// The branch of the label, each label after every label below it. Iterative,
+// and each label once: a branch may be deep, and a damaged catalogue's loops
+// must not make it endless.
+std::vector<CLabel*> BranchDeepestFirst(CLabel* top) {
+  std::vector<CLabel*> order;  // each label before the labels below it
+  std::set<CLabel*> seen{top};
+  std::vector<CLabel*> pending{top};
+  while (!pending.empty()) {
+    CLabel* label = pending.back();
+    pending.pop_back();
+    order.push_back(label);
+    for (CLabel* child = label->firstChild; child; child = child->nextSibling)
+      if (seen.insert(child).second) pending.push_back(child);
+  }
+  return {order.rbegin(), order.rend()};
+}
+
+// The ids of the articles filed under the labels.
+std::set<int> ArticlesUnder(Session& s, const std::vector<CLabel*>& labels) {
+  std::set<int> ids;
+  for (CLabel* label : labels)
+    if (s.CountArticles(label) > 0)
+      for (CArticle* a : s.Daru()->GetArticleList()) ids.insert(a->articleid);
+  return ids;
 }
 
 Report LabelRemove(Session& s, const Request& r) {
   CLabel* label = s.ResolveLabel(r.label);
   RefuseReserved(label, "removed");
-  std::vector<CLabel*> branch;
-  CollectBranch(label, branch);
+  std::vector<CLabel*> branch = BranchDeepestFirst(label);
+  const std::set<int> held = ArticlesUnder(s, branch);
   json removed = json::array();
   const std::string name = Named(label);
   for (CLabel* l : branch) {
@@ -151,9 +174,17 @@ Report LabelRemove(Session& s, const Request& r) {
       throw HostError("cannot remove label " + name + ": " + s.LastError("the catalogue refused it"));
     }
   }
+  // An article goes with the labels only when it was filed under no other.
+  json gone = json::array();
+  for (int id : held) {
+    CArticle pattern;
+    pattern.articleid = id;
+    if (s.Daru()->QueryArticle(pattern, kArticleMaskID, false) == 0) gone.push_back(id);
+  }
   std::string text = "removed label " + name;
   if (removed.size() > 1) text += " and " + std::to_string(removed.size() - 1) + " label(s) below it";
-  return Message(text, {{"removed", removed}});
+  text += "; " + std::to_string(gone.size()) + " article(s) filed under no other label went with them";
+  return Message(text, {{"removed", removed}, {"articles_removed", gone}});
 }
 
 // --- captures ---------------------------------------------------------------

@@ -405,3 +405,39 @@ TEST_F(DaruHost, HostileInputIsRefusedOrKeptNeverRunsAway) {
   for (const json& a : all["articles"]) EXPECT_EQ(Daru({"show", std::to_string(a["id"].get<int>())}).status, 0);
   EXPECT_EQ(Daru({"labels"}).status, 0);
 }
+
+// Deleting a label takes only the articles filed under no other label, with
+// their files, and says which; labels whose parents loop neither crash nor
+// hang the program.
+TEST_F(DaruHost, RemovingALabelTakesOnlyArticlesHeldNowhereElse) {
+  Init();
+  const int a = AddLabel("a");
+  const int b = AddLabel("b");
+  const int only = Save("https://a.example/only", "only", {"--label", "a"})["article"]["id"];
+  const int both = Save("https://a.example/both", "both", {"--label", "a"})["article"]["id"];
+  Save("https://a.example/both", "both", {"--label", "b"});
+  const std::string onlyFile = Show(only)["description_file"];
+  // A count that drifted below the links must not matter.
+  Daru({"check"});
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE article SET labels=1", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  json removed = DaruJson({"label", "rm", std::to_string(a)});
+  EXPECT_EQ(removed["articles_removed"], json::array({only}));
+  EXPECT_NE(removed["message"].get<std::string>().find("1 article(s)"), std::string::npos);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article WHERE articleid=" + std::to_string(both)), 1);
+  EXPECT_FALSE(fs::exists(onlyFile));
+  EXPECT_EQ(Daru({"check"}).status, 0);
+
+  // Two labels whose parents loop, as two processes could once leave them.
+  const int c = AddLabel("c", std::to_string(b));
+  ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, ("UPDATE label SET toplayer=" + std::to_string(c) + " WHERE labelid=" + std::to_string(b)).c_str(),
+               nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(Daru({"labels"}).status, 0);
+  EXPECT_EQ(Daru({"label", "move", std::to_string(c), std::to_string(b)}).status, 1);
+  DaruRun rm = Daru({"label", "rm", std::to_string(b)});
+  EXPECT_EQ(rm.status, 0) << rm.err;
+}
