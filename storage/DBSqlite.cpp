@@ -346,9 +346,9 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
     article->descfile = article->GetDescriptionFilename();
     article->readflag = rows.GetString(9, u"") != u"F";
     article->impflag = rows.GetString(10, u"") != u"F";
-    article->crdate.SetTimeLong(rows.GetInt(11, 0));
-    article->brdate.SetTimeLong(rows.GetInt(12, 0));
-    article->lmdate.SetTimeLong(rows.GetInt(13, 0));
+    article->crdate.SetTimeLong(rows.GetInt64(11, 0));
+    article->brdate.SetTimeLong(rows.GetInt64(12, 0));
+    article->lmdate.SetTimeLong(rows.GetInt64(13, 0));
     out.push_back(article.get());
     article.release();
     rows.NextRow();

@@ -440,6 +440,13 @@ const char16_t* CSQLiteQuery::GetFieldW(int index) {
 }
 
 int CSQLiteQuery::GetInt(int index, int def) {
+  long long value = GetInt64(index, def);
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+long long CSQLiteQuery::GetInt64(int index, long long def) {
   long long value = 0;
   // An integer column is read as the number its text spells, without making
   // the text: the row loaders read several of these per row.
@@ -451,9 +458,7 @@ int CSQLiteQuery::GetInt(int index, int def) {
     if (text == nullptr) return def;
     value = std::strtoll(text, nullptr, 10);
   }
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
+  return value;
 }
 
 std::u16string CSQLiteQuery::GetString(int index, const std::u16string& def) {

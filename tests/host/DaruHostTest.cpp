@@ -441,3 +441,16 @@ TEST_F(DaruHost, RemovingALabelTakesOnlyArticlesHeldNowhereElse) {
   DaruRun rm = Daru({"label", "rm", std::to_string(b)});
   EXPECT_EQ(rm.status, 0) << rm.err;
 }
+
+// Times after 2038 list as they are and survive an update.
+TEST_F(DaruHost, TimesAfter2038SurviveAnUpdate) {
+  Init();
+  const int id = Save("https://a.example/t", "t")["article"]["id"];
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE article SET crdate=2240000000", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(Daru({"mark", std::to_string(id), "important"}).status, 0);
+  EXPECT_EQ(Scalar("SELECT crdate FROM article"), 2240000000LL);
+  EXPECT_EQ(Show(id)["created"].get<std::string>().substr(0, 4), "2040");
+}

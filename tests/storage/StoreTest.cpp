@@ -393,6 +393,28 @@ TEST_F(Store, FilingLinksAndCountsInOneStep) {
   EXPECT_EQ(root.Rows("SELECT labels FROM article"), Lines({"1"}));
 }
 
+// Times after 2038 and before 1970 are read back as they were written, and an
+// update writes back the same value.
+TEST_F(Store, TimesBeyondThirtyTwoBitsRoundTrip) {
+  ScopedTimeZone tz("UTC0");
+  for (int year : {2040, 1960, 2200}) {
+    root.Exec("DELETE FROM article; DELETE FROM articletolabel;");
+    CArticle a;
+    a.filename = u"t";
+    a.type = u"B";
+    a.label = 3;
+    ASSERT_TRUE(a.crdate.MakeTime(year, 0, 2, 3, 4, 5, 0));
+    const long written = a.crdate.GetTimeLong();
+    ASSERT_TRUE(store->AddArticle(a)) << Error();
+    Owned<CArticle> out;
+    ASSERT_TRUE(store->QueryArticle(out.v, CArticle(), 0, false)) << Error();
+    ASSERT_EQ(out.v.size(), 1u);
+    EXPECT_EQ(ToUtf8(out.v[0]->crdate.GetFmtString()), std::to_string(year) + "/01/02  3:04:05");
+    ASSERT_TRUE(store->UpdateArticle(*out.v[0])) << Error();
+    EXPECT_EQ(root.Rows("SELECT crdate FROM article"), std::vector<std::string>{std::to_string(written)});
+  }
+}
+
 TEST_F(Store, DeleteArticleRemovesFilesWithItsLastLabel) {
   const std::u16string name = u"0123456789abcdef0123456789abcdef";
   CArticle a = Add(name, 3, u"t", u"A");
