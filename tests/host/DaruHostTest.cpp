@@ -406,6 +406,26 @@ TEST_F(DaruHost, HostileInputIsRefusedOrKeptNeverRunsAway) {
   EXPECT_EQ(Daru({"labels"}).status, 0);
 }
 
+// A bare number that names one label and is the id of another is not guessed
+// at; "#N" is always the id.
+TEST_F(DaruHost, ALabelNamedLikeAnIdIsNeverTakenForAnother) {
+  Init();
+  const int named = AddLabel("5");  // gets id 4
+  const int five = AddLabel("five");
+  ASSERT_EQ(five, 5);
+  const int id = Save("https://a.example/under-5", "t", {"--label", "#5"})["article"]["id"];
+  DaruRun guess = Daru({"label", "rm", "5"});
+  EXPECT_EQ(guess.status, 1);
+  EXPECT_NE(guess.err.find("'#5'"), std::string::npos) << guess.err;
+  EXPECT_EQ(Scalar("SELECT count(*) FROM label WHERE labelid IN (4,5)"), 2);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article WHERE articleid=" + std::to_string(id)), 1);
+  EXPECT_EQ(DaruJson({"list", "#" + std::to_string(named)})["label"]["name"], "5");
+  EXPECT_EQ(DaruJson({"list", "five"})["articles"].size(), 1u);
+  EXPECT_EQ(Daru({"label", "rm", "#5"}).status, 0);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM label WHERE labelid=4"), 1);
+  EXPECT_EQ(Daru({"list", "#99"}).status, 1);
+}
+
 // Deleting a label takes only the articles filed under no other label, with
 // their files, and says which; labels whose parents loop neither crash nor
 // hang the program.
