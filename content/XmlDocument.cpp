@@ -278,6 +278,8 @@ bool CXmlDocument::SaveFile(std::u16string path) {
   xmlDocDumpMemoryEnc(m_document, &out, &size, "UTF-8");
   if (out == nullptr) throw _com_error(E_OUTOFMEMORY);
   std::unique_ptr<xmlChar, decltype(xmlFree)> text(out, xmlFree);
+  // Never write what LoadFile would refuse to read back.
+  if (static_cast<off_t>(size) > kMaxFileSize) return false;
   return WriteWholeFile(ToUtf8(path), reinterpret_cast<const char*>(out), static_cast<size_t>(size));
 }
 

@@ -19,8 +19,12 @@ class DARU_API CArticle : public CItemExecute {
 
   // The article's files. These hide the capture item's no-op versions.
   // Writes the description file into the folder (useFolder) or into the folder
-  // of the type code; true when the file was saved.
+  // of the type code; true when the file was saved. A file that is there but
+  // cannot be read is never replaced: the rewrite would lose what it holds.
   bool CreateDescriptionFile(std::u16string folderOrType, bool useFolder);
+  // The description file is there but cannot be read (damaged, too large,
+  // not a regular file): the loads below read nothing from it.
+  bool DescriptionFileIsUnreadable();
   // The description or comment in memory, else the one in the description file.
   std::u16string LoadDescription();
   std::u16string LoadComment();

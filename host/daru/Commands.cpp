@@ -54,20 +54,44 @@ void LoadForRewrite(CArticle* article) {
   }
 }
 
-void WriteDescription(CArticle* article, std::vector<std::string>& warnings) {
-  if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
-    warnings.push_back("the description file " + ToUtf8(article->GetDescriptionFilename()) + " could not be written");
+// Writes the article's description file; false with the reason.
+bool WriteDescription(CArticle* article, std::string& why) {
+  if (article->CreateDescriptionFile(GetTypeFolder(article->type), true)) return true;
+  const std::string file = ToUtf8(article->GetDescriptionFilename());
+  if (article->DescriptionFileIsUnreadable())
+    why = "the description file " + file +
+          " cannot be read, so it is kept as it is ('daru check --repair' sets it aside)";
+  else
+    why = "cannot write the description file " + file;
+  return false;
+}
+
+// A capture whose description file cannot be written is undone: the filing
+// under this label goes again (and the article with it, when that was its
+// only label), and the command fails. Nothing is left half done.
+[[noreturn]] void UndoCapture(Session& s, CArticle* article, CLabel* label, int result, const std::string& why) {
+  if (result == 0 || result == 1) {
+    CArticle copy(*article);
+    if (!s.Daru()->DeleteArticle(&copy, label))
+      throw HostError(why + "; undoing the capture failed too: " + s.LastError("the catalogue refused it"));
+  }
+  throw HostError(why + (result == 0 || result == 1 ? "; nothing was saved" : ""));
 }
 
 // --- labels ---------------------------------------------------------------
 
-json LabelNode(Session& s, CLabel* label, std::set<CLabel*>& seen) {
+// Deeper branches are listed flat with the labels outside the tree: the
+// output (and the program's stack) stays bounded whatever the catalogue holds.
+constexpr int kMaxShownDepth = 200;
+
+json LabelNode(Session& s, CLabel* label, std::set<CLabel*>& seen, int depth = 0) {
   seen.insert(label);
   json node = LabelJson(label);
   node["articles"] = std::max(0, s.CountArticles(label));
   node["children"] = json::array();
+  if (depth >= kMaxShownDepth) return node;
   for (CLabel* child = label->firstChild; child; child = child->nextSibling)
-    node["children"].push_back(LabelNode(s, child, seen));
+    if (!seen.count(child)) node["children"].push_back(LabelNode(s, child, seen, depth + 1));
   return node;
 }
 
@@ -221,7 +245,7 @@ Report CaptureReport(Session& s, CArticle* article, CLabel* label, int result) {
   return Message(text, {{"result", Outcome(result)}, {"label", LabelJson(label)}, {"article", ArticleJson(*article)}});
 }
 
-Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
+Report Save(Session& s, const Request& r) {
   if (r.url.empty()) throw UsageError("a page needs a link");
   CLabel* label = r.label.empty() ? s.DefaultLabel() : s.ResolveLabel(r.label);
   int result = r.noLink ? 0 : 1;
@@ -232,16 +256,17 @@ Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
     throw HostError("cannot save the page: " + s.LastError("the catalogue refused it"));
   }
   std::unique_ptr<CArticle, std::function<void(CArticle*)>> owned(article, [&](CArticle* a) { s.Release(a); });
+  std::string why;
   if (result == 0) {
     article->SetDescription(FromUtf8(r.description.value_or("")));
     article->SetComment(FromUtf8(r.comment.value_or("")));
-    WriteDescription(article, warnings);
+    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
   } else if (r.description || r.comment) {
     // A stored page gets new texts only where they were given; the rest of its file stays.
     LoadForRewrite(article);
     if (r.description) article->SetDescription(FromUtf8(*r.description));
     if (r.comment) article->SetComment(FromUtf8(*r.comment));
-    WriteDescription(article, warnings);
+    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
   }
   return CaptureReport(s, article, label, result);
 }
@@ -280,7 +305,8 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
   if (result == 0) {
     LentFeedItem lent(article, &item);
     article->SetDescription(item.description);
-    WriteDescription(article, warnings);
+    std::string why;
+    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
     if (!item.mimeUrl.empty()) {
       article->CreateMime(item.mimeUrl);
       if (!PathExists(GetMediaCopyPath(article->filename), true))
@@ -382,8 +408,8 @@ Report Comment(Session& s, const Request& r) {
   CArticle* article = s.FindArticle(r.id);
   LoadForRewrite(article);
   article->SetComment(FromUtf8(r.text));
-  if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
-    throw HostError("cannot write the description file " + ToUtf8(article->GetDescriptionFilename()));
+  std::string why;
+  if (!WriteDescription(article, why)) throw HostError(why);
   return Message("commented #" + std::to_string(article->articleid) + " " + Quoted(article->title),
                  {{"article", ArticleJson(*article)}});
 }
@@ -463,7 +489,7 @@ Report RunCommand(const Request& r, std::vector<std::string>& warnings) {
   if (r.command == "label rename") return LabelRename(s, r);
   if (r.command == "label move") return LabelMove(s, r);
   if (r.command == "label rm") return LabelRemove(s, r);
-  if (r.command == "save") return Save(s, r, warnings);
+  if (r.command == "save") return Save(s, r);
   if (r.command == "feed") return Feed(s, r, warnings);
   if (r.command == "list") return List(s, r);
   if (r.command == "search") return Search(s, r);

@@ -462,6 +462,46 @@ TEST_F(DaruHost, RemovingALabelTakesOnlyArticlesHeldNowhereElse) {
   EXPECT_EQ(rm.status, 0) << rm.err;
 }
 
+// A capture whose description file cannot be written is undone, and says so.
+TEST_F(DaruHost, ACaptureWithoutItsDescriptionFileIsUndone) {
+  Init();
+  fs::remove_all(root.path() / "DARU" / "web");
+  std::ofstream(root.path() / "DARU" / "web") << "not a folder";
+  DaruRun run = Daru({"save", "https://a.example/x", "x", "--description", "kept?"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("nothing was saved"), std::string::npos) << run.err;
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article"), 0);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM articletolabel"), 0);
+
+  // A type folder the catalogue names outside the data root is refused too.
+  fs::remove(root.path() / "DARU" / "web");
+  fs::create_directory(root.path() / "DARU" / "web");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE articletype SET path='../elsewhere' WHERE type='B'", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  fs::create_directories(root.path() / "elsewhere");
+  EXPECT_EQ(Daru({"save", "https://a.example/y", "y"}).status, 1);
+  EXPECT_TRUE(fs::is_empty(root.path() / "elsewhere"));
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article"), 0);
+}
+
+// A description file that cannot be read is not replaced by a comment that
+// would lose its description and feed data.
+TEST_F(DaruHost, ACommentKeepsAnUnreadableDescriptionFile) {
+  Init();
+  json f = DaruJson({"feed", (SamplesDir() / "weekly-podcast-12.xml").string(), "--channel", "Pod"});
+  const int id = f["article"]["id"];
+  const fs::path file = Show(id)["description_file"].get<std::string>();
+  fs::resize_file(file, fs::file_size(file) - 12);
+  const std::string damaged = ReadFile(file);
+  DaruRun run = Daru({"comment", std::to_string(id), "my note"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot be read"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(file), damaged);
+  EXPECT_EQ(Daru({"check"}).status, 1);  // and the check still sees it
+}
+
 // Times after 2038 list as they are and survive an update.
 TEST_F(DaruHost, TimesAfter2038SurviveAnUpdate) {
   Init();

@@ -11,11 +11,14 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "content/CaptureItems.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
+#include "core/ArticleLocations.h"
+#include "core/DARU.h"
 #include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "fixtures/TempDir.h"
@@ -137,4 +140,72 @@ TEST(FoundByTwoProcesses, ALinkStoredMeanwhileByAnotherProcessStaysOneArticle) {
   EXPECT_EQ(capture(*second, 4), id);  // and once more under the same label: nothing doubles
   EXPECT_EQ(root.Rows("SELECT articleid, labels FROM article"), Lines({(std::to_string(id) + "|2").c_str()}));
   EXPECT_EQ(root.Rows("SELECT labelid FROM articletolabel ORDER BY labelid"), Lines({"3", "4"}));
+}
+
+// --- found by an adversarial review -----------------------------------------
+
+namespace {
+
+CArticle ArticleIn(const ProvisionedRoot& root) {
+  CArticle a;
+  a.filename = u"0123456789abcdef0123456789abcdef";
+  a.type = u"B";
+  a.SetDescription(u"the description");
+  a.SetComment(u"the comment");
+  (void)root;
+  return a;
+}
+
+}  // namespace
+
+// A rewrite never replaces a description file it could not read, and never
+// writes one the reader would refuse.
+TEST(FoundByReview, AnUnreadableDescriptionFileIsNeverReplaced) {
+  ProvisionedRoot root;
+  root.LoadArticleTypes(CDARU::Instance());
+  CArticle a = ArticleIn(root);
+  const std::u16string web = FromUtf8((root.daru() / "web").string());
+  ASSERT_TRUE(a.CreateDescriptionFile(web, true));
+  const fs::path file = root.daru() / "web" / "0123456789abcdef0123456789abcdef.xml";
+  fs::resize_file(file, fs::file_size(file) - 12);
+  const std::string damaged = ReadAll(file);
+
+  CArticle reread = ArticleIn(root);
+  reread.SetDescription(u"");
+  reread.SetComment(u"");
+  EXPECT_EQ(reread.LoadDescription(), u"");
+  EXPECT_TRUE(reread.DescriptionFileIsUnreadable());
+  reread.SetComment(u"my note");
+  EXPECT_FALSE(reread.CreateDescriptionFile(web, true));
+  EXPECT_EQ(ReadAll(file), damaged);
+
+  // Something that is not a regular file in its place is kept as well.
+  fs::remove(file);
+  fs::create_directory(file);
+  EXPECT_FALSE(reread.CreateDescriptionFile(web, true));
+  EXPECT_TRUE(fs::is_directory(file));
+  fs::remove(file);
+
+  // 14 million ampersands escape to 70 MB, beyond what the reader takes.
+  CArticle huge = ArticleIn(root);
+  huge.SetDescription(std::u16string(14'000'000, u'&'));
+  EXPECT_FALSE(huge.CreateDescriptionFile(web, true));
+  EXPECT_FALSE(fs::exists(file));
+  delete CDARU::Instance();
+}
+
+// A type folder the catalogue names outside the DARU folder is never written to.
+TEST(FoundByReview, ADescriptionFileIsNeverWrittenOutsideTheDataRoot) {
+  ProvisionedRoot root;
+  root.Exec("UPDATE articletype SET path='../../elsewhere' WHERE type='B'");
+  CDARU* daru = CDARU::Instance();
+  root.LoadArticleTypes(daru);
+  CArticle a = ArticleIn(root);
+  fs::create_directories(root.path() / "elsewhere");
+  EXPECT_FALSE(a.CreateDescriptionFile(GetTypeFolder(u"B"), true));
+  EXPECT_FALSE(a.CreateDescriptionFile(FromUtf8((root.daru() / "web" / ".." / "..").string()), true));
+  EXPECT_FALSE(a.CreateDescriptionFile(u"B", false));
+  EXPECT_TRUE(fs::is_empty(root.path() / "elsewhere"));
+  EXPECT_FALSE(fs::exists(root.path().parent_path() / "elsewhere"));
+  delete daru;
 }
