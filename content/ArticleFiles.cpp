@@ -42,17 +42,22 @@ struct Fd {
   }
 };
 
-bool CopyBytes(int from, int to) {
+// Copies what the source holds, at most limit bytes; the number copied, or
+// -1 when a read or write fails or the source holds more than the limit.
+long long CopyBytes(int from, int to, long long limit) {
   std::string chunk(64 * 1024, '\0');
+  long long copied = 0;
   for (;;) {
     ssize_t got = read(from, chunk.data(), chunk.size());
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
+    if (got < 0) return -1;
+    if (got == 0) return copied;
+    copied += got;
+    if (copied > limit) return -1;  // grew while we read
     for (ssize_t done = 0; done < got;) {
       ssize_t put = write(to, chunk.data() + done, static_cast<size_t>(got - done));
       if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
+      if (put <= 0) return -1;
       done += put;
     }
   }
@@ -60,15 +65,20 @@ bool CopyBytes(int from, int to) {
 
 // Copies source over target through a temporary file beside it, so a failed
 // copy leaves the previous copy whole, a link at target is replaced rather
-// than written through, and copying a file onto itself loses nothing.
+// than written through, and copying a file onto itself loses nothing. The
+// source is opened without following a link; a copy that does not come out
+// the size the source had when opened (cut short, grown, or beyond the
+// limit) is not kept. The copy is never more open than the source, and the
+// umask applies.
 bool CopyReplacing(const std::string& source, const std::string& target) {
-  Fd in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  struct stat st {};
-  if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  Fd in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW)};
+  struct stat st{};
+  if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxMediaFileSize) return false;
   std::string temp = target + ".part";
-  Fd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666)};
+  unlink(temp.c_str());
+  Fd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, st.st_mode & 0777)};
   if (out.fd < 0) return false;
-  bool copied = CopyBytes(in.fd, out.fd);
+  bool copied = CopyBytes(in.fd, out.fd, st.st_size) == st.st_size;
   int fd = out.fd;
   out.fd = -1;
   copied = close(fd) == 0 && copied;

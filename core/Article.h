@@ -6,6 +6,9 @@
 #include "base/DaruApi.h"
 #include "core/StdTime.h"
 
+// The largest media file an article keeps a copy of: 1 GiB.
+inline constexpr long long kMaxMediaFileSize = 1LL << 30;
+
 // A stored article: one link, filed under one or more labels.
 class DARU_API CArticle : public CItemExecute {
  public:
@@ -31,7 +34,9 @@ class DARU_API CArticle : public CItemExecute {
   // Attaches the feed sub-record read from the description file; false when
   // the file cannot be read, and then no sub-record stays attached.
   bool LoadRssSubItem();
-  // Copies the media file into the article's folder as mime.zevm.
+  // Copies the media file into the article's folder as mime.zevm. The source
+  // must be a regular file, not a symbolic link, of at most kMaxMediaFileSize
+  // bytes; a copy that fails or comes out incomplete is not kept.
   void CreateMime(std::u16string source);
 
   int articleid;

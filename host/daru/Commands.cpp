@@ -288,6 +288,11 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
   if (ec || !std::filesystem::is_regular_file(info, ec)) throw HostError("no feed item file " + r.infoFile);
   CRSSSubItem item;
   if (!item.LoadRSSInfo(FromUtf8(info.string()))) throw HostError("cannot read the feed item file " + info.string());
+  // Any well-formed XML file loads; one without an item's title and link is
+  // not a feed item.
+  if (item.title.empty() && item.link.empty())
+    throw HostError("the file " + info.string() + " holds no feed item (no newstitle with a title or a link)");
+  const std::u16string named = CRSSSubItem::NamedMediaFile(FromUtf8(info.string()));
   item.channelTitle = FromUtf8(r.channel);
   item.channelLink = FromUtf8(r.channelLink);
 
@@ -310,7 +315,11 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
     if (!item.mimeUrl.empty()) {
       article->CreateMime(item.mimeUrl);
       if (!PathExists(GetMediaCopyPath(article->filename), true))
-        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) + " could not be copied");
+        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) + " could not be copied (a regular file of at most " +
+                           std::to_string(kMaxMediaFileSize >> 20) + " MiB is copied)");
+    } else if (!named.empty()) {
+      warnings.push_back("the media file '" + ToUtf8(named) +
+                         "' is not a file beside the feed item file or below its folder; it was not copied");
     }
   }
   Report report = CaptureReport(s, article, label, result);

@@ -502,6 +502,31 @@ TEST_F(DaruHost, ACommentKeepsAnUnreadableDescriptionFile) {
   EXPECT_EQ(Daru({"check"}).status, 1);  // and the check still sees it
 }
 
+// A feed item file must hold an item; a media file it names that is refused
+// is reported.
+TEST_F(DaruHost, FeedRefusesFilesWithoutAnItemAndReportsRefusedMedia) {
+  Init();
+  TempDir dir;
+  std::ofstream(dir.path() / "fonts.xml") << "<?xml version=\"1.0\"?><fontconfig><dir>/usr</dir></fontconfig>";
+  DaruRun none = Daru({"feed", (dir.path() / "fonts.xml").string(), "--channel", "c"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("no feed item"), std::string::npos) << none.err;
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article"), 0);
+
+  TempDir outside;
+  std::ofstream(outside.path() / "secret") << "secret";
+  fs::create_symlink(outside.path() / "secret", dir.path() / "shadowlink");
+  std::ofstream(dir.path() / "item.xml")
+      << "<r><newstitle><title>t</title><link>http://l.example/</link><mime><url>shadowlink</url></mime></newstitle></r>";
+  DaruRun linked = Daru({"feed", (dir.path() / "item.xml").string(), "--channel", "c"});
+  EXPECT_EQ(linked.status, 0) << linked.err;
+  EXPECT_NE(linked.err.find("warning: the media file 'shadowlink'"), std::string::npos) << linked.err;
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article"), 1);
+  EXPECT_EQ(fs::exists(root.path() / "DARU" / "rss"), true);
+  for (const auto& entry : fs::recursive_directory_iterator(root.path() / "DARU" / "rss"))
+    EXPECT_NE(entry.path().filename(), "mime.zevm");
+}
+
 // Times after 2038 list as they are and survive an update.
 TEST_F(DaruHost, TimesAfter2038SurviveAnUpdate) {
   Init();

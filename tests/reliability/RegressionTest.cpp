@@ -209,3 +209,59 @@ TEST(FoundByReview, ADescriptionFileIsNeverWrittenOutsideTheDataRoot) {
   EXPECT_FALSE(fs::exists(root.path().parent_path() / "elsewhere"));
   delete daru;
 }
+
+// A media file named by a feed item must really lie beside the information
+// file: not a symbolic link, not below a linked folder. A copy is never more
+// open than its source.
+TEST(FoundByReview, MediaFilesAreNeverReachedThroughLinks) {
+  TempDir dir;
+  TempDir outside;
+  std::ofstream(outside.path() / "secret") << "secret";
+  fs::permissions(outside.path() / "secret", fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(outside.path() / "secret", dir.path() / "shadowlink");
+  fs::create_directory_symlink(outside.path(), dir.path() / "linked");
+  std::ofstream(dir.path() / "clip.mp3") << "media";
+  for (const char* url : {"shadowlink", "linked/secret", "clip.mp3"}) {
+    fs::path info = dir.path() / "item.xml";
+    std::ofstream(info) << "<r><newstitle><title>t</title><link>l</link><mime><url>" << url
+                        << "</url></mime></newstitle></r>";
+    CRSSSubItem item;
+    ASSERT_TRUE(item.LoadRSSInfo(FromUtf8(info.string())));
+    if (std::string(url) == "clip.mp3")
+      EXPECT_EQ(ToUtf8(item.mimeUrl), (dir.path() / "clip.mp3").string());
+    else
+      EXPECT_EQ(item.mimeUrl, u"") << url;
+    EXPECT_EQ(CRSSSubItem::NamedMediaFile(FromUtf8(info.string())), FromUtf8(url));
+  }
+
+  ProvisionedRoot root;
+  root.LoadArticleTypes(CDARU::Instance());
+  CArticle a = ArticleIn(root);
+  const fs::path copy = root.daru() / "rss" / ToUtf8(a.filename) / "mime.zevm";
+  a.CreateMime(FromUtf8((dir.path() / "shadowlink").string()));
+  EXPECT_FALSE(fs::exists(copy));
+  a.CreateMime(FromUtf8((outside.path() / "secret").string()));
+  ASSERT_TRUE(fs::exists(copy));
+  EXPECT_EQ(fs::status(copy).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  delete CDARU::Instance();
+}
+
+// Media copies have a size limit, and a copy that does not come out as large
+// as the source said it was is not kept.
+TEST(FoundByReview, MediaCopiesAreLimitedAndComplete) {
+  TempDir dir;
+  ProvisionedRoot root;
+  root.LoadArticleTypes(CDARU::Instance());
+  CArticle a = ArticleIn(root);
+  const fs::path copy = root.daru() / "rss" / ToUtf8(a.filename) / "mime.zevm";
+  const fs::path sparse = dir.path() / "huge.mp4";
+  std::ofstream(sparse).close();
+  fs::resize_file(sparse, static_cast<std::uintmax_t>(kMaxMediaFileSize) + 1);
+  a.CreateMime(FromUtf8(sparse.string()));
+  EXPECT_FALSE(fs::exists(copy));
+  // The kernel's files say they are empty and then give more.
+  a.CreateMime(u"/proc/self/status");
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_FALSE(fs::exists(copy.string() + ".part"));
+  delete CDARU::Instance();
+}
