@@ -5,10 +5,12 @@
 #include "provision/DataRoot.h"
 
 Report InitDataRoot(const std::filesystem::path& root) {
-  const bool existed = IsProvisioned(root);
   std::string error;
+  bool created = false;
   // Safe on a ready root: only what is missing is made, nothing is overwritten.
-  if (!provision::ProvisionDataRoot(root, &error)) throw HostError("cannot initialise " + root.string() + ": " + error);
+  if (!provision::ProvisionDataRoot(root, &error, &created))
+    throw HostError("cannot initialise " + root.string() + ": " + error);
+  const bool existed = !created;
   Report report;
   report.data = {{"root", root.string()},
                  {"created", !existed},

@@ -8,7 +8,13 @@
 
 Session::Session(const std::filesystem::path& root) : m_root(root) {
   UseDataRoot(root);
-  if (!IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+  if (!IsProvisioned(root)) {
+    std::error_code ec;
+    const std::filesystem::path catalogue = root / "DARU" / "darudb";
+    if (std::filesystem::exists(std::filesystem::symlink_status(catalogue, ec)))
+      throw HostError("the catalogue " + catalogue.string() + " is not a file");
+    throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+  }
   m_daru.reset(CDARU::Instance());
   if (!m_daru) throw HostError("out of memory");
   if (!m_daru->Init())

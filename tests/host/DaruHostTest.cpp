@@ -539,3 +539,31 @@ TEST_F(DaruHost, TimesAfter2038SurviveAnUpdate) {
   EXPECT_EQ(Scalar("SELECT crdate FROM article"), 2240000000LL);
   EXPECT_EQ(Show(id)["created"].get<std::string>().substr(0, 4), "2040");
 }
+
+// A catalogue without write permission is not written by root either; the
+// smaller faults of the command line.
+TEST_F(DaruHost, ReadOnlyCatalogueAndTheSmallerFaults) {
+  DaruRun empty = RunDaru({"--root", "", "labels"}, {{"DARU_HOME", root.path().string()}});
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("--root"), std::string::npos) << empty.err;
+
+  fs::create_directories(root.path() / "DARU" / "darudb");
+  DaruRun folder = Daru({"labels"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.err.find("is not a file"), std::string::npos) << folder.err;
+  fs::remove(root.path() / "DARU" / "darudb");
+
+  std::ofstream(root.path() / "DARU" / "darudb").close();  // an empty file is a new catalogue
+  json init = DaruJson({"init"});
+  EXPECT_EQ(init["created"], true);
+  EXPECT_EQ(init["message"].get<std::string>().find("already"), std::string::npos) << init["message"];
+
+  fs::permissions(root.path() / "DARU" / "darudb", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const std::string before = ReadFile(root.path() / "DARU" / "darudb");
+  DaruRun add = Daru({"label", "add", "x"});
+  EXPECT_EQ(add.status, 1);
+  EXPECT_NE(add.err.find("readonly"), std::string::npos) << add.err;
+  EXPECT_EQ(Daru({"labels"}).status, 0);
+  EXPECT_EQ(Daru({"init"}).status, 0);  // nothing is missing, so nothing is written
+  EXPECT_EQ(ReadFile(root.path() / "DARU" / "darudb"), before);
+}

@@ -265,3 +265,22 @@ TEST(FoundByReview, MediaCopiesAreLimitedAndComplete) {
   EXPECT_FALSE(fs::exists(copy.string() + ".part"));
   delete CDARU::Instance();
 }
+
+// A catalogue file without write permission is not written, even by root.
+TEST(FoundByReview, AReadOnlyCatalogueIsNotWrittenEvenByRoot) {
+  ProvisionedRoot root;
+  fs::permissions(root.catalogue(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const std::string before = ReadAll(root.catalogue());
+  std::unique_ptr<CDB> store(CreateStore(1));
+  ASSERT_TRUE(store->InitDB()) << ToUtf8(store->GetLastDBError());
+  CLabel label;
+  label.name = u"new";
+  EXPECT_FALSE(store->AddLabel(label));
+  EXPECT_NE(ToUtf8(store->GetLastDBError()).find("readonly"), std::string::npos) << ToUtf8(store->GetLastDBError());
+  std::vector<CLabel*> labels;
+  EXPECT_TRUE(store->QueryLabel(labels, CLabel(), 0));  // reading still works
+  EXPECT_EQ(labels.size(), 3u);
+  for (CLabel* l : labels) delete l;
+  store.reset();
+  EXPECT_EQ(ReadAll(root.catalogue()), before);
+}
