@@ -1,15 +1,13 @@
 // The article's description file and media copy.
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/Files.h"
 #include "base/TextConv.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
@@ -33,58 +31,6 @@ bool DescriptionFileOf(const CArticle& article, std::u16string& path) {
   if (!IsSafeFolderName(article.filename) || !TypeFolderIsSafe(article.type)) return false;
   path = DescriptionFilePath(article.type, article.filename);
   return true;
-}
-
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) close(fd);
-  }
-};
-
-// Copies what the source holds, at most limit bytes; the number copied, or
-// -1 when a read or write fails or the source holds more than the limit.
-long long CopyBytes(int from, int to, long long limit) {
-  std::string chunk(64 * 1024, '\0');
-  long long copied = 0;
-  for (;;) {
-    ssize_t got = read(from, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return -1;
-    if (got == 0) return copied;
-    copied += got;
-    if (copied > limit) return -1;  // grew while we read
-    for (ssize_t done = 0; done < got;) {
-      ssize_t put = write(to, chunk.data() + done, static_cast<size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return -1;
-      done += put;
-    }
-  }
-}
-
-// Copies source over target through a temporary file beside it, so a failed
-// copy leaves the previous copy whole, a link at target is replaced rather
-// than written through, and copying a file onto itself loses nothing. The
-// source is opened without following a link; a copy that does not come out
-// the size the source had when opened (cut short, grown, or beyond the
-// limit) is not kept. The copy is never more open than the source, and the
-// umask applies.
-bool CopyReplacing(const std::string& source, const std::string& target) {
-  Fd in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW)};
-  struct stat st{};
-  if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxMediaFileSize) return false;
-  std::string temp = target + ".part";
-  unlink(temp.c_str());
-  Fd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, st.st_mode & 0777)};
-  if (out.fd < 0) return false;
-  bool copied = CopyBytes(in.fd, out.fd, st.st_size) == st.st_size;
-  int fd = out.fd;
-  out.fd = -1;
-  copied = close(fd) == 0 && copied;
-  if (copied && rename(temp.c_str(), target.c_str()) == 0) return true;
-  unlink(temp.c_str());
-  return false;
 }
 
 }  // namespace
@@ -247,6 +193,6 @@ void CArticle::CreateMime(std::u16string source) {
   std::u16string folder = GetArticleFolder(filename);
   if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return;
   // A failed copy is not reported; the source is remembered either way.
-  CopyReplacing(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
+  ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
   mimefile = source;
 }

@@ -4,34 +4,13 @@
 #include <new>
 #include <set>
 
+#include "base/Files.h"
 #include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
+#include "storage/CatalogueStatements.h"
 
-namespace {
-
-// Every text value goes into its statement between single quotes, so each
-// quote inside it is doubled: a quote then stays a character of the value and
-// no value can end its literal early. LIKE wildcards keep their meaning.
-std::u16string Q(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (char16_t c : text) {
-    out += c;
-    if (c == u'\'') out += u'\'';
-  }
-  return out;
-}
-
-const char16_t* Flag(bool value) { return value ? u"T" : u"F"; }
-
-// Later fragments of a pattern query; the blank keeps a number in front of
-// "AND" a token of its own.
-const char16_t* Joined(bool first, const char16_t* firstForm, const char16_t* laterForm) {
-  return first ? firstForm : laterForm;
-}
-
-}  // namespace
+using Sql = CCatalogueStatements;
 
 CDB* CreateStore(int type) {
   if (type != 1) return nullptr;
@@ -55,13 +34,19 @@ void CDBSqlite::SetJournalSync() {
   // rollback journal keeps the engine's full sync, without which it could
   // not promise even that. A file that is no catalogue fails later, at its
   // first statement, as it always did.
+  //
+  // The article files follow the same policy: replaced atomically always,
+  // synced only where the catalogue's commits are. A description file synced
+  // beside a commit that a power cut may still take back buys nothing.
+  bool wal = false;
   try {
     CSQLiteQuery mode = m_db.Query(u"PRAGMA journal_mode");
-    bool wal = !mode.IsEof() && mode.GetString(0, u"") == u"wal";
+    wal = !mode.IsEof() && mode.GetString(0, u"") == u"wal";
     mode.Finalize();
     if (wal) m_db.Execute(u"PRAGMA synchronous=NORMAL");
   } catch (const CSQLiteException&) {
   }
+  SetFileDurability(wal ? FileDurability::Atomic : FileDurability::Synced);
 }
 
 bool CDBSqlite::AddLabel(CLabel& label) {
@@ -70,8 +55,7 @@ bool CDBSqlite::AddLabel(CLabel& label) {
     return false;
   }
   return Guarded([&] {
-    if (m_db.Execute(Fmt(u"INSERT INTO label(name,toplayer)  VALUES('%s',%d)", Q(label.name), label.toplayer)) <= 0)
-      return false;
+    if (m_db.Execute(Sql::InsertLabel(label)) <= 0) return false;
     // The row this connection inserted, whatever another writer added since.
     label.labelid = static_cast<int>(m_db.LastInsertRowId());
     return true;
@@ -82,9 +66,7 @@ bool CDBSqlite::UpdateLabel(CLabel& label) {
   return Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
     if (!ParentIsOutsideBranch(label)) return false;
-    if (m_db.Execute(Fmt(u"UPDATE label SET name='%s',toplayer=%d WHERE labelid=%d", Q(label.name), label.toplayer,
-                         label.labelid)) <= 0)
-      return false;
+    if (m_db.Execute(Sql::UpdateLabel(label)) <= 0) return false;
     transaction.Commit();
     return true;
   });
@@ -93,9 +75,8 @@ bool CDBSqlite::UpdateLabel(CLabel& label) {
 bool CDBSqlite::RenameLabel(CLabel& label) {
   return Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
-    if (m_db.Execute(Fmt(u"UPDATE label SET name='%s' WHERE labelid=%d", Q(label.name), label.labelid)) <= 0)
-      return false;
-    CSQLiteQuery row = m_db.Query(Fmt(u"SELECT toplayer FROM label WHERE labelid=%d", label.labelid));
+    if (m_db.Execute(Sql::RenameLabel(label)) <= 0) return false;
+    CSQLiteQuery row = m_db.Query(Sql::ParentOf(label.labelid));
     const int toplayer = row.IsEof() ? label.toplayer : row.GetInt(0, 0);
     row.Finalize();
     transaction.Commit();
@@ -108,10 +89,11 @@ bool CDBSqlite::MoveLabel(CLabel& label) {
   return Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
     if (!ParentIsOutsideBranch(label)) return false;
-    if (m_db.Execute(Fmt(u"UPDATE label SET toplayer=%d WHERE labelid=%d", label.toplayer, label.labelid)) <= 0)
-      return false;
-    CSQLiteQuery row = m_db.Query(Fmt(u"SELECT name FROM label WHERE labelid=%d", label.labelid));
-    std::u16string name = row.IsEof() ? label.name : row.GetString(0, u"");
+    if (m_db.Execute(Sql::MoveLabel(label)) <= 0) return false;
+    CLabel pattern;
+    pattern.labelid = label.labelid;
+    CSQLiteQuery row = m_db.Query(Sql::QueryLabel(pattern, kLabelMaskID));
+    std::u16string name = row.IsEof() ? label.name : row.GetString(1, u"");
     row.Finalize();
     transaction.Commit();
     label.name = std::move(name);
@@ -123,7 +105,7 @@ bool CDBSqlite::ParentIsOutsideBranch(const CLabel& label) {
   // Up the parents the catalogue holds now (another process may have moved a
   // label since ours were loaded); a walk that meets a loop already there
   // ends after as many steps as there are labels.
-  CSQLiteQuery total = m_db.Query(u"SELECT COUNT(*) FROM label");
+  CSQLiteQuery total = m_db.Query(Sql::CountLabels());
   long long steps = total.IsEof() ? 0 : total.GetInt(0, 0);
   total.Finalize();
   for (int at = label.toplayer; at != 0 && steps-- >= 0;) {
@@ -131,7 +113,7 @@ bool CDBSqlite::ParentIsOutsideBranch(const CLabel& label) {
       SetLastDBError(Fmt(u"label #%d cannot be moved under itself or a label of its own branch", label.labelid));
       return false;
     }
-    CSQLiteQuery up = m_db.Query(Fmt(u"SELECT toplayer FROM label WHERE labelid=%d", at));
+    CSQLiteQuery up = m_db.Query(Sql::ParentOf(at));
     at = up.IsEof() ? 0 : up.GetInt(0, 0);
     up.Finalize();
   }
@@ -142,17 +124,17 @@ bool CDBSqlite::DeleteLabel(CLabel& label) {
   std::vector<CArticle> gone;
   bool deleted = Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
-    if (m_db.Execute(Fmt(u"DELETE FROM label WHERE labelid=%d", label.labelid)) <= 0) return false;
+    if (m_db.Execute(Sql::DeleteLabel(label.labelid)) <= 0) return false;
     std::set<int> held;
     {
-      CSQLiteQuery links = m_db.Query(Fmt(u"SELECT * FROM articletolabel WHERE labelid=%d", label.labelid));
+      CSQLiteQuery links = m_db.Query(Sql::LinksOfLabel(label.labelid));
       while (!links.IsEof()) {
         held.insert(links.GetInt(1, 0));
         links.NextRow();
       }
       links.Finalize();
     }
-    m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE labelid=%d", label.labelid));
+    m_db.Execute(Sql::DeleteLinksOfLabel(label.labelid));
     // An article goes only when no link to it is left, whatever its count
     // says: a count that drifted must not take an article filed elsewhere.
     for (int articleid : held) {
@@ -167,6 +149,27 @@ bool CDBSqlite::DeleteLabel(CLabel& label) {
   return true;
 }
 
+int CDBSqlite::Recount(int articleid) {
+  m_db.Execute(Sql::Recount(articleid));
+  CSQLiteQuery row = m_db.Query(Sql::CountLinks(articleid));
+  int links = row.IsEof() ? 0 : row.GetInt(0, 0);
+  row.Finalize();
+  return links;
+}
+
+CArticle CDBSqlite::TakeUnlinked(int articleid) {
+  CArticle article;
+  CArticle pattern;
+  pattern.articleid = articleid;
+  CSQLiteQuery row = m_db.Query(Sql::QueryArticle(pattern, kArticleMaskID, false));
+  if (row.IsEof()) return article;  // a link that named no article: nothing more to remove
+  article.filename = row.GetString(1, u"");
+  article.type = row.GetString(5, u"");
+  row.Finalize();
+  if (m_db.Execute(Sql::DeleteArticle(articleid)) > 0) article.articleid = articleid;
+  return article;
+}
+
 void CDBSqlite::RemoveFilesOfGone(const std::vector<CArticle>& gone) {
   // Under the write lock, and only while no row has the folder name again:
   // another process may have stored the same link anew since the rows went,
@@ -177,8 +180,7 @@ void CDBSqlite::RemoveFilesOfGone(const std::vector<CArticle>& gone) {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
     for (size_t i = 0; i < gone.size(); ++i) {
       if (gone[i].articleid == 0) continue;
-      CSQLiteQuery again =
-          m_db.Query(Fmt(u"SELECT articleid FROM article WHERE filename='%s'", Q(gone[i].filename)));
+      CSQLiteQuery again = m_db.Query(Sql::ArticlesNamed(gone[i].filename));
       const bool storedAgain = !again.IsEof();
       again.Finalize();
       if (!storedAgain) RemoveArticleFiles(gone[i].type, gone[i].filename);
@@ -191,46 +193,9 @@ void CDBSqlite::RemoveFilesOfGone(const std::vector<CArticle>& gone) {
     if (!done[i] && gone[i].articleid != 0) RemoveArticleFiles(gone[i].type, gone[i].filename);
 }
 
-int CDBSqlite::Recount(int articleid) {
-  m_db.Execute(Fmt(u"UPDATE article SET labels=(SELECT COUNT(*) FROM articletolabel WHERE articleid=%d) "
-                   u"WHERE articleid=%d",
-                   articleid, articleid));
-  CSQLiteQuery row = m_db.Query(Fmt(u"SELECT COUNT(*) FROM articletolabel WHERE articleid=%d", articleid));
-  int links = row.IsEof() ? 0 : row.GetInt(0, 0);
-  row.Finalize();
-  return links;
-}
-
-CArticle CDBSqlite::TakeUnlinked(int articleid) {
-  CArticle article;
-  CSQLiteQuery row = m_db.Query(Fmt(u"SELECT filename, type FROM article WHERE articleid=%d", articleid));
-  if (row.IsEof()) return article;  // a link that named no article: nothing more to remove
-  article.filename = row.GetString(0, u"");
-  article.type = row.GetString(1, u"");
-  row.Finalize();
-  if (m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", articleid)) > 0) article.articleid = articleid;
-  return article;
-}
-
-std::u16string CDBSqlite::LabelQueryText(const CLabel& pattern, unsigned mask) {
-  if (mask == 0) return u"SELECT * FROM label order by toplayer,labelid";
-  std::u16string sql = u"SELECT * FROM label WHERE ";
-  bool first = true;
-  if (mask & kLabelMaskID) {
-    sql += Fmt(u"labelid=%d", pattern.labelid);
-    first = false;
-  }
-  if (mask & kLabelMaskName) {
-    sql += Fmt(Joined(first, u"name='%s'", u" AND name='%s'"), Q(pattern.name));
-    first = false;
-  }
-  if (mask & kLabelMaskParent) sql += Fmt(Joined(first, u"toplayer=%d", u" AND toplayer=%d"), pattern.toplayer);
-  return sql;
-}
-
 bool CDBSqlite::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) {
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(LabelQueryText(pattern, mask));
+    CSQLiteQuery rows = m_db.Query(Sql::QueryLabel(pattern, mask));
     while (!rows.IsEof()) {
       auto label = std::make_unique<CLabel>();
       label->labelid = rows.GetInt(0, 0);
@@ -247,7 +212,7 @@ bool CDBSqlite::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned m
 
 bool CDBSqlite::QueryArticleType(std::vector<CArticleType>& out) {
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(u"SELECT * FROM articletype");
+    CSQLiteQuery rows = m_db.Query(Sql::QueryArticleType());
     while (!rows.IsEof()) {
       int id = rows.GetInt(0, 0);
       std::u16string code = rows.GetString(1, u"");
@@ -262,8 +227,7 @@ bool CDBSqlite::QueryArticleType(std::vector<CArticleType>& out) {
 
 bool CDBSqlite::QueryLabelToArticle(CLabelToArticle& link) {
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(
-        Fmt(u"SELECT * FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+    CSQLiteQuery rows = m_db.Query(Sql::FindLink(link.articleid, link.labelid));
     bool found = !rows.IsEof();
     rows.Finalize();
     return found;
@@ -271,8 +235,7 @@ bool CDBSqlite::QueryLabelToArticle(CLabelToArticle& link) {
 }
 
 bool CDBSqlite::InsertLink(const CLabelToArticle& link) {
-  return m_db.Execute(
-             Fmt(u"INSERT INTO articletolabel(articleid,labelid) VALUES(%d,%d)", link.articleid, link.labelid)) > 0;
+  return m_db.Execute(Sql::InsertLink(link.articleid, link.labelid)) > 0;
 }
 
 bool CDBSqlite::AddLabelToArticle(CLabelToArticle& link) {
@@ -282,9 +245,9 @@ bool CDBSqlite::AddLabelToArticle(CLabelToArticle& link) {
 bool CDBSqlite::DeleteLabelToArticle(CLabelToArticle& link) {
   return Guarded([&] {
     if (link.labelid != 0)
-      m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+      m_db.Execute(Sql::DeleteLink(link.articleid, link.labelid));
     else
-      m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", link.articleid));
+      m_db.Execute(Sql::DeleteLinksOfArticle(link.articleid));
     return true;
   });
 }
@@ -298,13 +261,11 @@ bool CDBSqlite::AddArticle(CArticle& article) {
     // for it. One link stays one article: the stored one is filed under the
     // label as well, and the record takes its id.
     if (!article.filename.empty()) {
-      CSQLiteQuery same =
-          m_db.Query(Fmt(u"SELECT articleid FROM article WHERE filename='%s' ORDER BY articleid", Q(article.filename)));
+      CSQLiteQuery same = m_db.Query(Sql::ArticlesNamed(article.filename));
       if (!same.IsEof()) {
         CLabelToArticle link(article.label, same.GetInt(0, 0));
         same.Finalize();
-        CSQLiteQuery filed = m_db.Query(
-            Fmt(u"SELECT * FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+        CSQLiteQuery filed = m_db.Query(Sql::FindLink(link.articleid, link.labelid));
         bool already = !filed.IsEof();
         filed.Finalize();
         if (!already) {
@@ -316,11 +277,7 @@ bool CDBSqlite::AddArticle(CArticle& article) {
         return true;
       }
     }
-    int count = m_db.Execute(
-        Fmt(u"INSERT INTO article( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, "
-            u"lmdate ) VALUES('%s','%s','%s','%s','%s',%d, %d, %d,'%s','%s', %d,%d,%d)",
-            Q(article.url), Q(article.filename), Q(article.title), Q(article.key1), Q(article.type), 1, article.label,
-            1, u"T", u"F", article.crdate.GetTimeLong(), 0, 0));
+    int count = m_db.Execute(Sql::InsertArticle(article));
     if (count <= 0) return false;
     // The row this connection inserted, whatever another writer added since.
     int articleid = static_cast<int>(m_db.LastInsertRowId());
@@ -358,47 +315,16 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
 bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticle pattern, unsigned mask) {
   if (label == nullptr) return false;
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(
-        Fmt(u"SELECT article.* FROM article,articletolabel WHERE article.articleid=articletolabel.articleid AND "
-            u"articletolabel.labelid=%d",
-            label->labelid));
+    CSQLiteQuery rows = m_db.Query(Sql::ArticlesOfLabel(label->labelid));
     LoadArticles(rows, out);
     rows.Finalize();
     return true;
   });
 }
 
-std::u16string CDBSqlite::ArticleQueryText(const CArticle& pattern, unsigned mask, bool like) {
-  if (mask == 0) return u"SELECT * FROM article";
-  std::u16string sql = u"SELECT * FROM article WHERE ";
-  bool first = true;
-  if (mask & kArticleMaskID) {
-    sql += Fmt(u"articleid=%d", pattern.articleid);
-    first = false;
-  }
-  if (mask & kArticleMaskTitle) {
-    if (like)
-      sql += Fmt(Joined(first, u"title LIKE '%%%s%%'", u" AND title LIKE '%%%s%%'"), Q(pattern.title));
-    else
-      sql += Fmt(Joined(first, u"title='%s'", u" AND title='%s'"), Q(pattern.title));
-    first = false;
-  }
-  if (mask & kArticleMaskFilename) {
-    sql += Fmt(Joined(first, u"filename='%s'", u" AND filename='%s'"), Q(pattern.filename));
-    first = false;
-  }
-  if (mask & kArticleMaskKeywords) {
-    if (like)
-      sql += Fmt(Joined(first, u"key1 LIKE '%%%s%%'", u" AND key1 LIKE '%%%s%%'"), Q(pattern.key1));
-    else
-      sql += Fmt(Joined(first, u"key1='%s'", u" AND key1='%s'"), Q(pattern.key1));
-  }
-  return sql;
-}
-
 bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) {
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(ArticleQueryText(pattern, mask, like));
+    CSQLiteQuery rows = m_db.Query(Sql::QueryArticle(pattern, mask, like));
     LoadArticles(rows, out);
     rows.Finalize();
     return true;
@@ -406,13 +332,7 @@ bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsi
 }
 
 bool CDBSqlite::UpdateArticle(CArticle& article) {
-  return Guarded([&] {
-    return m_db.Execute(Fmt(u"UPDATE article SET title='%s',key1='%s',labels=%d,version=%d,readflag='%s',impflag='%s', "
-                            u"crdate=%d, brdate=%d, lmdate=%d WHERE articleid=%d",
-                            Q(article.title), Q(article.key1), article.labels, article.version, Flag(article.readflag),
-                            Flag(article.impflag), article.crdate.GetTimeLong(), article.brdate.GetTimeLong(),
-                            article.lmdate.GetTimeLong(), article.articleid)) > 0;
-  });
+  return Guarded([&] { return m_db.Execute(Sql::UpdateArticle(article)) > 0; });
 }
 
 bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
@@ -422,15 +342,13 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
     {
       CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
       if (label == nullptr) {
-        if (m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", article->articleid)) <= 0) return false;
-        if (m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", article->articleid)) <= 0) return false;
+        if (m_db.Execute(Sql::DeleteLinksOfArticle(article->articleid)) <= 0) return false;
+        if (m_db.Execute(Sql::DeleteArticle(article->articleid)) <= 0) return false;
       } else {
-        if (m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d AND labelid=%d", article->articleid,
-                             label->labelid)) <= 0)
-          return false;
+        if (m_db.Execute(Sql::DeleteLink(article->articleid, label->labelid)) <= 0) return false;
         // By the links left, not by the count: the row goes with its last link.
         if (Recount(article->articleid) == 0) {
-          if (m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", article->articleid)) <= 0) return false;
+          if (m_db.Execute(Sql::DeleteArticle(article->articleid)) <= 0) return false;
           lastLabelGone = true;
         }
       }
@@ -453,8 +371,7 @@ int CDBSqlite::FileArticle(CArticle& article, int labelid) {
   int result = -1;
   Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
-    CSQLiteQuery filed = m_db.Query(
-        Fmt(u"SELECT * FROM articletolabel WHERE articleid=%d AND labelid=%d", article.articleid, labelid));
+    CSQLiteQuery filed = m_db.Query(Sql::FindLink(article.articleid, labelid));
     const bool already = !filed.IsEof();
     filed.Finalize();
     if (already) {
@@ -463,7 +380,9 @@ int CDBSqlite::FileArticle(CArticle& article, int labelid) {
     }
     if (!InsertLink(CLabelToArticle(labelid, article.articleid))) return false;
     const int links = Recount(article.articleid);
-    CSQLiteQuery row = m_db.Query(Fmt(u"SELECT labels FROM article WHERE articleid=%d", article.articleid));
+    CArticle pattern;
+    pattern.articleid = article.articleid;
+    CSQLiteQuery row = m_db.Query(Sql::QueryArticle(pattern, kArticleMaskID, false));
     const bool stored = !row.IsEof();
     row.Finalize();
     if (!stored) return false;  // no such article: the link goes again

@@ -7,8 +7,8 @@
 #include "storage/SQLiteDB.h"
 
 // The catalogue store over the SQLite file DARU/darudb under the data root.
-// Every operation composes its statements from fixed templates and the
-// record's fields; no exception of the access layer leaves it: its message
+// Every operation runs the catalogue's statement templates with the record's
+// fields bound as values; no exception of the access layer leaves it: its message
 // becomes the last error and the operation returns false.
 class CDBSqlite : public CDB {
  public:
@@ -34,10 +34,6 @@ class CDBSqlite : public CDB {
   bool RenameLabel(CLabel& label) override;
   bool MoveLabel(CLabel& label) override;
   int FileArticle(CArticle& article, int labelid) override;
-
-  // The statement texts that the two pattern queries run.
-  static std::u16string LabelQueryText(const CLabel& pattern, unsigned mask);
-  static std::u16string ArticleQueryText(const CArticle& pattern, unsigned mask, bool like);
 
  private:
   friend class CDBSqliteTestAccess;
