@@ -193,6 +193,6 @@ void CArticle::CreateMime(std::u16string source) {
   std::u16string folder = GetArticleFolder(filename);
   if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return;
   // A failed copy is not reported; the source is remembered either way.
-  ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
+  ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)), kMaxMediaFileSize);
   mimefile = source;
 }

@@ -7,10 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "content/CaptureItems.h"
@@ -19,6 +21,7 @@
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
+#include "base/Files.h"
 #include "base/TextConv.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "fixtures/TempDir.h"
@@ -283,4 +286,44 @@ TEST(FoundByReview, AReadOnlyCatalogueIsNotWrittenEvenByRoot) {
   for (CLabel* l : labels) delete l;
   store.reset();
   EXPECT_EQ(ReadAll(root.catalogue()), before);
+}
+
+// Two writers of one description file each write a copy of their own: both
+// succeed, the last complete write wins, and the file is always one whole
+// document. A hard link placed where a copy used to be written is never
+// written through.
+TEST(FoundByReview, WritersOfOneFileNeverShareACopy) {
+  TempDir dir;
+  const std::string file = (dir.path() / "a.xml").string();
+  const std::string victim = (dir.path() / "victim").string();
+  std::ofstream(victim) << "the victim";
+  fs::create_hard_link(victim, file + ".part");
+  const std::string one = "<a>" + std::string(200000, '1') + "</a>";
+  const std::string two = "<a>" + std::string(300000, '2') + "</a>";
+  std::atomic<int> failures{0};
+  auto writer = [&](const std::string& content) {
+    for (int i = 0; i < 200; ++i)
+      if (!ReplaceFile(file, content)) ++failures;
+  };
+  std::thread a(writer, one), b(writer, two);
+  for (int i = 0; i < 200; ++i) {
+    const std::string now = ReadAll(file);
+    if (!now.empty()) {
+      ASSERT_TRUE(now == one || now == two) << "a torn file of " << now.size() << " bytes";
+    }
+  }
+  a.join();
+  b.join();
+  EXPECT_EQ(failures, 0);
+  const std::string last = ReadAll(file);
+  EXPECT_TRUE(last == one || last == two);
+  EXPECT_EQ(ReadAll(victim), "the victim");
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "a.xml" || name == "victim" || name == "a.xml.part") << name << " left behind";
+  }
+  EXPECT_EQ(PartCopyTarget(u"a.xml.0123abcd.part"), u"a.xml");
+  EXPECT_EQ(PartCopyTarget(u"a.xml.part"), u"a.xml");
+  EXPECT_EQ(PartCopyTarget(u"a.xml"), u"");
+  EXPECT_EQ(PartCopyTarget(u".part"), u"");
 }
