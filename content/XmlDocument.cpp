@@ -23,9 +23,7 @@ namespace {
 // stderr: a caller learns of a bad file from the result.
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
-// Description and information files are small; anything beyond this is not one
-// of them and is refused before it is read into memory.
-constexpr size_t kMaxFileSize = 64 * 1024 * 1024;
+constexpr size_t kMaxFileSize = kMaxDocumentSize;
 
 // Bounds the text one GetChildText can assemble through entity references and
 // the depth it walks, whatever a hostile document declares.

@@ -2,12 +2,17 @@
 // checked through its output, the catalogue it leaves and the files it writes.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "fixtures/DaruLauncher.h"
 #include "fixtures/TempDir.h"
@@ -566,4 +571,27 @@ TEST_F(DaruHost, ReadOnlyCatalogueAndTheSmallerFaults) {
   EXPECT_EQ(Daru({"labels"}).status, 0);
   EXPECT_EQ(Daru({"init"}).status, 0);  // nothing is missing, so nothing is written
   EXPECT_EQ(ReadFile(root.path() / "DARU" / "darudb"), before);
+}
+
+// The HTML view reads the description file through the library's guarded
+// reader: a FIFO in its place is refused at once instead of blocking (here a
+// writer comes along later, so an unguarded read would render what it sends).
+TEST_F(DaruHost, HtmlViewRefusesWhatIsNoRegularFile) {
+  Init();
+  const int id = Save("https://a.example/fifo", "fifo")["article"]["id"];
+  const fs::path file = Show(id)["description_file"].get<std::string>();
+  fs::remove(file);
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    int fd = open(file.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd < 0) return;  // nobody is reading: the view did not wait
+    const std::string doc = "<Article><Title>from the pipe</Title></Article>";
+    if (write(fd, doc.data(), doc.size()) < 0) ADD_FAILURE() << "write to the pipe";
+    close(fd);
+  });
+  DaruRun run = Daru({"show", std::to_string(id), "--html"});
+  writer.join();
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.err.find("cannot read the description file"), std::string::npos) << run.err;
 }
