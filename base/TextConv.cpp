@@ -82,11 +82,11 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
-std::u16string FromUtf8(std::string_view text) {
+void FromUtf8(std::string_view text, std::u16string& out) {
   // No byte yields more than one unit (a four-byte sequence yields two), so
   // the result fits in as many units as there are bytes; it is written in
   // place and cut to size at the end.
-  std::u16string out(text.size(), u'\0');
+  out.resize(text.size());
   char16_t* d = out.data();
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
@@ -115,6 +115,11 @@ std::u16string FromUtf8(std::string_view text) {
     i += len;
   }
   out.resize(static_cast<size_t>(d - out.data()));
+}
+
+std::u16string FromUtf8(std::string_view text) {
+  std::u16string out;
+  FromUtf8(text, out);
   // Text held for long (catalogue rows) should not keep much unused room.
   if (out.size() * 4 < text.size() * 3) out.shrink_to_fit();
   return out;

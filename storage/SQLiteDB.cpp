@@ -359,7 +359,7 @@ const char* CSQLiteQuery::GetField(int index) {
 const char16_t* CSQLiteQuery::GetFieldW(int index) {
   const char* text = GetField(index);
   if (text == nullptr) return nullptr;
-  m_text = FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))));
+  FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))), m_text);
   return m_text.c_str();
 }
 
@@ -386,9 +386,15 @@ long long CSQLiteQuery::GetInt64(int index, long long def) {
 }
 
 std::u16string CSQLiteQuery::GetString(int index, const std::u16string& def) {
-  // Converted straight into the result: a copy through the cursor's buffer
-  // costs a second allocation per field.
+  // Converted in the cursor's buffer, then copied out at its exact size: one
+  // allocation per field, and no unused room kept by the row's records.
   const char* text = GetField(index);
   if (text == nullptr) return def;
-  return FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))));
+  FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))), m_text);
+  return m_text;
+}
+
+bool CSQLiteQuery::IsText(int index, std::string_view text) {
+  const char* field = GetField(index);
+  return field != nullptr && std::string_view(field, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))) == text;
 }
