@@ -52,6 +52,8 @@ class DARU_API CLabelTree {
   friend class CLabelTreeTestAccess;
 
   void AppendChild(CLabel* parent, CLabel* child);
+  // Takes one label of each parent loop out of the tree.
+  void CutLoops();
   static void Unlink(CLabel* parent, CLabel* child);
   // True when candidate is the label itself or lies in its branch.
   bool IsInBranch(CLabel* label, CLabel* candidate) const;
