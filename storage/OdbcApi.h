@@ -24,6 +24,8 @@ struct COdbcApi {
   X(SQLNumResultCols)          \
   X(SQLFetch)                  \
   X(SQLGetData)                \
+  X(SQLBindCol)                \
+  X(SQLSetStmtAttr)            \
   X(SQLFreeStmt)               \
   X(SQLEndTran)
 #define DARU_ODBC_MEMBER(name) decltype(&::name) name = nullptr;

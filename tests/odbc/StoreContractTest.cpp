@@ -185,6 +185,25 @@ TEST_P(Contract, ArticlesAreStoredAndLoadedFieldByField) {
   EXPECT_EQ(b.brdate.GetFmtString(), u"");
   EXPECT_EQ(b.descfile, FromUtf8((catalogue->root().daru() / "web" / "f'1.xml").string()));
 
+  // Texts far longer than a row buffer come back whole.
+  std::u16string longTitle;
+  for (int i = 0; i < 700; ++i) longTitle += u"长'";
+  CArticle longOne;
+  longOne.filename = u"long";
+  longOne.title = longTitle;
+  longOne.url = u"http://example.com/" + std::u16string(3000, u'x');
+  longOne.label = 5;
+  ASSERT_TRUE(store->AddArticle(longOne)) << Error();
+  CArticle longPattern;
+  longPattern.filename = u"long";
+  Owned<CArticle> longFound;
+  ASSERT_TRUE(store->QueryArticle(longFound.v, longPattern, 4, false)) << Error();
+  ASSERT_EQ(longFound.v.size(), 1u);
+  EXPECT_EQ(longFound.v[0]->title, longTitle);
+  EXPECT_EQ(longFound.v[0]->url, longOne.url);
+  CArticle cleanup = *longFound.v[0];
+  ASSERT_TRUE(store->DeleteArticle(&cleanup, nullptr)) << Error();
+
   b.title = u"Ann's";
   b.key1 = u"a'b";
   b.labels = 2;
