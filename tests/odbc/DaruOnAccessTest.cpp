@@ -79,5 +79,16 @@ TEST(DaruStoreOption, AnUnknownStoreIsAUsageError) {
   EXPECT_NE(daru.Err().find("unknown store 'jet'"), std::string::npos) << daru.Err();
 }
 
+TEST(DaruStoreOption, WithoutTheEmbeddedDriverTheMissingComponentIsNamed) {
+  StoreCatalogue catalogue(StoreKind::AccessEmbedded);
+  TempDir noDrivers;  // a driver manager that knows no drivers
+  setenv("ODBCSYSINI", noDrivers.path().c_str(), 1);
+  DaruProcess daru(catalogue.root().path(), {"--store", "access", "labels"});
+  const int status = daru.Wait();
+  unsetenv("ODBCSYSINI");
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(daru.Err().find("本机缺少程序运行所需MDAC组件，请安装该组件后再运行。"), std::string::npos) << daru.Err();
+}
+
 INSTANTIATE_TEST_SUITE_P(Sources, DaruOnAccess, ::testing::Values(StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
                          [](const ::testing::TestParamInfo<StoreKind>& info) { return KindName(info.param); });
