@@ -25,6 +25,7 @@ struct COdbcApi {
   X(SQLFetch)                  \
   X(SQLGetData)                \
   X(SQLBindCol)                \
+  X(SQLDescribeCol)            \
   X(SQLSetStmtAttr)            \
   X(SQLFreeStmt)               \
   X(SQLEndTran)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -298,19 +299,43 @@ bool COdbcConnection::ReadInBlocks(SQLHSTMT stmt, SQLSMALLINT columns, std::vect
         !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
         !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
       Throw(SQL_HANDLE_STMT, stmt, "rows cannot be fetched in blocks");
-    for (SQLSMALLINT c = 0; c < columns; ++c)
-      if (!Ok(m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR, &data[c * kRows * kWidth], kWidth,
-                                &lengths[c * kRows])))
-        Throw(SQL_HANDLE_STMT, stmt, "a field cannot be bound");
+    // Integer columns come as numbers: the driver need not print them.
+    std::vector<bool> integer(columns, false);
+    for (SQLSMALLINT c = 0; c < columns; ++c) {
+      SQLSMALLINT type = 0, digits = 0, nullable = 0, nameLength = 0;
+      SQLULEN size = 0;
+      SQLCHAR name[128];
+      if (Ok(m_api->SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(c + 1), name, sizeof name, &nameLength, &type, &size,
+                                   &digits, &nullable)))
+        integer[c] = type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT;
+      SQLRETURN rc = integer[c] ? m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_SBIGINT,
+                                                    &data[c * kRows * kWidth], sizeof(long long), &lengths[c * kRows])
+                                : m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR,
+                                                    &data[c * kRows * kWidth], kWidth, &lengths[c * kRows]);
+      if (!Ok(rc)) Throw(SQL_HANDLE_STMT, stmt, "a field cannot be bound");
+    }
     for (;;) {
       SQLRETURN rc = m_api->SQLFetch(stmt);
       if (rc == SQL_NO_DATA) break;
-      if (!Ok(rc)) Throw(SQL_HANDLE_STMT, stmt, "rows cannot be read");
+      // A value the driver cannot give as bound (an integer column holding
+      // text, say) is read again as text.
+      if (!Ok(rc)) {
+        whole = false;
+        break;
+      }
       for (SQLULEN r = 0; r < fetched && whole; ++r) {
         COdbcRow& row = rows.emplace_back(columns);
         for (SQLSMALLINT c = 0; c < columns; ++c) {
           SQLLEN length = lengths[c * kRows + r];
           if (length == SQL_NULL_DATA) continue;
+          if (integer[c]) {
+            long long value;
+            std::memcpy(&value, &data[c * kRows * kWidth + r * sizeof(long long)], sizeof value);
+            char digits[24];
+            auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+            row[c].emplace(digits, end);
+            continue;
+          }
           if (length == SQL_NO_TOTAL || length < 0 || length >= kWidth) {
             whole = false;
             break;
