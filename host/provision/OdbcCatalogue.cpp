@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/Records.h"
 #include "provision/DataRoot.h"
 
 namespace provision {
