@@ -8,6 +8,8 @@
 #include "core/DARU.h"
 #include "core/LabelTree.h"
 #include "fixtures/DaruAccess.h"
+#include "storage/AccessStatements.h"
+#include "storage/CatalogueStatements.h"
 #include "storage/DBAccess.h"
 #include "storage/OdbcConnection.h"
 #include "storage/OdbcError.h"
@@ -79,6 +81,29 @@ TEST(ComErrorText, DiagnosticsMapByStateAndForTheSqliteDriverByText) {
   EXPECT_EQ(HResultFromDiagnostic("HY000", "no such table: x (1)"), DB_E_NOTABLE);
   EXPECT_EQ(HResultFromDiagnostic("HY000", "UNIQUE constraint failed: t.a (19)"), DB_E_INTEGRITYVIOLATION);
   EXPECT_EQ(HResultFromDiagnostic("HY000", "database is locked (5)"), E_FAIL);
+}
+
+TEST(AccessStatements, TheCatalogueStatementsRunOnThisStoresTables) {
+  using Dialect = COdbcConnection::Dialect;
+  EXPECT_EQ(
+      AccessTemplate(CCatalogueStatements::ArticlesOfLabel(3).Template(), Dialect::SQLite),
+      "SELECT 文章表.* FROM 文章表,文章标签表 WHERE 文章表.articleid=文章标签表.articleid AND 文章标签表.labelid=?");
+  CArticle article;
+  // The column "label" keeps its name; only the table is renamed.
+  EXPECT_EQ(AccessTemplate(CCatalogueStatements::InsertArticle(article).Template(), Dialect::SQLite),
+            "INSERT INTO 文章表( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, "
+            "lmdate ) VALUES(?,?,?,?,?,?, ?, ?,?,?, ?,?,?)");
+  EXPECT_EQ(AccessTemplate(CCatalogueStatements::QueryLabel(CLabel(), 0).Template(), Dialect::PostgreSQL),
+            "SELECT * FROM 标签表 order by toplayer,labelid");
+  EXPECT_EQ(AccessTemplate(u"SELECT * FROM label,articletype,x WHERE label='label'", Dialect::SQLite),
+            "SELECT * FROM 标签表,文章类型表,x WHERE label='label'");
+  CArticle pattern;
+  pattern.title = u"a\\b";
+  CAccessStatement like = ForAccess(CCatalogueStatements::QueryArticle(pattern, 2 | 8, true), Dialect::PostgreSQL);
+  EXPECT_EQ(like.sql, "SELECT * FROM 文章表 WHERE title ILIKE ? ESCAPE '' AND key1 ILIKE ? ESCAPE ''");
+  EXPECT_EQ(like.values.size(), 2u);
+  EXPECT_EQ(ForAccess(CCatalogueStatements::QueryArticle(pattern, 2, true), Dialect::SQLite).sql,
+            "SELECT * FROM 文章表 WHERE title LIKE ?");
 }
 
 TEST(AccessStoreStart, MissingComponentsAndMissingConnectionHaveTheirOwnMessages) {

@@ -82,12 +82,10 @@ TEST(DaruStoreOption, AnUnknownStoreIsAUsageError) {
 TEST(DaruStoreOption, WithoutTheEmbeddedDriverTheMissingComponentIsNamed) {
   StoreCatalogue catalogue(StoreKind::AccessEmbedded);
   TempDir noDrivers;  // a driver manager that knows no drivers
-  setenv("ODBCSYSINI", noDrivers.path().c_str(), 1);
-  DaruProcess daru(catalogue.root().path(), {"--store", "access", "labels"});
-  const int status = daru.Wait();
-  unsetenv("ODBCSYSINI");
-  EXPECT_EQ(status, 1);
-  EXPECT_NE(daru.Err().find("本机缺少程序运行所需MDAC组件，请安装该组件后再运行。"), std::string::npos) << daru.Err();
+  const DaruRun run = RunDaru({"--root", catalogue.root().path().string(), "--store", "access", "labels"},
+                              {{"ODBCSYSINI", noDrivers.path().string()}});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("本机缺少程序运行所需MDAC组件，请安装该组件后再运行。"), std::string::npos) << run.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, DaruOnAccess, ::testing::Values(StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
