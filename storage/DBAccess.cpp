@@ -125,6 +125,11 @@ bool CDBAccess::InitDB() {
   const std::u16string text = m_connectionString.empty() ? DefaultConnectionString() : m_connectionString;
   auto connection = std::make_shared<COdbcConnection>();
   try {
+    // A separator in the data root would end the file name early and let the
+    // rest of the folder name be read as further settings.
+    if (m_connectionString.empty() && GetDataRoot().find_first_of(u";{}") != std::u16string::npos)
+      throw _com_error(E_INVALIDARG, u"",
+                       u"the data root holds a character (; { }) that a connection string cannot carry");
     connection->Open(ToUtf8(text));
     if (connection->GetDialect() == COdbcConnection::Dialect::SQLite) {
       // As the SQLite store does: with a write-ahead log a commit need not

@@ -8,6 +8,7 @@
 #include "core/DARU.h"
 #include "core/LabelTree.h"
 #include "fixtures/DaruAccess.h"
+#include "provision/OdbcCatalogue.h"
 #include "storage/AccessStatements.h"
 #include "storage/CatalogueStatements.h"
 #include "storage/DBAccess.h"
@@ -145,6 +146,21 @@ TEST(AccessStoreStart, MissingComponentsAndMissingConnectionHaveTheirOwnMessages
   EXPECT_FALSE(embedded.QueryArticleType(types));
   ExpectComError(embedded.GetLastDBError(), "80040e37", "IDispatch error #3127", "sqlite3odbc.so",
                  "[HY000] [SQLite]no such table: 文章类型表");
+
+  // A data root whose name would read as further settings is refused.
+  TempDir parent;
+  const std::filesystem::path odd = parent.path() / "x;Database=elsewhere";
+  std::filesystem::create_directories(odd / "DARU" / "Data");
+  {
+    ScopedDataRoot oddRoot(odd);
+    CDBAccess refused;
+    EXPECT_FALSE(refused.InitDB());
+    ExpectComError(refused.GetLastDBError(), "80070057", "The parameter is incorrect.", "",
+                   "the data root holds a character");
+    std::string error;
+    EXPECT_FALSE(provision::ProvisionOdbcStore(odd, "", &error));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::current_path() / "elsewhere"));
+  }
 }
 
 TEST_P(AccessStore, EngineFailuresBecomeComErrorTexts) {
