@@ -260,8 +260,37 @@ TEST(AccessStorePostgres, ALostConnectionFailsTheOperationAndWritesNothingHalf) 
   EXPECT_EQ(catalogue.Rows("SELECT labels FROM {article}"), Lines({"1"}));
   EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {link}"), Lines({"1"}));
 
+  // The server goes away in the middle of a label removal.
+  catalogue.Exec(
+      "CREATE FUNCTION die() RETURNS trigger LANGUAGE plpgsql AS "
+      "$$BEGIN PERFORM pg_terminate_backend(pg_backend_pid()); RETURN OLD; END$$");
+  catalogue.Exec("CREATE TRIGGER die BEFORE DELETE ON {article} FOR EACH ROW EXECUTE FUNCTION die()");
+  catalogue.Exec("UPDATE {article} SET labels=1");
+  ASSERT_TRUE(store.InitDB()) << ToUtf8(store.GetLastDBError());
+  EXPECT_FALSE(store.DeleteLabel(four));
+  EXPECT_NE(ToUtf8(store.GetLastDBError()).find("Code = "), std::string::npos);
+  EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {label} WHERE labelid=4"), Lines({"1"}));
+  EXPECT_EQ(catalogue.Rows("SELECT labels FROM {article}"), Lines({"1"}));
+  EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {link}"), Lines({"1"}));
+  catalogue.Exec("DROP TRIGGER die ON {article}");
+
   // Opening again brings the store back.
   ASSERT_TRUE(store.InitDB()) << ToUtf8(store.GetLastDBError());
   ASSERT_TRUE(store.DeleteLabel(four)) << ToUtf8(store.GetLastDBError());
   EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {article}"), Lines({"0"}));
+}
+
+TEST(AccessStorePostgres, AWrongPasswordIsRefusedWithTheServersReason) {
+  StoreCatalogue catalogue(StoreKind::AccessPostgres);
+  catalogue.Exec(
+      "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname='daru_password') THEN "
+      "CREATE ROLE daru_password LOGIN PASSWORD 'right'; END IF; END$$");
+  std::string connection = catalogue.Connection();
+  connection.replace(connection.find("Username=daru;"), std::strlen("Username=daru;"), "Username=daru_password;");
+  CDBAccess wrong(FromUtf8(connection + "Password=wrong;"));
+  EXPECT_FALSE(wrong.InitDB());
+  ExpectComError(wrong.GetLastDBError(), "80040e4d", "IDispatch error #3149", "unixODBC", "[08001] ");
+  EXPECT_NE(ToUtf8(wrong.GetLastDBError()).find("password authentication failed"), std::string::npos);
+  CDBAccess right(FromUtf8(connection + "Password=right;"));
+  EXPECT_TRUE(right.InitDB()) << ToUtf8(right.GetLastDBError());
 }
