@@ -213,3 +213,20 @@ TEST_F(DragDropTest, AutoScrollFasterFurtherBeyondTheEdges) {
   Release(CPoint(5, 150));  // in the left band: no drop
   ExpectDragOver();
 }
+
+TEST_F(DragDropTest, ATreeGoneDuringADragLeavesNoCaptureOrDragImage) {
+  OpenShaped();
+  const CPoint from = On(u"戊");
+  {
+    CDARUTreeCtrl other;
+    ASSERT_TRUE(other.Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
+                             CRect(0, 0, 200, 160), &frame, 1009));
+    InputLButtonDown(other.m_hWnd, from);
+    DaruAdvanceClock(100);
+    InputMouseMove(other.m_hWnd, CPoint(from.x + 6, from.y));
+    ASSERT_EQ(GetCapture(), other.m_hWnd);
+  }
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_FALSE(DaruGetDragImageState().dragging);
+  InputLButtonUp(tree.m_hWnd, from);
+}

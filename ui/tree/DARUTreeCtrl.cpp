@@ -62,7 +62,15 @@ CDARUTreeCtrl::CDARUTreeCtrl()
       m_hDropItem(nullptr) {}
 
 CDARUTreeCtrl::~CDARUTreeCtrl() {
-  // A window still up when its object goes would keep our image list borrowed.
+  // A drag cut short by the window's end must not leave the capture and the
+  // drag image behind; a window still up would keep our image list borrowed.
+  if (m_bDragging) {
+    if (m_hWnd != nullptr) {
+      EndDrag();
+    } else {
+      CImageList::EndDrag();
+    }
+  }
   if (m_hWnd != nullptr) DestroyWindow();
   m_bitmap.DeleteObject();
   m_imageList.DeleteImageList();
