@@ -224,6 +224,10 @@ TEST_F(CaptureTest, FeedItemInTheShownLabelIsListedReadWithItsFiles) {
   EXPECT_NE(file.find("<Description>条目描述</Description>"), std::string::npos) << file;
   EXPECT_NE(file.find("<ChannelTitle>某频道</ChannelTitle>"), std::string::npos) << file;
   EXPECT_EQ(ReadFile(root.daru() / "rss" / Md5(u"http://feed.example.org/m") / "mime.zevm"), "RIFF-audio");
+  // The same item again: already listed, nothing changes.
+  EXPECT_TRUE(tree.AddArticleFromRss(item, id, LabelOf(Item(u"未分类"))));
+  EXPECT_EQ(list.GetItemCount(), 1);
+  EXPECT_EQ(Count("articletolabel"), 1);
 
   // A media file that cannot be read: the article is stored without a copy.
   CRSSSubItem silent = FeedItem(u"http://feed.example.org/s", u"无声");
