@@ -251,7 +251,7 @@ bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
   failedLabel = 0;
   return Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
-    m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", articleid));
+    m_db.Execute(Sql::DeleteLinksOfArticle(articleid));
     std::vector<int> written;
     for (int labelid : labelids) {
       if (std::find(written.begin(), written.end(), labelid) != written.end()) continue;
@@ -264,9 +264,8 @@ bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
       written.push_back(labelid);
     }
     failedLabel = 0;
-    const int changed = written.empty() ? m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", articleid))
-                                        : m_db.Execute(Fmt(u"UPDATE article SET labels=%d WHERE articleid=%d",
-                                                           static_cast<int>(written.size()), articleid));
+    const int changed = written.empty() ? m_db.Execute(Sql::DeleteArticle(articleid))
+                                        : m_db.Execute(Sql::SetLabelCount(articleid, static_cast<int>(written.size())));
     if (changed <= 0) {
       // No such article: links to it must not stay behind.
       SetLastDBError(u"文章不存在。");
