@@ -99,6 +99,7 @@ nlohmann::json ArticleJson(const CArticle& a) {
           {"url", U8(a.url)},
           {"keywords", U8(a.key1)},
           {"type", U8(a.type)},
+          {"type_name", TypeName(a.type)},
           {"filename", U8(a.filename)},
           {"labels", a.labels},
           {"label", a.label},
@@ -109,4 +110,10 @@ nlohmann::json ArticleJson(const CArticle& a) {
           {"created_epoch", created.GetTimeLong()},
           {"read_at", U8(read.GetFmtString())},
           {"description_file", U8(a.descfile)}};
+}
+
+std::string TypeName(const std::u16string& type) {
+  if (type == u"B") return "page";
+  if (type == u"A") return "feed item";
+  return U8(type);
 }
