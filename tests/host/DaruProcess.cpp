@@ -28,7 +28,35 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 std::filesystem::path SamplesDir() { return std::filesystem::path(DARU_SOURCE_DIR) / "host" / "samples"; }
 
+namespace {
+
+DaruRun Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+              const std::string& stdinPath, const std::string& input);
+
+}  // namespace
+
 DaruRun RunDaru(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+  return Spawn(args, env, "/dev/null", "");
+}
+
+DaruRun RunDaruOnTerminal(const std::vector<std::string>& args, const std::string& input) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    ADD_FAILURE() << "no pseudo-terminal";
+    return {};
+  }
+  const std::string slave = ptsname(master);
+  // Typed ahead: the terminal keeps the line until the program reads it.
+  if (write(master, input.data(), input.size()) != static_cast<ssize_t>(input.size())) ADD_FAILURE() << "cannot type";
+  DaruRun run = Spawn(args, {}, slave, input);
+  close(master);
+  return run;
+}
+
+namespace {
+
+DaruRun Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+              const std::string& stdinPath, const std::string&) {
   TempDir capture;
   const std::string outPath = (capture.path() / "out").string();
   const std::string errPath = (capture.path() / "err").string();
@@ -54,7 +82,7 @@ DaruRun RunDaru(const std::vector<std::string>& args, const std::map<std::string
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(), O_RDONLY | O_NOCTTY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = 0;
@@ -72,3 +100,5 @@ DaruRun RunDaru(const std::vector<std::string>& args, const std::map<std::string
   run.err = ReadFile(errPath);
   return run;
 }
+
+}  // namespace

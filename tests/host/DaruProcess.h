@@ -20,6 +20,10 @@ struct DaruRun {
 // or replaces variables for this run.
 DaruRun RunDaru(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {});
 
+// The same with a terminal as standard input: the program sees a person,
+// who types the input once it has started.
+DaruRun RunDaruOnTerminal(const std::vector<std::string>& args, const std::string& input);
+
 std::string ReadFile(const std::filesystem::path& path);
 // The folder of the sample feed items shipped with the host.
 std::filesystem::path SamplesDir();
