@@ -7,7 +7,7 @@ Report Message(std::string text, nlohmann::json data) {
   return {Report::Kind::Message, std::move(data)};
 }
 
-std::string Quoted(const std::u16string& text) { return "'" + U8(text) + "'"; }
+std::string Quoted(const std::u16string& text) { return "'" + ToUtf8(text) + "'"; }
 std::string Named(const CLabel* label) { return Quoted(label->name) + " #" + std::to_string(label->labelid); }
 
 bool HasFeedData(CRSSSubItem* item) {
@@ -29,7 +29,7 @@ void LoadForRewrite(CArticle* article) {
 
 void WriteDescription(CArticle* article, std::vector<std::string>& warnings) {
   if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
-    warnings.push_back("the description file " + U8(article->GetDescriptionFilename()) + " could not be written");
+    warnings.push_back("the description file " + ToUtf8(article->GetDescriptionFilename()) + " could not be written");
 }
 
 CLabel* ChannelLabel(Session& s, const std::u16string& channel) {

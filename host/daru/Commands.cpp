@@ -10,21 +10,17 @@
 #include <set>
 
 #include "daru/Capture.h"
-#include "daru/DataRoot.h"
 #include "daru/Edit.h"
 #include "daru/Export.h"
 #include "daru/HtmlView.h"
 #include "daru/Import.h"
+#include "daru/LibraryRoot.h"
 #include "daru/Provisioning.h"
 #include "daru/Session.h"
 
 namespace {
 
 using nlohmann::json;
-
-constexpr int kFirstUserLabelID = 4;  // the labels below are the catalogue's own
-constexpr unsigned kMaskTitle = 2;
-constexpr unsigned kMaskKeywords = 8;
 
 // --- labels ---------------------------------------------------------------
 
@@ -68,7 +64,7 @@ Report LabelAdd(Session& s, const Request& r) {
   if (r.name.empty()) throw UsageError("a label needs a name");
   CLabel* parent = r.target.empty() ? s.Tree()->GetHeadLabel() : s.ResolveLabel(r.target);
   if (!parent) throw HostError("the catalogue has no head label");
-  CLabel* label = s.Tree()->InsertLabel(parent, U16(r.name));
+  CLabel* label = s.Tree()->InsertLabel(parent, FromUtf8(r.name));
   if (!label) throw HostError("cannot add the label: " + s.LastError("the catalogue refused it"));
   return Message("added label " + Named(label) + " under " + Named(parent), {{"label", LabelJson(label)}});
 }
@@ -78,7 +74,7 @@ Report LabelRename(Session& s, const Request& r) {
   CLabel* label = s.ResolveLabel(r.label);
   RefuseReserved(label, "renamed");
   const std::string old = Named(label);
-  if (!s.Tree()->UpdateLabel(label, U16(r.name), static_cast<unsigned>(label->toplayer)))
+  if (!s.Tree()->UpdateLabel(label, FromUtf8(r.name), static_cast<unsigned>(label->toplayer)))
     throw HostError("cannot rename label " + old + ": " + s.LastError("the catalogue refused it"));
   return Message("renamed label " + old + " to " + Quoted(label->name), {{"label", LabelJson(label)}});
 }
@@ -201,16 +197,16 @@ Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
   if (r.url.empty()) throw UsageError("a page needs a link");
   CLabel* label = r.label.empty() ? s.DefaultLabel() : s.ResolveLabel(r.label);
   int result = r.noLink ? 0 : 1;
-  CArticle* article =
-      s.Daru()->AddArticle(label, U16(r.url), U16(r.title), U16(r.keywords.value_or("")), u"B", result, true);
+  CArticle* article = s.Daru()->AddArticle(label, FromUtf8(r.url), FromUtf8(r.title), FromUtf8(r.keywords.value_or("")),
+                                           kBrowserType, result, true);
   if (result < 0 || !article) {
     s.Release(article);
     throw HostError("cannot save the page: " + s.LastError("the catalogue refused it"));
   }
   std::unique_ptr<CArticle, std::function<void(CArticle*)>> owned(article, [&](CArticle* a) { s.Release(a); });
   if (result == 0) {
-    article->SetDescription(U16(r.description.value_or("")));
-    article->SetComment(U16(r.comment.value_or("")));
+    article->SetDescription(FromUtf8(r.description.value_or("")));
+    article->SetComment(FromUtf8(r.comment.value_or("")));
     WriteDescription(article, warnings);
     return CaptureReport(s, article, label, result);
   }
@@ -221,17 +217,17 @@ Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
   json ignored = json::array();
   // --no-link only reports a stored page: it changes nothing.
   const bool mayChange = result != 2;
-  if (r.description && U16(*r.description) != article->GetDescription()) {
-    if (mayChange) article->SetDescription(U16(*r.description));
+  if (r.description && FromUtf8(*r.description) != article->GetDescription()) {
+    if (mayChange) article->SetDescription(FromUtf8(*r.description));
     (mayChange ? changed : ignored).push_back("description");
   }
-  if (r.comment && U16(*r.comment) != article->GetComment()) {
-    if (mayChange) article->SetComment(U16(*r.comment));
+  if (r.comment && FromUtf8(*r.comment) != article->GetComment()) {
+    if (mayChange) article->SetComment(FromUtf8(*r.comment));
     (mayChange ? changed : ignored).push_back("comment");
   }
   if (!changed.empty()) WriteDescription(article, warnings);
-  if (U16(r.title) != article->title) ignored.push_back("title");
-  if (r.keywords && U16(*r.keywords) != article->key1) ignored.push_back("keywords");
+  if (FromUtf8(r.title) != article->title) ignored.push_back("title");
+  if (r.keywords && FromUtf8(*r.keywords) != article->key1) ignored.push_back("keywords");
   Report report = CaptureReport(s, article, label, result);
   std::string text = report.data["message"];
   auto words = [](const json& list) {
@@ -247,8 +243,8 @@ Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
   report.data["message"] = text;
   report.data["changed"] = changed;
   report.data["ignored"] = ignored;
-  report.data["article"]["description"] = U8(article->GetDescription());
-  report.data["article"]["comment"] = U8(article->GetComment());
+  report.data["article"]["description"] = ToUtf8(article->GetDescription());
+  report.data["article"]["comment"] = ToUtf8(article->GetComment());
   return report;
 }
 
@@ -258,16 +254,16 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
   const std::filesystem::path info = std::filesystem::absolute(r.infoFile, ec).lexically_normal();
   if (ec || !std::filesystem::is_regular_file(info, ec)) throw HostError("no feed item file " + r.infoFile);
   CRSSSubItem item;
-  if (!item.LoadRSSInfo(U16(info.string()))) throw HostError("cannot read the feed item file " + info.string());
-  item.channelTitle = U16(r.channel);
-  item.channelLink = U16(r.channelLink);
+  if (!item.LoadRSSInfo(FromUtf8(info.string()))) throw HostError("cannot read the feed item file " + info.string());
+  item.channelTitle = FromUtf8(r.channel);
+  item.channelLink = FromUtf8(r.channelLink);
 
   CLabel* label = r.label.empty() ? ChannelLabel(s, item.channelTitle) : s.ResolveLabel(r.label);
   // An item without a link is known by its information file, and stores no link.
   const bool hasLink = !item.link.empty();
-  const std::u16string link = hasLink ? item.link : U16(info.string());
+  const std::u16string link = hasLink ? item.link : FromUtf8(info.string());
   int result = 1;
-  CArticle* article = s.Daru()->AddArticle(label, link, item.title, u"", u"A", result, hasLink);
+  CArticle* article = s.Daru()->AddArticle(label, link, item.title, u"", kFeedType, result, hasLink);
   if (result < 0 || !article) {
     s.Release(article);
     throw HostError("cannot store the feed item: " + s.LastError("the catalogue refused it"));
@@ -280,11 +276,11 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
     if (!item.mimeUrl.empty()) {
       article->CreateMime(item.mimeUrl);
       if (!PathExists(GetMediaCopyPath(article->filename), true))
-        warnings.push_back("the media file " + U8(item.mimeUrl) + " could not be copied");
+        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) + " could not be copied");
     }
   }
   Report report = CaptureReport(s, article, label, result);
-  if (!item.mimeUrl.empty()) report.data["media_source"] = U8(item.mimeUrl);
+  if (!item.mimeUrl.empty()) report.data["media_source"] = ToUtf8(item.mimeUrl);
   return report;
 }
 
@@ -323,10 +319,10 @@ Report Search(Session& s, const Request& r) {
   if (r.text.empty()) throw UsageError("search: give a text to look for");
   CArticle pattern;
   if (r.searchKeywords)
-    pattern.key1 = U16(r.text);
+    pattern.key1 = FromUtf8(r.text);
   else
-    pattern.title = U16(r.text);
-  int found = s.Daru()->QueryArticle(pattern, r.searchKeywords ? kMaskKeywords : kMaskTitle, !r.exact);
+    pattern.title = FromUtf8(r.text);
+  int found = s.Daru()->QueryArticle(pattern, r.searchKeywords ? kArticleMaskKeywords : kArticleMaskTitle, !r.exact);
   if (found < 0) throw HostError("cannot search: " + s.LastError("query failed"));
   return ArticleList(s, {{"search", r.text}, {"field", r.searchKeywords ? "keywords" : "title"}, {"exact", r.exact}});
 }
@@ -340,18 +336,18 @@ Report Show(Session& s, const Request& r) {
              {"text", RenderDescription(article.GetDescriptionFilename(), GetDaruFolder() + u"/default.xslt")}}};
   }
   json a = ArticleJson(article);
-  a["description"] = U8(article.LoadDescription());
-  a["comment"] = U8(article.LoadComment());
+  a["description"] = ToUtf8(article.LoadDescription());
+  a["comment"] = ToUtf8(article.LoadComment());
   if (article.LoadRssSubItem() && HasFeedData(article.GetRSSSubItem())) {
     CRSSSubItem* feed = article.GetRSSSubItem();
-    json f = {{"title", U8(feed->title)},
-              {"link", U8(feed->link)},
-              {"published", U8(feed->pubDate)},
-              {"channel_title", U8(feed->channelTitle)},
-              {"channel_link", U8(feed->channelLink)},
-              {"media_source", U8(feed->mimeUrl)}};
+    json f = {{"title", ToUtf8(feed->title)},
+              {"link", ToUtf8(feed->link)},
+              {"published", ToUtf8(feed->pubDate)},
+              {"channel_title", ToUtf8(feed->channelTitle)},
+              {"channel_link", ToUtf8(feed->channelLink)},
+              {"media_source", ToUtf8(feed->mimeUrl)}};
     if (IsSafeFolderName(article.filename) && PathExists(GetMediaCopyPath(article.filename), true))
-      f["media_copy"] = U8(GetMediaCopyPath(article.filename));
+      f["media_copy"] = ToUtf8(GetMediaCopyPath(article.filename));
     a["feed"] = f;
   }
   json labels = json::array();
@@ -377,9 +373,9 @@ Report Mark(Session& s, const Request& r) {
 Report Comment(Session& s, const Request& r) {
   CArticle* article = s.FindArticle(r.id);
   LoadForRewrite(article);
-  article->SetComment(U16(r.text));
+  article->SetComment(FromUtf8(r.text));
   if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
-    throw HostError("cannot write the description file " + U8(article->GetDescriptionFilename()));
+    throw HostError("cannot write the description file " + ToUtf8(article->GetDescriptionFilename()));
   return Message("commented #" + std::to_string(article->articleid) + " " + Quoted(article->title),
                  {{"article", ArticleJson(*article)}});
 }
@@ -400,12 +396,10 @@ Report Remove(Session& s, const Request& r) {
   if (label) {
     CArticle pattern;
     pattern.articleid = id;
-    gone = s.Daru()->QueryArticle(pattern, 1, false) == 0;
-  } else if (IsSafeFolderName(filename) && IsSafeTypePath(s.Daru()->FindArticlePath(type)) &&
-             IsSafeTypePath(s.Daru()->FindArticlePath(u"A"))) {
+    gone = s.Daru()->QueryArticle(pattern, kArticleMaskID, false) == 0;
+  } else {
     // The catalogue keeps the files of an article removed as a whole; the host does not want them.
-    DeletePath(DescriptionFilePath(type, filename), true);
-    DeletePath(GetArticleFolder(filename), false);
+    RemoveArticleFiles(type, filename);
   }
   std::string text = label ? "removed " + what + " from " + Named(label) : "removed " + what;
   if (label && gone) text += "; it was under no other label and is gone";
@@ -419,12 +413,12 @@ Report Check(const std::filesystem::path& root, const Request& r) {
   UseDataRoot(root);
   CCatalogueCheck check;
   if (!check.Run(r.repair))
-    throw HostError("cannot check the catalogue in " + root.string() + ": " + U8(check.GetError()));
+    throw HostError("cannot check the catalogue in " + root.string() + ": " + ToUtf8(check.GetError()));
   json findings = json::array();
   size_t repaired = 0;
   for (const CCatalogueCheck::Finding& f : check.GetFindings()) {
     findings.push_back(
-        {{"fault", U8(CCatalogueCheck::FaultName(f.fault))}, {"text", U8(f.text)}, {"repaired", f.repaired}});
+        {{"fault", ToUtf8(CCatalogueCheck::FaultName(f.fault))}, {"text", ToUtf8(f.text)}, {"repaired", f.repaired}});
     repaired += f.repaired ? 1 : 0;
   }
   const size_t found = check.GetFindings().size();

@@ -53,31 +53,31 @@ Report Edit(Session& s, const Request& r, std::vector<std::string>& warnings) {
   // A copy of our own: the result list may be replaced before we are done.
   CArticle article(*s.FindArticle(r.id));
   nlohmann::json changed = nlohmann::json::array();
-  if (r.newTitle && U16(*r.newTitle) != article.title) changed.push_back("title");
-  if (r.keywords && U16(*r.keywords) != article.key1) changed.push_back("keywords");
-  if (r.description && U16(*r.description) != article.LoadDescription()) changed.push_back("description");
+  if (r.newTitle && FromUtf8(*r.newTitle) != article.title) changed.push_back("title");
+  if (r.keywords && FromUtf8(*r.keywords) != article.key1) changed.push_back("keywords");
+  if (r.description && FromUtf8(*r.description) != article.LoadDescription()) changed.push_back("description");
   if (changed.empty())
     return Message(What(&article) + " is unchanged", {{"changed", changed}, {"article", ArticleJson(article)}});
 
-  if (r.newTitle) article.title = U16(*r.newTitle);
-  if (r.keywords) article.key1 = U16(*r.keywords);
+  if (r.newTitle) article.title = FromUtf8(*r.newTitle);
+  if (r.keywords) article.key1 = FromUtf8(*r.keywords);
   if (!s.Daru()->UpdateArticle(article))
     throw HostError("cannot change " + What(&article) + ": " + s.LastError("the catalogue refused it"));
   // The description file repeats title and keywords; the comment and feed data stay as they are.
   LoadForRewrite(&article);
-  if (r.description) article.SetDescription(U16(*r.description));
+  if (r.description) article.SetDescription(FromUtf8(*r.description));
   WriteDescription(&article, warnings);
   std::string list;
   for (size_t i = 0; i < changed.size(); ++i)
     list += (i == 0 ? "" : i + 1 == changed.size() ? " and " : ", ") + changed[i].get<std::string>();
   nlohmann::json stored = ArticleJson(article);
-  stored["description"] = U8(article.GetDescription());
+  stored["description"] = ToUtf8(article.GetDescription());
   return Message("changed the " + list + " of " + What(&article), {{"changed", changed}, {"article", stored}});
 }
 
 Report Open(Session& s, const Request& r) {
   CArticle* article = s.FindArticle(r.id);
-  const std::string link = U8(article->url);
+  const std::string link = ToUtf8(article->url);
   if (link.empty()) throw HostError(What(article) + " has no link to open");
   if (!HasScheme(link)) throw HostError("the link of " + What(article) + " is no address that can be opened: " + link);
   const std::string opener = OnPath("xdg-open");

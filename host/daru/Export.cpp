@@ -27,7 +27,7 @@ std::string LabelPath(const CLabel* label) {
   std::string path;
   std::set<const CLabel*> seen;  // parents that loop must not loop here
   for (; label && seen.insert(label).second; label = label->parent)
-    path = U8(label->name) + (path.empty() ? "" : "/" + path);
+    path = ToUtf8(label->name) + (path.empty() ? "" : "/" + path);
   return path;
 }
 
@@ -49,8 +49,8 @@ std::map<int, Exported> Collect(Session& s, const std::vector<CLabel*>& scope, b
     for (CArticle* a : s.Daru()->GetArticleList()) articles.try_emplace(a->articleid, Exported{*a, {}, "", ""});
   }
   for (auto& [id, e] : articles) {
-    e.description = U8(e.article.LoadDescription());
-    e.comment = U8(e.article.LoadComment());
+    e.description = ToUtf8(e.article.LoadDescription());
+    e.comment = ToUtf8(e.article.LoadComment());
   }
   return articles;
 }
@@ -69,12 +69,12 @@ json ArticleExport(Exported& e) {
   a["filed_under"] = labels;
   if (e.article.LoadRssSubItem() && HasFeedData(e.article.GetRSSSubItem())) {
     CRSSSubItem* f = e.article.GetRSSSubItem();
-    a["feed"] = {{"title", U8(f->title)},
-                 {"link", U8(f->link)},
-                 {"published", U8(f->pubDate)},
-                 {"channel_title", U8(f->channelTitle)},
-                 {"channel_link", U8(f->channelLink)},
-                 {"media_source", U8(f->mimeUrl)}};
+    a["feed"] = {{"title", ToUtf8(f->title)},
+                 {"link", ToUtf8(f->link)},
+                 {"published", ToUtf8(f->pubDate)},
+                 {"channel_title", ToUtf8(f->channelTitle)},
+                 {"channel_link", ToUtf8(f->channelLink)},
+                 {"media_source", ToUtf8(f->mimeUrl)}};
   }
   return a;
 }
@@ -140,7 +140,7 @@ std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope,
     for (CLabel* l : e.labels) labels += (labels.empty() ? "" : ", ") + LabelPath(l);
     sections += "<div class=\"article\" id=\"article-" + std::to_string(id) + "\">\n";
     sections += "<p class=\"meta\"><span class=\"label\">#" + std::to_string(id) + "</span>" +
-                Escape(TypeName(a.type)) + " · " + Escape(U8(a.crdate.GetFmtString())) + " · " +
+                Escape(TypeName(a.type)) + " · " + Escape(ToUtf8(a.crdate.GetFmtString())) + " · " +
                 (a.readflag ? "read" : "unread") + (a.impflag ? " · important" : "") +
                 (labels.empty() ? "" : " · " + Escape(labels)) + "</p>\n";
     try {
@@ -149,11 +149,11 @@ std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope,
       sections += parts.body;
     } catch (const HostError& err) {
       warnings.push_back("#" + std::to_string(id) + ": " + err.what());
-      sections += "<h1>" + Escape(U8(a.title)) + "</h1>\n<p class=\"meta\">" + Escape(U8(a.url)) + "</p>\n";
+      sections += "<h1>" + Escape(ToUtf8(a.title)) + "</h1>\n<p class=\"meta\">" + Escape(ToUtf8(a.url)) + "</p>\n";
     }
     sections += "</div>\n<hr>\n";
   }
-  const std::string title = "daru: " + (scope ? U8(scope->name) : std::string("all articles"));
+  const std::string title = "daru: " + (scope ? ToUtf8(scope->name) : std::string("all articles"));
   return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + Escape(title) + "</title>\n<style>\n" +
          StyleText(style) + "\ndiv.article { margin-bottom: 2em; }\n</style>\n</head>\n<body>\n" +
          "<p class=\"meta\">" + std::to_string(articles.size()) + " article(s), exported " + Now() + "</p>\n" +
@@ -163,7 +163,7 @@ std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope,
 // Folders follow the label tree; each article stands in every folder it is filed under.
 void BookmarkFolder(CLabel* label, const std::map<CLabel*, std::vector<Exported*>>& byLabel,
                     const std::set<CLabel*>& needed, std::string& out, const std::string& indent, int& skipped) {
-  out += indent + "<DT><H3>" + Escape(U8(label->name)) + "</H3>\n" + indent + "<DL><p>\n";
+  out += indent + "<DT><H3>" + Escape(ToUtf8(label->name)) + "</H3>\n" + indent + "<DL><p>\n";
   for (CLabel* c = label->firstChild; c; c = c->nextSibling)
     if (needed.count(c)) BookmarkFolder(c, byLabel, needed, out, indent + "    ", skipped);
   auto found = byLabel.find(label);
@@ -174,10 +174,10 @@ void BookmarkFolder(CLabel* label, const std::map<CLabel*, std::vector<Exported*
         ++skipped;
         continue;
       }
-      out += indent + "    <DT><A HREF=\"" + Escape(U8(a.url)) + "\" ADD_DATE=\"" +
+      out += indent + "    <DT><A HREF=\"" + Escape(ToUtf8(a.url)) + "\" ADD_DATE=\"" +
              std::to_string(a.crdate.GetTimeLong()) + "\"";
-      if (!a.key1.empty()) out += " TAGS=\"" + Escape(U8(a.key1)) + "\"";
-      out += ">" + Escape(U8(a.title)) + "</A>\n";
+      if (!a.key1.empty()) out += " TAGS=\"" + Escape(ToUtf8(a.key1)) + "\"";
+      out += ">" + Escape(ToUtf8(a.title)) + "</A>\n";
       if (!e->description.empty()) out += indent + "    <DD>" + Escape(e->description) + "\n";
     }
   }

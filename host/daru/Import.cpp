@@ -63,8 +63,8 @@ class FolderLabels {
     if (found != m_cache.end()) return found->second;
     CLabel* at = m_base;
     size_t first = 0;
-    if (at == m_s.Tree()->GetHeadLabel() && U16(folders[0]) == at->name) first = 1;
-    for (size_t i = first; i < folders.size(); ++i) at = ChildNamed(at, U16(folders[i]));
+    if (at == m_s.Tree()->GetHeadLabel() && FromUtf8(folders[0]) == at->name) first = 1;
+    for (size_t i = first; i < folders.size(); ++i) at = ChildNamed(at, FromUtf8(folders[i]));
     return m_cache[folders] = at;
   }
 
@@ -73,7 +73,8 @@ class FolderLabels {
     for (CLabel* c = parent->firstChild; c; c = c->nextSibling)
       if (c->name == name) return c;
     CLabel* made = m_s.Tree()->InsertLabel(parent, name);
-    if (!made) throw HostError("cannot add the label '" + U8(name) + "': " + m_s.LastError("the catalogue refused it"));
+    if (!made)
+      throw HostError("cannot add the label '" + ToUtf8(name) + "': " + m_s.LastError("the catalogue refused it"));
     return made;
   }
 
@@ -86,9 +87,9 @@ class FolderLabels {
 // A local enclosure is a file beside the feed file or below its folder.
 std::u16string LocalMedia(const Source& src, const std::string& enclosure) {
   if (src.folder.empty() || enclosure.empty() || enclosure.find(':') != std::string::npos) return u"";
-  const std::u16string relative = U16(enclosure);
+  const std::u16string relative = FromUtf8(enclosure);
   if (!IsSafeTypePath(relative) || relative.find_first_of(u"*?") != std::u16string::npos) return u"";
-  const std::u16string media = U16(src.folder.string()) + u"/" + relative;
+  const std::u16string media = FromUtf8(src.folder.string()) + u"/" + relative;
   return PathExists(media, true) ? media : u"";
 }
 
@@ -112,9 +113,9 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
   const ParsedFeed feed = ParseFeed(src.bytes, src.base);
   const bool bookmarks = feed.format == "bookmarks";
   CLabel* chosen = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
-  std::u16string channel = U16(!feed.channelTitle.empty()  ? feed.channelTitle
-                               : !feed.channelLink.empty() ? feed.channelLink
-                                                           : src.name);
+  std::u16string channel = FromUtf8(!feed.channelTitle.empty()  ? feed.channelTitle
+                                    : !feed.channelLink.empty() ? feed.channelLink
+                                                                : src.name);
   CLabel* target = chosen;  // a feed's label, made only once an item is stored
   FolderLabels folders(s, chosen ? chosen : s.Tree()->GetHeadLabel(), chosen ? chosen : s.DefaultLabel());
 
@@ -127,7 +128,8 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
     }
     CLabel* label = bookmarks ? folders.For(e.folders) : (target ? target : target = ChannelLabel(s, channel));
     int result = 1;
-    CArticle* raw = s.Daru()->AddArticle(label, U16(e.link), U16(e.title), u"", bookmarks ? u"B" : u"A", result, true);
+    CArticle* raw =
+        s.Daru()->AddArticle(label, FromUtf8(e.link), FromUtf8(e.title), u"", bookmarks ? u"B" : u"A", result, true);
     HeldArticle article(s, raw);
     if (result < 0 || !raw)
       throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title +
@@ -143,23 +145,23 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
     }
     ++t.added;
     row["result"] = "new";
-    article->SetDescription(U16(e.description));
+    article->SetDescription(FromUtf8(e.description));
     if (bookmarks) {
       WriteDescription(article.get(), warnings);
     } else {
       CRSSSubItem item;
-      item.title = U16(e.title);
-      item.link = U16(e.link);
-      item.description = U16(e.description);
-      item.pubDate = U16(e.published);
-      item.channelTitle = U16(feed.channelTitle);
-      item.channelLink = U16(feed.channelLink);
+      item.title = FromUtf8(e.title);
+      item.link = FromUtf8(e.link);
+      item.description = FromUtf8(e.description);
+      item.pubDate = FromUtf8(e.published);
+      item.channelTitle = FromUtf8(feed.channelTitle);
+      item.channelLink = FromUtf8(feed.channelLink);
       std::u16string media = LocalMedia(src, e.enclosure);
       if (media.empty() && !e.enclosure.empty()) {
         // A remote enclosure stays an address; only files beside a feed file are copied.
         const std::string remote = IsWebLink(src.base) ? ResolveLink(e.enclosure, src.base) : e.enclosure;
         if (IsWebLink(remote))
-          item.mimeUrl = U16(remote);
+          item.mimeUrl = FromUtf8(remote);
         else
           warnings.push_back("the enclosure '" + e.enclosure + "' of '" + e.title +
                              "' is neither a web address nor a file beside the feed; left out");
@@ -171,8 +173,8 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
       if (!media.empty()) {
         article->CreateMime(media);
         if (!PathExists(GetMediaCopyPath(article->filename), true))
-          warnings.push_back("the media file " + U8(media) + " could not be copied");
-        row["media"] = U8(media);
+          warnings.push_back("the media file " + ToUtf8(media) + " could not be copied");
+        row["media"] = ToUtf8(media);
       }
     }
     t.items.push_back(row);
