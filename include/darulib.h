@@ -24,3 +24,4 @@
 #include "storage/CatalogueCheck.h"
 #include "storage/DB.h"
 #include "storage/DBSqlite.h"
+#include "storage/DataRootSetup.h"
