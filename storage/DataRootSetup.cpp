@@ -161,7 +161,8 @@ bool WriteStylesheet(const std::filesystem::path& daru, std::string* error) {
   std::filesystem::path part = daru / "default.xslt.part";
   {
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out.write(daru_setup::kDefaultStylesheet, static_cast<std::streamsize>(std::strlen(daru_setup::kDefaultStylesheet)));
+    out.write(daru_setup::kDefaultStylesheet,
+              static_cast<std::streamsize>(std::strlen(daru_setup::kDefaultStylesheet)));
     if (!out) return Fail(error, "cannot write " + part.string());
   }
   std::filesystem::rename(part, target, ec);

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
   CLabel* label = tree->InsertLabel(tree->GetHeadLabel(), u"consumer");
   int result = 0;
   CArticle* article =
-      label ? daru->AddArticle(label, u"https://consumer.example/", u"from a consumer", u"", u"B", result, true) : nullptr;
+      label ? daru->AddArticle(label, u"https://consumer.example/", u"from a consumer", u"", u"B", result, true)
+            : nullptr;
   if (!article || result != 0) {
     std::cerr << "cannot file a page: " << ToUtf8(daru->GetLastDBError()) << "\n";
     return 1;
