@@ -41,6 +41,8 @@ class DARU_API CDARUListCtrl : public CListCtrlEx {
   // Replaces the rows with one per article, each inserted at the top, so the
   // last article comes first; the rows are not sorted.
   void ShowArticles(const std::vector<CArticle*>& articles);
+  // The row showing the article, or -1.
+  int FindArticleRow(const CArticle* pArticle) const;
 
  protected:
   BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;

@@ -22,9 +22,6 @@ constexpr int kUnreadImage = 1;
 constexpr int kReadImage = 2;
 constexpr const char16_t* kPageType = u"B";
 constexpr const char16_t* kCaption = u"系统提示";
-// Page indices of the property sheet.
-constexpr int kDescriptionPage = 1;
-constexpr int kCommentPage = 2;
 
 bool HasFeedData(const CRSSSubItem* feed) {
   return feed != nullptr &&
@@ -32,12 +29,11 @@ bool HasFeedData(const CRSSSubItem* feed) {
            feed->channelLink.empty() && feed->mimeUrl.empty() && feed->mimeFiles.empty());
 }
 
-// Rewrites the article's description file, first loading from the existing
-// file what the article does not hold yet, so the rewrite keeps it. The caller
-// says which texts the article holds already (possibly emptied on purpose).
-bool RewriteDescriptionFile(CArticle& article, bool holdsDescription, bool holdsComment) {
-  if (!holdsDescription) article.LoadDescription();
-  if (!holdsComment) article.LoadComment();
+// Loads from the description file what a rewrite must keep and the article
+// does not hold yet: the texts asked for, and the feed data.
+void LoadForRewrite(CArticle& article, bool description, bool comment) {
+  if (description) article.LoadDescription();
+  if (comment) article.LoadComment();
   if (article.GetRSSSubItem() == nullptr) {
     article.LoadRssSubItem();
     // A file without feed data reads back as an empty feed record, which
@@ -48,10 +44,11 @@ bool RewriteDescriptionFile(CArticle& article, bool holdsDescription, bool holds
       delete feed;
     }
   }
-  // By type code: the type's folder, refused when a catalogue row points it
-  // outside the data root.
-  return article.CreateDescriptionFile(article.type, false);
 }
+
+// By type code: the type's folder, refused when a catalogue row points it
+// outside the data root.
+bool RewriteDescriptionFile(CArticle& article) { return article.CreateDescriptionFile(article.type, false); }
 
 bool WouldMarkRead(const CArticle& a) { return !a.readflag; }
 bool WouldMarkUnread(const CArticle& a) { return a.readflag; }
@@ -93,6 +90,12 @@ int CDARUListCtrl::InsertArticleRow(int nItem, CArticle* pArticle) {
 void CDARUListCtrl::ShowArticles(const std::vector<CArticle*>& articles) {
   DeleteAllItems();
   for (CArticle* article : articles) InsertArticleRow(0, article);
+}
+
+int CDARUListCtrl::FindArticleRow(const CArticle* pArticle) const {
+  for (int row = 0; row < GetItemCount(); ++row)
+    if (GetItemArticle(row) == pArticle) return row;
+  return -1;
 }
 
 CLabel* CDARUListCtrl::SelectedLabel() const {
@@ -181,19 +184,22 @@ void CDARUListCtrl::OnListAdd() {
     return;
   }
 
-  const bool listed = result == 1;
-  if (result == 2) {
+  // A stored article the facade lists without a row (one the user declined to
+  // file here before, or one that left the label since) is not filed here:
+  // ask as for any stored article.
+  const bool shown = FindArticleRow(article) >= 0;
+  if (result == 2 || (result == 1 && !shown)) {
     if (MessageBox(u"此文章链接已经存在,是否需要为当前标签中创建一个文章关联吗?", kCaption,
                    MB_YESNO | MB_ICONQUESTION) != IDYES)
       return;
-    // The stored article has just joined the result list, where a second
-    // capture call would find it and file nothing; file it here instead.
+    // The stored article is in the result list now, where a second capture
+    // call would find it and file nothing; file it here instead.
     bool filed = false;
     switch (daru->AddArticle(article, label)) {
       case 0:
         ++article->labels;
         filed = daru->UpdateArticle(*article);
-        if (!filed) --article->labels;
+        if (!filed) --article->labels;  // as the store still counts
         break;
       case 1:  // filed under the label already
         filed = true;
@@ -208,12 +214,13 @@ void CDARUListCtrl::OnListAdd() {
   } else {
     // A stored article keeps what it had where the dialog left a text empty.
     const bool stored = result != 0;
+    if (stored) LoadForRewrite(*article, dlg.GetDescription().empty(), dlg.GetComment().empty());
     if (!stored || !dlg.GetDescription().empty()) article->SetDescription(dlg.GetDescription());
     if (!stored || !dlg.GetComment().empty()) article->SetComment(dlg.GetComment());
-    RewriteDescriptionFile(*article, !stored || !article->description.empty(), !stored || !article->comment.empty());
+    RewriteDescriptionFile(*article);
   }
 
-  if (!listed && InsertArticleRow(0, article) >= 0) ReSort();
+  if (!shown && InsertArticleRow(0, article) >= 0) ReSort();
 }
 
 // ---- Remove ----
@@ -258,7 +265,8 @@ void CDARUListCtrl::OnListComment() {
   if (dlg.DoModal() != IDOK) return;
   // The comment lives in the description file only.
   article->SetComment(dlg.GetComment());
-  RewriteDescriptionFile(*article, false, true);
+  LoadForRewrite(*article, true, false);
+  RewriteDescriptionFile(*article);
   ShowMessage(0, article);
 }
 
@@ -270,6 +278,9 @@ void CDARUListCtrl::OnListProp() {
   if (article == nullptr) return;
   const bool wasRead = article->readflag;
   const bool wasImportant = article->impflag;
+  // Loaded before the sheet opens: a page that is shown then edits the text
+  // the file holds, and one emptied on purpose is not read back afterwards.
+  LoadForRewrite(*article, true, true);
 
   CPropSheet sheet(u"文章属性...", article, nullptr, 0);
   if (sheet.DoModal() != IDOK) return;
@@ -277,9 +288,7 @@ void CDARUListCtrl::OnListProp() {
     AfxMessageBox(u"修改文章属性出错！");
     return;
   }
-  // A page that was shown has put its text into the article, even an empty
-  // one; the others' texts are still in the file only.
-  RewriteDescriptionFile(*article, sheet.IsPageCreated(kDescriptionPage), sheet.IsPageCreated(kCommentPage));
+  RewriteDescriptionFile(*article);
   SetItemText(row, 0, article->title);
   SetItemText(row, 2, article->key1);
   if (article->readflag != wasRead) {
