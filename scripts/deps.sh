@@ -8,6 +8,7 @@ DARU_PACKAGES=(
   libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
+  libncurses-dev tmux
 )
 
 daru_install_deps() {
