@@ -93,6 +93,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
       "check", "check the catalogue and the article files against each other (exit status 1 on problems)");
   check->add_flag("--repair", r.repair, "repair what can be repaired without losing anything");
 
+  app.add_subcommand("ui", "work with the library full-screen in the terminal (keys and mouse)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -6,6 +6,8 @@
 
 #include "daru/Cli.h"
 #include "daru/Commands.h"
+#include "daru/DataRoot.h"
+#include "ui/TerminalUi.h"
 #include "darulib.h"
 
 namespace {
@@ -23,6 +25,12 @@ int main(int argc, char** argv) {
   std::vector<std::string> warnings;
   int status = 0;
   try {
+    if (request.command == "ui") {
+      const std::filesystem::path root = ResolveDataRoot(request.root);
+      if (!IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+      UseDataRoot(root);
+      return RunTerminalUi(root);
+    }
     Report report = RunCommand(request, warnings);
     PrintReport(report, request.json, std::cout);
     status = report.status;

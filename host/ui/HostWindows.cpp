@@ -1,0 +1,78 @@
+#include "ui/HostWindows.h"
+
+#include "ui/CellBuffer.h"
+
+namespace termui {
+
+namespace {
+
+constexpr UINT kTreeId = 1001;
+constexpr UINT kListId = 1002;
+
+}  // namespace
+
+HostWindows::HostWindows() = default;
+
+HostWindows::~HostWindows() { Destroy(); }
+
+bool HostWindows::Create(CHostWnd::Handler frameHandler, std::string* error) {
+  m_frame = std::make_unique<CHostWnd>();
+  CHostWnd* frame = m_frame.get();
+  // Everything the host does not handle itself gets the frame's own processing
+  // (reflection of the children's notifications among it).
+  m_frame->SetHandler([frame, frameHandler](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (frameHandler && message >= WM_USER && message < WM_REFLECT_BASE) return frameHandler(message, wParam, lParam);
+    return frame->CWnd::WindowProc(message, wParam, lParam);
+  });
+  if (!m_frame->CreateHost(u"daru", CRect(0, 0, 2000, 1000))) {
+    if (error) *error = "cannot create the host window";
+    Destroy();
+    return false;
+  }
+  m_facade = true;
+  m_tree = std::make_unique<CTreeCtrl>();
+  const DWORD treeStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                          TVS_EDITLABELS | TVS_SHOWSELALWAYS;
+  if (!m_tree->Create(treeStyle, CRect(0, 0, 200, 400), m_frame.get(), kTreeId)) {
+    if (error) *error = "cannot create the label tree";
+    Destroy();
+    return false;
+  }
+  // The tree's creation opened the catalogue; asking again only tells whether that worked.
+  CDARU* daru = CDARU::Instance();
+  if (daru == nullptr || !daru->Init()) {
+    if (error) {
+      const std::u16string reason = daru ? daru->GetLastDBError() : u"";
+      *error = reason.empty() ? "the catalogue cannot be opened" : ToUtf8(reason);
+    }
+    Destroy();
+    return false;
+  }
+  m_list = std::make_unique<CListCtrl>();
+  const DWORD listStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
+  if (!m_list->Create(listStyle, CRect(1000, 0, 1880, 400), m_frame.get(), kListId)) {
+    if (error) *error = "cannot create the article list";
+    Destroy();
+    return false;
+  }
+  return true;
+}
+
+void HostWindows::Destroy() {
+  if (m_tree && m_tree->GetSafeHwnd()) m_tree->DestroyWindow();
+  if (m_list && m_list->GetSafeHwnd()) m_list->DestroyWindow();
+  m_tree.reset();
+  m_list.reset();
+  if (m_frame && m_frame->GetSafeHwnd()) m_frame->DestroyWindow();
+  m_frame.reset();
+  if (m_facade) {
+    m_facade = false;
+    delete CDARU::Instance();
+  }
+}
+
+uint16_t HostWindows::RowStyle(int) const { return kPlain; }
+
+int HostWindows::SortArrow(int) const { return 0; }
+
+}  // namespace termui

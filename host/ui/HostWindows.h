@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ui/Platform.h"
+
+// The host's frame and the library's two windows, created and destroyed in
+// the documented order: the label tree (its creation opens the catalogue),
+// then the article list, then the connections between them and the frame.
+
+namespace termui {
+
+class HostWindows {
+ public:
+  HostWindows();
+  ~HostWindows();
+  HostWindows(const HostWindows&) = delete;
+  HostWindows& operator=(const HostWindows&) = delete;
+
+  // Creates the windows; false with the library's reason when the catalogue
+  // cannot be opened (nothing is left created then).
+  bool Create(CHostWnd::Handler frameHandler, std::string* error);
+  // Destroys the windows, then the facade.
+  void Destroy();
+
+  CHostWnd& Frame() { return *m_frame; }
+  CTreeCtrl* Tree() { return m_tree.get(); }
+  CListCtrl* List() { return m_list.get(); }
+  // Extra styles of a list row and the header's sort arrow, as the list keeps them.
+  uint16_t RowStyle(int row) const;
+  int SortArrow(int column) const;
+
+ private:
+  std::unique_ptr<CHostWnd> m_frame;  // owned
+  std::unique_ptr<CTreeCtrl> m_tree;  // owned; the label tree
+  std::unique_ptr<CListCtrl> m_list;  // owned; the article list
+  bool m_facade = false;              // the facade was created and must be destroyed
+};
+
+}  // namespace termui
