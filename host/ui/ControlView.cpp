@@ -183,9 +183,10 @@ void DrawList(CellBuffer& out, const Rect& area, const CListCtrl& list, bool foc
       const int fmt = header->GetItemFormat(c.index);
       arrow = (fmt & HDF_SORTUP) ? 1 : (fmt & HDF_SORTDOWN) ? -1 : 0;
     }
-    std::u32string text = ToCodePoints(title);
-    if (arrow != 0) text += arrow > 0 ? U" ^" : U" v";
-    out.Text(area.x + c.cellX, area.y, FitWidth(text, c.cellW - 1, true), kAccent | kBold);
+    // A narrow column shortens its title, never its sort arrow.
+    const std::u32string mark = arrow > 0 ? U" ^" : arrow < 0 ? U" v" : U"";
+    const std::u32string text = FitWidth(ToCodePoints(title), c.cellW - 1 - DisplayWidth(mark), true) + mark;
+    out.Text(area.x + c.cellX, area.y, text, kAccent | kBold, c.cellW - 1);
     if (c.cellX > 0) out.Text(area.x + c.cellX - 1, area.y, "│", kAccent);
   }
   const int top = list.GetTopIndex();

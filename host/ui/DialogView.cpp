@@ -81,9 +81,15 @@ void DialogView::Layout(int cols, int rows) {
   int maxRow = 1, maxCol = static_cast<int>(std::lround(topRect.Width() / kPixelsPerColumn));
   for (CWnd* w : windows) {
     if (!(w->GetStyle() & WS_VISIBLE)) continue;
-    CRect r;
-    w->GetWindowRect(&r);
-    r.OffsetRect(-topRect.left, -topRect.top);
+    // The template's rectangle: trees and lists are resized to the lines they get here.
+    auto known = m_original.find(w->GetSafeHwnd());
+    if (known == m_original.end()) {
+      CRect r;
+      w->GetWindowRect(&r);
+      r.OffsetRect(-topRect.left, -topRect.top);
+      known = m_original.emplace(w->GetSafeHwnd(), r).first;
+    }
+    const CRect r = known->second;
     Raw raw{w, DaruControlKind(w), 0, 0, 0, 0};
     raw.col = static_cast<int>(std::lround(r.left / kPixelsPerColumn));
     raw.colEnd = std::max(raw.col + 2, static_cast<int>(std::lround(r.right / kPixelsPerColumn)));
@@ -222,16 +228,19 @@ void DialogView::Focus(int index) {
   if (index < 0 || index >= static_cast<int>(m_items.size())) return;
   m_focus = index;
   Item& item = m_items[static_cast<size_t>(index)];
+  const HWND hwnd = item.wnd->GetSafeHwnd();
   if (CWnd::GetFocus() != item.wnd) {
-    const HWND self = item.wnd->GetSafeHwnd();
     item.wnd->SetFocus();
-    if (!IsWindow(self)) return;
+    if (!IsWindow(hwnd)) return;
+  }
+  if (hwnd != m_focusHwnd) {
+    // A field one arrives at is edited at its end.
     if (auto* edit = DYNAMIC_DOWNCAST(CEdit, item.wnd)) {
       const int end = static_cast<int>(item.wnd->GetWindowText().size());
       edit->SetSel(end, end);
     }
   }
-  m_focusHwnd = item.wnd->GetSafeHwnd();
+  m_focusHwnd = hwnd;
 }
 
 void DialogView::MoveFocus(int step) {
@@ -250,8 +259,7 @@ void DialogView::SyncFocus() {
   // The dialog may have moved the focus itself (a validation failure puts it on the control at fault).
   const int platform = IndexOf(CWnd::GetFocus());
   if (platform >= 0 && m_items[static_cast<size_t>(platform)].focusable) {
-    m_focus = platform;
-    m_focusHwnd = m_items[static_cast<size_t>(platform)].wnd->GetSafeHwnd();
+    Focus(platform);
     return;
   }
   for (size_t i = 0; i < m_items.size(); ++i)

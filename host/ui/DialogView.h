@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <vector>
 
 #include "ui/CellBuffer.h"
@@ -59,7 +60,8 @@ class DialogView {
   int m_focus = -1;
   HWND m_focusHwnd = nullptr;
   int m_cursorX = -1, m_cursorY = -1;
-  int m_pressed = -1;  // item under a left press
+  int m_pressed = -1;                // item under a left press
+  std::map<HWND, CRect> m_original;  // each control's place in the dialog before we sized it
 };
 
 }  // namespace termui
