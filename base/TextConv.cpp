@@ -24,6 +24,46 @@ bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 bool IsCont(unsigned char b) { return (b & 0xC0) == 0x80; }
 
+// One sequence starting with a byte of 0x80 or above at s[i]; 0 bytes when it
+// is malformed.
+size_t DecodeSequence(const unsigned char* s, size_t i, size_t n, char32_t& cp) {
+  const unsigned char b = s[i];
+  size_t len = 0;
+  char32_t min = 0;
+  if (b >= 0xC2 && b <= 0xDF) {
+    len = 2;
+    cp = b & 0x1F;
+    min = 0x80;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    len = 3;
+    cp = b & 0x0F;
+    min = 0x800;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    len = 4;
+    cp = b & 0x07;
+    min = 0x10000;
+  }
+  if (len == 0 || i + len > n) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    if (!IsCont(s[i + k])) return 0;
+    cp = (cp << 6) | (s[i + k] & 0x3F);
+  }
+  return cp < min || cp > 0x10FFFF ? 0 : len;
+}
+
+template <class Char>
+bool CaseEqual(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto x = a[i];
+    auto y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<Char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<Char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string ToUtf8(std::u16string_view text) {
@@ -59,30 +99,8 @@ std::u16string FromUtf8(std::string_view text) {
       continue;
     }
     char32_t cp = 0;
-    size_t len = 0;
-    char32_t min = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-      len = 2;
-      cp = b & 0x1F;
-      min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3;
-      cp = b & 0x0F;
-      min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4;
-      cp = b & 0x07;
-      min = 0x10000;
-    }
-    bool ok = len != 0 && i + len <= n;
-    for (size_t k = 1; ok && k < len; ++k) {
-      if (!IsCont(s[i + k])) {
-        ok = false;
-      } else {
-        cp = (cp << 6) | (s[i + k] & 0x3F);
-      }
-    }
-    if (!ok || cp < min || cp > 0x10FFFF) {
+    const size_t len = DecodeSequence(s, i, n, cp);
+    if (len == 0) {
       *d++ = 0xFFFD;
       ++i;
       continue;
@@ -101,3 +119,15 @@ std::u16string FromUtf8(std::string_view text) {
   if (out.size() * 4 < text.size() * 3) out.shrink_to_fit();
   return out;
 }
+
+char32_t NextCodePoint(std::string_view text, size_t& at) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  if (s[at] < 0x80) return s[at++];
+  char32_t cp = 0;
+  const size_t len = DecodeSequence(s, at, text.size(), cp);
+  at += len == 0 ? 1 : len;
+  return len == 0 ? 0xFFFD : cp;
+}
+
+bool AsciiCaseEqual(std::string_view a, std::string_view b) { return CaseEqual(a, b); }
+bool AsciiCaseEqual(std::u16string_view a, std::u16string_view b) { return CaseEqual(a, b); }

@@ -15,3 +15,12 @@
 
 DARU_API std::string ToUtf8(std::u16string_view text);
 DARU_API std::u16string FromUtf8(std::string_view text);
+
+// Decodes the code point at text[at] and moves at past it, by the same rules
+// as FromUtf8: bytes that form no sequence give U+FFFD and one byte each; a
+// surrogate kept in three bytes gives that surrogate. at must be < size.
+DARU_API char32_t NextCodePoint(std::string_view text, size_t& at);
+
+// Equal but for the case of ASCII letters (element names, keywords).
+DARU_API bool AsciiCaseEqual(std::string_view a, std::string_view b);
+DARU_API bool AsciiCaseEqual(std::u16string_view a, std::u16string_view b);

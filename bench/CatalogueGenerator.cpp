@@ -147,7 +147,7 @@ void Generate(const std::filesystem::path& root, const CatalogueShape& shape) {
   // Labels 4.. hang below a label made earlier, so the hierarchy is a random
   // tree under the head label; about half of the labels have children.
   Stmt label = Prepare(db.get(), "INSERT INTO label(labelid,name,toplayer) VALUES(?1,?2,?3)");
-  for (int id = provision::kDefaultLabelId + 1; id <= shape.labels; ++id) {
+  for (int id = kDefaultLabelID + 1; id <= shape.labels; ++id) {
     Draw d(0x1abe1000ULL + static_cast<std::uint64_t>(id));
     sqlite3_bind_int(label.get(), 1, id);
     BindText(label.get(), 2, std::string(Word(d)) + " " + std::to_string(id));

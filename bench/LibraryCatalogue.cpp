@@ -4,11 +4,11 @@
 
 #include <stdexcept>
 
+#include "base/TextConv.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
 #include "core/LabelTree.h"
-#include "base/TextConv.h"
 #include "platform/ModuleInfo.h"
 #include "provision/DataRoot.h"
 #include "storage/DB.h"
@@ -82,11 +82,12 @@ int LibraryCatalogue::Synchronous() {
 // facade's capture, then the description file of a new article.
 bool LibraryCatalogue::Capture(int labelid, const std::string& url, const std::string& title) {
   int result = 0;
-  CArticle* article = m_daru->AddArticle(Label(labelid), FromUtf8(url), FromUtf8(title), u"", u"B", result, true);
+  CArticle* article =
+      m_daru->AddArticle(Label(labelid), FromUtf8(url), FromUtf8(title), u"", kBrowserType, result, true);
   if (result != 0 || article == nullptr) return false;
   article->SetDescription(u"");
   article->SetComment(u"");
-  bool written = article->CreateDescriptionFile(GetTypeFolder(u"B"), true);
+  bool written = article->CreateDescriptionFile(GetTypeFolder(kBrowserType), true);
   delete article;  // not the facade's current label, so not listed: the caller's
   return written;
 }
@@ -95,7 +96,8 @@ bool LibraryCatalogue::Capture(int labelid, const std::string& url, const std::s
 // said yes.
 bool LibraryCatalogue::FileUnder(int labelid, const std::string& url, const std::string& title) {
   int result = 1;
-  CArticle* article = m_daru->AddArticle(Label(labelid), FromUtf8(url), FromUtf8(title), u"", u"B", result, true);
+  CArticle* article =
+      m_daru->AddArticle(Label(labelid), FromUtf8(url), FromUtf8(title), u"", kBrowserType, result, true);
   delete article;  // the stored article, not listed: the caller's
   return result == 1;
 }

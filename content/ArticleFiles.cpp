@@ -10,12 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/TextConv.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
-#include "base/TextConv.h"
 
 namespace {
 
@@ -24,8 +23,7 @@ constexpr char16_t kSkeleton[] =
 
 // A type folder that the catalogue names outside the DARU folder is never used.
 bool TypeFolderIsSafe(std::u16string_view typeCode) {
-  CDARU* daru = CDARU::Instance();
-  std::u16string folder = daru ? daru->FindArticlePath(std::u16string(typeCode)) : std::u16string();
+  std::u16string folder = FindTypePath(typeCode);
   return folder.empty() || IsSafeTypePath(folder);
 }
 
@@ -34,17 +32,6 @@ bool TypeFolderIsSafe(std::u16string_view typeCode) {
 bool DescriptionFileOf(const CArticle& article, std::u16string& path) {
   if (!IsSafeFolderName(article.filename) || !TypeFolderIsSafe(article.type)) return false;
   path = DescriptionFilePath(article.type, article.filename);
-  return true;
-}
-
-// Element names are read without regard to case.
-bool SameName(std::u16string_view name, std::u16string_view wanted) {
-  if (name.size() != wanted.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    char16_t c = name[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    if (c != wanted[i]) return false;
-  }
   return true;
 }
 
@@ -76,7 +63,7 @@ bool CopyBytes(int from, int to) {
 // than written through, and copying a file onto itself loses nothing.
 bool CopyReplacing(const std::string& source, const std::string& target) {
   Fd in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  struct stat st{};
+  struct stat st {};
   if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::string temp = target + ".part";
   Fd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666)};
@@ -186,11 +173,11 @@ bool CArticle::LoadRssSubItem() {
           std::optional<CMimeFile> pending;  // a filename still waiting for its description
           while (xml.FindChild()) {
             std::u16string name = xml.GetChildName();
-            if (SameName(name, u"filename")) {
+            if (AsciiCaseEqual(name, u"filename")) {
               if (pending) rss->AddMimeFile(*pending);
               pending.emplace();
               pending->filename = xml.GetChildText();
-            } else if (SameName(name, u"description") && pending) {
+            } else if (AsciiCaseEqual(name, u"description") && pending) {
               pending->description = xml.GetChildText();
               rss->AddMimeFile(*pending);
               pending.reset();
@@ -208,7 +195,7 @@ bool CArticle::LoadRssSubItem() {
 }
 
 void CArticle::CreateMime(std::u16string source) {
-  if (!IsSafeFolderName(filename) || !TypeFolderIsSafe(u"A")) return;
+  if (!IsSafeFolderName(filename) || !TypeFolderIsSafe(kFeedType)) return;
   if (!PathExists(source, true)) return;
   std::u16string folder = GetArticleFolder(filename);
   if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return;

@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "base/TextConv.h"
+#include "core/ArticleLocations.h"
+#include "core/Records.h"
 
 namespace {
 
@@ -136,4 +138,18 @@ bool DeletePath(std::u16string path, bool isFile) {
   if (lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (!S_ISLNK(st.st_mode) && ReadOnly(st)) return false;
   return unlink(p.c_str()) == 0;
+}
+
+bool RemoveArticleFiles(std::u16string_view typeCode, std::u16string_view filename) {
+  // Catalogue rows are not trusted to name a place inside the type folder.
+  if (!IsSafeFolderName(filename) || !IsSafeTypePath(FindTypePath(typeCode)) ||
+      !IsSafeTypePath(FindTypePath(kFeedType)))
+    return false;
+  std::u16string descfile = DescriptionFilePath(typeCode, filename);
+  std::u16string ownFolder = GetTypeFolder(typeCode) + u"/" + std::u16string(filename);
+  std::u16string mediaFolder = GetArticleFolder(filename);
+  bool gone = !PathExists(descfile, true) || DeletePath(descfile, true);
+  for (const std::u16string& folder : {ownFolder, mediaFolder})
+    if (FolderExists(folder)) gone = DeletePath(folder, false) && gone;
+  return gone;
 }

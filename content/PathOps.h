@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "base/DaruApi.h"
 
@@ -22,6 +23,12 @@ DARU_API bool RemoveFolder(std::u16string folder);
 // True when the path (its last component may hold the wildcards * and ?)
 // matches at least one file (isFile) or folder (!isFile).
 DARU_API bool PathExists(std::u16string path, bool isFile);
+// Removes an article's files: its description file in its type folder and its
+// article folder, which lies under the feed type's folder whatever the
+// article's type (a folder of its name in its own type folder goes too).
+// Nothing is touched when the name or a type folder from the catalogue would
+// lead outside the DARU folder. True when none of them is left.
+DARU_API bool RemoveArticleFiles(std::u16string_view typeCode, std::u16string_view filename);
 // Deletes a file (isFile) or a folder tree. True when it is gone; true for an
 // empty path, which touches nothing.
 DARU_API bool DeletePath(std::u16string path, bool isFile);

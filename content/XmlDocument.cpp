@@ -149,18 +149,6 @@ xmlDoc* Parse(const std::string& bytes, const char* url, const char* encoding, i
   return doc;
 }
 
-bool AsciiCaseEqual(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 std::string QualifiedName(const xmlNode* node) {
   std::string name = node->name ? reinterpret_cast<const char*>(node->name) : "";
   if (node->ns && node->ns->prefix) return reinterpret_cast<const char*>(node->ns->prefix) + (":" + name);

@@ -1,20 +1,30 @@
 #include "core/ArticleLocations.h"
 
-#include "core/DARU.h"
 #include "platform/ModuleInfo.h"
 
 namespace {
 
 std::u16string FolderOfType(std::u16string_view typeCode) {
-  CDARU* daru = CDARU::Instance();
-  if (daru == nullptr) return {};
-  std::u16string folder = daru->FindArticlePath(std::u16string(typeCode));
+  std::u16string folder = FindTypePath(typeCode);
   for (auto& c : folder)
     if (c == u'\\') c = u'/';
   return folder;
 }
 
 }  // namespace
+
+std::vector<CArticleType>& ArticleTypeTable() {
+  static std::vector<CArticleType> table;
+  return table;
+}
+
+std::u16string FindTypePath(const std::vector<CArticleType>& types, std::u16string_view typeCode) {
+  for (const CArticleType& t : types)
+    if (t.type == typeCode) return t.path;
+  return {};
+}
+
+std::u16string FindTypePath(std::u16string_view typeCode) { return FindTypePath(ArticleTypeTable(), typeCode); }
 
 // Paths are built in place: every loaded article computes its description
 // file path, so a temporary per step would show in large listings.
@@ -46,15 +56,24 @@ std::u16string DescriptionFilePath(std::u16string_view typeCode, std::u16string_
   path.reserve(path.size() + 1 + filename.size() + 4);
   path += u'/';
   path += filename;
-  path += u".xml";
+  path += kDescriptionSuffix;
   return path;
 }
 
 std::u16string GetArticleFolder(std::u16string_view filename) {
-  return GetTypeFolder(u"A") + u"/" + std::u16string(filename);
+  return GetTypeFolder(kFeedType) + u"/" + std::u16string(filename);
 }
 
-std::u16string GetMediaCopyPath(std::u16string_view filename) { return GetArticleFolder(filename) + u"/mime.zevm"; }
+std::u16string GetMediaCopyPath(std::u16string_view filename) {
+  return GetArticleFolder(filename) + u"/" + kMediaCopyName;
+}
+
+bool IsArticleName(std::u16string_view name) {
+  if (name.size() != kArticleNameLength) return false;
+  for (char16_t c : name)
+    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+  return true;
+}
 
 bool IsSafeFolderName(std::u16string_view name) {
   if (name.empty() || name == u"." || name == u"..") return false;

@@ -2,16 +2,27 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/DaruApi.h"
+#include "core/Records.h"
 
 // Where everything lies on disk. All of it is under the DARU folder of the
 // data root, the folder of the module file (no trailing separator, '/' paths).
 // A '\' inside a type folder read from the catalogue counts as a separator.
 
+// The catalogue's article types, in the order the store returned them. The
+// facade fills the table when it opens the catalogue and empties it when it
+// goes; everything below the facade reads type folders from here.
+DARU_API std::vector<CArticleType>& ArticleTypeTable();
+// The folder of the first type with the code, exactly as the catalogue holds
+// it; empty when no type has the code. The first form reads the table above.
+DARU_API std::u16string FindTypePath(std::u16string_view typeCode);
+DARU_API std::u16string FindTypePath(const std::vector<CArticleType>& types, std::u16string_view typeCode);
+
 DARU_API std::u16string GetDataRoot();
-DARU_API std::u16string GetDaruFolder();      // data root + "/DARU"
-DARU_API std::u16string GetCatalogueFile();   // data root + "/DARU/darudb"
+DARU_API std::u16string GetDaruFolder();     // data root + "/DARU"
+DARU_API std::u16string GetCatalogueFile();  // data root + "/DARU/darudb"
 // data root + "/DARU/" + the folder of the type code (empty when the type is unknown)
 DARU_API std::u16string GetTypeFolder(std::u16string_view typeCode);
 // type folder + "/" + filename + ".xml"
@@ -19,6 +30,14 @@ DARU_API std::u16string DescriptionFilePath(std::u16string_view typeCode, std::u
 // Media folder of an article: always under the folder of type "A".
 DARU_API std::u16string GetArticleFolder(std::u16string_view filename);
 DARU_API std::u16string GetMediaCopyPath(std::u16string_view filename);
+
+// What counts as an article's name (its filename): the 32 lower-case hex
+// digits of its link's MD5. Anything else in a type folder is not an article's.
+inline constexpr size_t kArticleNameLength = 32;
+DARU_API bool IsArticleName(std::u16string_view name);
+// The description file name of an article name.
+inline constexpr char16_t kDescriptionSuffix[] = u".xml";
+inline constexpr char16_t kMediaCopyName[] = u"mime.zevm";
 
 // A single folder or file name that stays where it is put: not empty, no
 // separator, not "." or "..", no NUL. Catalogue rows are checked with it before

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <new>
 
-#include "core/LabelTree.h"
 #include "base/TextConv.h"
+#include "core/ArticleLocations.h"
+#include "core/LabelTree.h"
 #include "storage/DB.h"
 
 CDARU* CDARU::_instance = nullptr;
@@ -14,7 +15,6 @@ CDARU* CDARU::_instance = nullptr;
 namespace {
 
 constexpr int kSQLiteStore = 1;
-constexpr unsigned kMaskFilename = 4;
 
 }  // namespace
 
@@ -33,7 +33,7 @@ CDARU::~CDARU() {
   m_pDB = nullptr;
   for (CArticle* article : m_articles) delete article;
   m_articles.clear();
-  m_articleTypes.clear();
+  ArticleTypeTable().clear();
   // A host (or a test) may build a fresh facade once this one is gone.
   if (_instance == this) _instance = nullptr;
 }
@@ -43,15 +43,23 @@ void CDARU::ReleaseModel() {
   m_pLabelTree = nullptr;
   delete m_pDB;
   m_pDB = nullptr;
-  m_articleTypes.clear();
+  ArticleTypeTable().clear();
   m_bReady = false;
 }
 
 bool CDARU::Init() {
   if (m_bReady) return true;
+  return Init(CreateStore(kSQLiteStore));
+}
+
+bool CDARU::Init(CDB* store) {
+  if (m_bReady) {
+    delete store;
+    return true;
+  }
   // A retry after a failure starts over on a fresh store.
   ReleaseModel();
-  m_pDB = CreateStore(kSQLiteStore);
+  m_pDB = store;
   if (m_pDB == nullptr || !m_pDB->InitDB()) return false;
   m_pLabelTree = CLabelTree::Instance(m_pDB);
   if (m_pLabelTree == nullptr) return false;
@@ -63,7 +71,7 @@ bool CDARU::Init() {
 
 std::u16string CDARU::GetLastDBError() { return m_pDB ? m_pDB->GetLastDBError() : std::u16string(); }
 
-bool CDARU::LoadArticleType() { return m_pDB != nullptr && m_pDB->QueryArticleType(m_articleTypes); }
+bool CDARU::LoadArticleType() { return m_pDB != nullptr && m_pDB->QueryArticleType(ArticleTypeTable()); }
 
 std::string CDARU::MD5(const std::u16string& text) {
   // The whole link is hashed, however long, so every link keeps a folder of its own.
@@ -106,7 +114,7 @@ CArticle* CDARU::AddArticle(CLabel* label, std::u16string url, std::u16string ti
   CArticle pattern;
   pattern.filename = folder;
   std::vector<CArticle*> found;
-  const bool queried = m_pDB->QueryArticle(found, pattern, kMaskFilename, true);
+  const bool queried = m_pDB->QueryArticle(found, pattern, kArticleMaskFilename, true);
   CArticle* existing = nullptr;
   for (CArticle* article : found) {
     if (queried && existing == nullptr && article->filename == folder)
@@ -207,8 +215,4 @@ int CDARU::QueryArticle(CLabel* label, CArticle pattern, unsigned mask) {
   return static_cast<int>(m_articles.size());
 }
 
-std::u16string CDARU::FindArticlePath(std::u16string type) {
-  for (const CArticleType& t : m_articleTypes)
-    if (t.type == type) return t.path;
-  return {};
-}
+std::u16string CDARU::FindArticlePath(std::u16string type) { return FindTypePath(type); }

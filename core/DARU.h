@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Article.h"
 #include "base/DaruApi.h"
+#include "core/Article.h"
 #include "core/Records.h"
 
 class CLabelTree;
@@ -23,8 +23,15 @@ class DARU_API CDARU {
   // Opens the catalogue under the data root and loads the labels and article
   // types. Once it has succeeded, later calls return true and change nothing.
   bool Init();
+  // The same on a store the host made (for instance a CDBAccess), not yet
+  // opened. The facade owns the store from this call on, whatever the result;
+  // a facade that is ready already destroys it and changes nothing.
+  bool Init(CDB* store);
 
   CLabelTree* GetLabelTree() { return m_pLabelTree; }
+  // The store, for the windows that work on it directly (the label picker);
+  // borrowed, null before Init.
+  CDB* GetDB() { return m_pDB; }
   // Why the last failed operation failed, as the store put it; empty when
   // there is no store or it gave no reason.
   std::u16string GetLastDBError();
@@ -56,6 +63,7 @@ class DARU_API CDARU {
   int QueryArticle(CLabel* label, CArticle pattern, unsigned mask);
 
   // The folder of an article type below the DARU folder; empty when unknown.
+  // Read from the locations' type table, which the facade fills.
   std::u16string FindArticlePath(std::u16string type);
 
   CLabel* m_pCurLabel;  // borrowed: the label whose articles the result list holds
@@ -73,8 +81,7 @@ class DARU_API CDARU {
   void ReleaseModel();
   CArticle* FindListed(const std::u16string& filename);
 
-  CLabelTree* m_pLabelTree;  // owned
-  std::vector<CArticleType> m_articleTypes;
+  CLabelTree* m_pLabelTree;           // owned
   std::vector<CArticle*> m_articles;  // owned, every element
   CDB* m_pDB;                         // owned
   bool m_bReady;                      // Init has succeeded

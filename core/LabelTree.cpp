@@ -10,8 +10,6 @@ CLabelTree* CLabelTree::_instance = nullptr;
 
 namespace {
 
-constexpr int kFavRSSLabelID = 2;
-
 // The first label of each id. The engine hands out ids in sequence, so they
 // are usually dense and a table by id serves; otherwise a sorted list does.
 class LabelIndex {

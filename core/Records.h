@@ -2,6 +2,28 @@
 
 #include <string>
 
+// The fixed labels every catalogue starts with. The tree never renames or
+// removes a label below kFirstUserLabelID.
+inline constexpr int kHeadLabelID = 1;  // the root of the hierarchy: its parent is 0
+inline constexpr int kFavRSSLabelID = 2;
+inline constexpr int kDefaultLabelID = 3;  // where a capture goes when no label is chosen
+inline constexpr int kFirstUserLabelID = 4;
+
+// Bits of a label query's mask; set bits are combined with AND, 0 means all.
+inline constexpr unsigned kLabelMaskID = 1;
+inline constexpr unsigned kLabelMaskName = 2;
+inline constexpr unsigned kLabelMaskParent = 4;
+
+// Bits of an article query's mask; set bits are combined with AND, 0 means all.
+inline constexpr unsigned kArticleMaskID = 1;
+inline constexpr unsigned kArticleMaskTitle = 2;
+inline constexpr unsigned kArticleMaskFilename = 4;
+inline constexpr unsigned kArticleMaskKeywords = 8;
+
+// The two article type codes the library itself files under.
+inline constexpr char16_t kBrowserType[] = u"B";  // a page captured from the browser
+inline constexpr char16_t kFeedType[] = u"A";     // a feed item; media folders lie under its folder
+
 // The small plain records the store and the windows pass around. They are
 // header-only so that a host can build and destroy them without exports.
 
@@ -16,7 +38,7 @@ class CLabel {
 
   int labelid = 0;
   std::u16string name;
-  int toplayer = 1;  // 0 marks the head label; a new label starts out under label 1
+  int toplayer = 1;               // 0 marks the head label; a new label starts out under label 1
   CLabel* parent = nullptr;       // borrowed: the hierarchy owns every label
   CLabel* nextSibling = nullptr;  // borrowed
   CLabel* firstChild = nullptr;   // borrowed

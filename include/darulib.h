@@ -1,36 +1,26 @@
 #pragma once
 
-// Everything a host of darulib needs: include this header and link libdarulib.so.
+// The catalogue of darulib: records, time values, locations, the content
+// facade and the label hierarchy, the stores, the content files and the
+// catalogue check. It brings no window names (no HWND, no TRUE or FALSE, no
+// SendMessage), so it can be included beside curses.h or a toolkit's headers.
+// The windows are in darulib_ui.h.
 
+#include "base/DaruApi.h"
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 #include "content/CaptureItems.h"
 #include "content/PathOps.h"
+#include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
-#include "base/DaruApi.h"
 #include "core/LabelTree.h"
 #include "core/Records.h"
 #include "core/StdTime.h"
-#include "base/TextConv.h"
-#include "base/U16Format.h"
 #include "core/Version.h"
-#include "platform/Clock.h"
 #include "platform/ComError.h"
-#include "platform/DC.h"
-#include "platform/Gdi.h"
-#include "platform/HeaderCtrl.h"
-#include "platform/Input.h"
-#include "platform/LibraryModule.h"
-#include "platform/ListCtrl.h"
-#include "platform/MessageBox.h"
-#include "platform/ModalSession.h"
 #include "platform/ModuleInfo.h"
-#include "platform/ResourceScript.h"
-#include "platform/Resources.h"
-#include "platform/ScriptedUser.h"
-#include "platform/TreeCtrl.h"
-#include "platform/UserInteraction.h"
-#include "platform/WindowSnapshot.h"
-#include "platform/Wnd.h"
 #include "storage/CatalogueCheck.h"
 #include "storage/DB.h"
+#include "storage/DBSqlite.h"

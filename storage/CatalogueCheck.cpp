@@ -7,27 +7,17 @@
 #include <system_error>
 #include <utility>
 
+#include "base/TextConv.h"
+#include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "base/TextConv.h"
-#include "base/U16Format.h"
 #include "storage/SQLiteDB.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The label that the tree files new captures under by default.
-constexpr int kDefaultLabelId = 3;
-
-bool IsArticleName(std::u16string_view name) {
-  if (name.size() != 32) return false;
-  for (char16_t c : name)
-    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
-  return true;
-}
 
 // A type folder as one comparable relative path: '\' and '/' alike, no empty
 // or "." components.
@@ -46,31 +36,6 @@ std::u16string Ids(const std::vector<int>& ids) {
   return out;
 }
 
-// Reads or writes in one transaction; rolls back unless committed.
-class CCheckTransaction {
- public:
-  CCheckTransaction(CSQLiteDB& db, bool write) : m_db(db) {
-    m_db.Execute(write ? u"begin immediate transaction;" : u"begin transaction;");
-  }
-  ~CCheckTransaction() {
-    if (m_done) return;
-    try {
-      m_db.Execute(u"rollback transaction;");
-    } catch (const CSQLiteException&) {
-    }
-  }
-  CCheckTransaction(const CCheckTransaction&) = delete;
-  CCheckTransaction& operator=(const CCheckTransaction&) = delete;
-  void Commit() {
-    m_db.Execute(u"commit transaction;");
-    m_done = true;
-  }
-
- private:
-  CSQLiteDB& m_db;  // borrowed: the check's connection
-  bool m_done = false;
-};
-
 }  // namespace
 
 struct CCatalogueCheck::Snapshot {
@@ -86,8 +51,8 @@ struct CCatalogueCheck::Snapshot {
   };
   std::map<int, Label> labels;
   std::map<int, Article> articles;
-  std::map<std::pair<int, int>, int> links;                      // (article, label) -> rows
-  std::vector<std::pair<std::u16string, std::u16string>> types;  // code, folder; first one counts
+  std::map<std::pair<int, int>, int> links;  // (article, label) -> rows
+  std::vector<CArticleType> types;           // the first type of a code counts
 };
 
 // One run: reads the snapshot, plans every repair on it in memory so that the
@@ -180,7 +145,7 @@ class CCatalogueCheck::Runner {
     while (!types.IsEof()) {
       std::u16string code = types.GetString(1, u"");
       std::u16string folder = types.GetString(2, u"");
-      m_s.types.emplace_back(std::move(code), std::move(folder));
+      m_s.types.emplace_back(0, std::move(code), std::move(folder));
       types.NextRow();
     }
     types.Finalize();
@@ -311,7 +276,7 @@ class CCatalogueCheck::Runner {
       Snapshot::Article& a = entry.second;
       if (a.linkedLabels.empty()) {
         int target = 0;
-        for (int candidate : {a.label, kDefaultLabelId, m_head})
+        for (int candidate : {a.label, kDefaultLabelID, m_head})
           if (candidate != 0 && m_s.labels.count(candidate)) {
             target = candidate;
             break;
@@ -334,15 +299,16 @@ class CCatalogueCheck::Runner {
   // The folder of a type code below the DARU folder, as the facade finds it;
   // empty when the type is unknown or its folder unsafe.
   std::u16string TypeFolder(const std::u16string& code) {
-    for (const auto& [c, folder] : m_s.types)
-      if (c == code) return IsSafeTypePath(folder) ? NormalFolder(folder) : std::u16string();
-    return {};
+    std::u16string folder = FindTypePath(m_s.types, code);
+    return IsSafeTypePath(folder) ? NormalFolder(folder) : std::u16string();
   }
   std::u16string Absolute(const std::u16string& folder) { return GetDaruFolder() + u"/" + folder; }
 
   void CheckTypeFolders() {
     std::set<std::u16string> seenCodes;
-    for (const auto& [code, folder] : m_s.types) {
+    for (const CArticleType& t : m_s.types) {
+      const std::u16string& code = t.type;
+      const std::u16string& folder = t.path;
       if (!seenCodes.insert(code).second) continue;
       if (!IsSafeTypePath(folder)) {
         Found(UnsafeRow,
@@ -386,7 +352,7 @@ class CCatalogueCheck::Runner {
         continue;
       }
       bool known = false;
-      for (const auto& [code, folder] : m_s.types) known = known || code == a.type;
+      for (const CArticleType& t : m_s.types) known = known || t.type == a.type;
       if (!known) {
         Found(UnknownType, Fmt(u"article #%d has the unknown type '", id) + a.type + u"'");
         continue;
@@ -394,7 +360,7 @@ class CCatalogueCheck::Runner {
       std::u16string folder = TypeFolder(a.type);
       if (folder.empty()) continue;  // reported with its type
       std::u16string dir = Absolute(folder);
-      std::u16string file = dir + u"/" + a.filename + u".xml";
+      std::u16string file = dir + u"/" + a.filename + kDescriptionSuffix;
       std::error_code ec;
       fs::file_status st = fs::symlink_status(ToUtf8(file), ec);
       if (!fs::is_regular_file(st)) {
@@ -488,7 +454,7 @@ bool CCatalogueCheck::Run(bool repair) {
   try {
     CSQLiteDB db;
     db.Open(GetCatalogueFile());
-    CCheckTransaction transaction(db, repair);
+    CSQLiteTransaction transaction(db, repair ? CSQLiteTransaction::Write : CSQLiteTransaction::Read);
     Runner(*this, db, repair).Run();
     transaction.Commit();
   } catch (const CSQLiteException& e) {

@@ -1,9 +1,5 @@
 #include "storage/DB.h"
 
-#include <new>
-
-#include "storage/DBSqlite.h"
-
 CDB::CDB() = default;
 CDB::CDB(const CDB& other) : m_lastError(other.m_lastError) {}
 CDB& CDB::operator=(const CDB& other) {
@@ -14,9 +10,10 @@ CDB::~CDB() = default;
 
 std::u16string CDB::GetLastDBError() { return m_lastError; }
 
-void CDB::SetLastDBError(std::u16string text) { m_lastError = std::move(text); }
-
-CDB* CreateStore(int type) {
-  if (type != 1) return nullptr;
-  return new (std::nothrow) CDBSqlite();
+bool CDB::ReplaceArticleLabels(int, const std::vector<int>&, int& failedLabel) {
+  failedLabel = 0;
+  SetLastDBError(u"此存储不能一次替换文章的全部标签。");
+  return false;
 }
+
+void CDB::SetLastDBError(std::u16string text) { m_lastError = std::move(text); }

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Article.h"
 #include "base/DaruApi.h"
+#include "core/Article.h"
 #include "core/Records.h"
 
 // The catalogue store: every read and write of labels, articles, their links
@@ -32,6 +32,14 @@ class DARU_API CDB {
   virtual bool UpdateArticle(CArticle& article) = 0;
   virtual bool DeleteArticle(CArticle* article, CLabel* label) = 0;
 
+  // Beyond the fourteen: files the article under exactly these labels, in one
+  // transaction. Its old links go, one link per label is written and its label
+  // count becomes their number; with no labels its row goes as well (its files
+  // stay). On failure nothing has changed, and failedLabel is the label whose
+  // link could not be written, or 0 when the failure lay elsewhere. A store
+  // without transactions keeps this default, which refuses.
+  virtual bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel);
+
   virtual ~CDB();
 
   std::u16string GetLastDBError();
@@ -43,6 +51,6 @@ class DARU_API CDB {
   std::u16string m_lastError;
 };
 
-// Type 1 gives a new, not yet opened SQLite store, owned by the caller; any
-// other type gives null.
+// The store factory, defined beside the SQLite store. Type 1 gives a new, not yet opened SQLite store, owned by the
+// caller; any other type gives null.
 DARU_API CDB* CreateStore(int type);

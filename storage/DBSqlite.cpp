@@ -1,11 +1,12 @@
 #include "storage/DBSqlite.h"
 
+#include <algorithm>
 #include <memory>
+#include <new>
 
+#include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
-#include "base/U16Format.h"
 
 namespace {
 
@@ -30,37 +31,12 @@ const char16_t* Joined(bool first, const char16_t* firstForm, const char16_t* la
   return first ? firstForm : laterForm;
 }
 
-// Rolls back unless committed, so that any failure inside leaves the
-// catalogue as it was. A failing rollback is swallowed: there is nothing
-// better to report than the failure that caused it.
-//
-// The write lock is taken at the start: a transaction that reads before it
-// writes then waits for another process's writer (the busy timeout) instead of
-// failing at once, and what it read stays true until it commits.
-class CTransaction {
- public:
-  explicit CTransaction(CSQLiteDB& db) : m_db(db) { m_db.Execute(u"begin immediate transaction;"); }
-  ~CTransaction() {
-    if (m_committed) return;
-    try {
-      m_db.Execute(u"rollback transaction");
-    } catch (const CSQLiteException&) {
-    }
-  }
-  CTransaction(const CTransaction&) = delete;
-  CTransaction& operator=(const CTransaction&) = delete;
-
-  void Commit() {
-    m_db.Execute(u"commit transaction;");
-    m_committed = true;
-  }
-
- private:
-  CSQLiteDB& m_db;  // borrowed: the store's connection
-  bool m_committed = false;
-};
-
 }  // namespace
+
+CDB* CreateStore(int type) {
+  if (type != 1) return nullptr;
+  return new (std::nothrow) CDBSqlite();
+}
 
 CDBSqlite::CDBSqlite() = default;
 CDBSqlite::~CDBSqlite() = default;
@@ -111,7 +87,7 @@ bool CDBSqlite::UpdateLabel(CLabel& label) {
 
 bool CDBSqlite::DeleteLabel(CLabel& label) {
   return Guarded([&] {
-    CTransaction transaction(m_db);
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
     if (m_db.Execute(Fmt(u"DELETE FROM label WHERE labelid=%d", label.labelid)) <= 0) return false;
     {
       CSQLiteQuery links = m_db.Query(Fmt(u"SELECT * FROM articletolabel WHERE labelid=%d", label.labelid));
@@ -133,15 +109,15 @@ std::u16string CDBSqlite::LabelQueryText(const CLabel& pattern, unsigned mask) {
   if (mask == 0) return u"SELECT * FROM label order by toplayer,labelid";
   std::u16string sql = u"SELECT * FROM label WHERE ";
   bool first = true;
-  if (mask & 1) {
+  if (mask & kLabelMaskID) {
     sql += Fmt(u"labelid=%d", pattern.labelid);
     first = false;
   }
-  if (mask & 2) {
+  if (mask & kLabelMaskName) {
     sql += Fmt(Joined(first, u"name='%s'", u" AND name='%s'"), Q(pattern.name));
     first = false;
   }
-  if (mask & 4) sql += Fmt(Joined(first, u"toplayer=%d", u" AND toplayer=%d"), pattern.toplayer);
+  if (mask & kLabelMaskParent) sql += Fmt(Joined(first, u"toplayer=%d", u" AND toplayer=%d"), pattern.toplayer);
   return sql;
 }
 
@@ -210,7 +186,7 @@ bool CDBSqlite::AddArticle(CArticle& article) {
   return Guarded([&] {
     // The row and its first link go in together: a row without a link would
     // be held by no label and never be deleted.
-    CTransaction transaction(m_db);
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
     // Another process may have stored the same link since the caller looked
     // for it. One link stays one article: the stored one is filed under the
     // label as well, and the record takes its id.
@@ -288,22 +264,22 @@ std::u16string CDBSqlite::ArticleQueryText(const CArticle& pattern, unsigned mas
   if (mask == 0) return u"SELECT * FROM article";
   std::u16string sql = u"SELECT * FROM article WHERE ";
   bool first = true;
-  if (mask & 1) {
+  if (mask & kArticleMaskID) {
     sql += Fmt(u"articleid=%d", pattern.articleid);
     first = false;
   }
-  if (mask & 2) {
+  if (mask & kArticleMaskTitle) {
     if (like)
       sql += Fmt(Joined(first, u"title LIKE '%%%s%%'", u" AND title LIKE '%%%s%%'"), Q(pattern.title));
     else
       sql += Fmt(Joined(first, u"title='%s'", u" AND title='%s'"), Q(pattern.title));
     first = false;
   }
-  if (mask & 4) {
+  if (mask & kArticleMaskFilename) {
     sql += Fmt(Joined(first, u"filename='%s'", u" AND filename='%s'"), Q(pattern.filename));
     first = false;
   }
-  if (mask & 8) {
+  if (mask & kArticleMaskKeywords) {
     if (like)
       sql += Fmt(Joined(first, u"key1 LIKE '%%%s%%'", u" AND key1 LIKE '%%%s%%'"), Q(pattern.key1));
     else
@@ -336,7 +312,7 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
   return Guarded([&] {
     bool lastLabelGone = false;
     {
-      CTransaction transaction(m_db);
+      CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
       if (label == nullptr) {
         if (m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", article->articleid)) <= 0) return false;
         if (m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", article->articleid)) <= 0) return false;
@@ -353,18 +329,37 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
     }
     // Files go only once the row is gone for good, and only for the article
     // that lost its last label; without a label they stay on disk.
-    if (lastLabelGone) RemoveArticleFiles(*article);
+    if (lastLabelGone) RemoveArticleFiles(article->type, article->filename);
     return true;
   });
 }
 
-void CDBSqlite::RemoveArticleFiles(const CArticle& article) {
-  CDARU* daru = CDARU::Instance();
-  if (daru == nullptr) return;
-  // Catalogue rows are not trusted to name a place inside the type folder.
-  if (!IsSafeTypePath(daru->FindArticlePath(article.type)) || !IsSafeFolderName(article.filename)) return;
-  std::u16string folder = GetTypeFolder(article.type) + u"/" + article.filename;
-  std::u16string descfile = folder + u".xml";
-  if (PathExists(descfile, true)) DeletePath(descfile, true);
-  if (FolderExists(folder)) DeletePath(folder, false);
+bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) {
+  failedLabel = 0;
+  return Guarded([&] {
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
+    m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", articleid));
+    std::vector<int> written;
+    for (int labelid : labelids) {
+      if (std::find(written.begin(), written.end(), labelid) != written.end()) continue;
+      // Stays set if the insert throws, so the caller can name the label.
+      failedLabel = labelid;
+      if (!InsertLink(CLabelToArticle(labelid, articleid))) {
+        SetLastDBError(u"文章的标签链接未能写入。");
+        return false;
+      }
+      written.push_back(labelid);
+    }
+    failedLabel = 0;
+    const int changed = written.empty() ? m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", articleid))
+                                        : m_db.Execute(Fmt(u"UPDATE article SET labels=%d WHERE articleid=%d",
+                                                           static_cast<int>(written.size()), articleid));
+    if (changed <= 0) {
+      // No such article: links to it must not stay behind.
+      SetLastDBError(u"文章不存在。");
+      return false;
+    }
+    transaction.Commit();
+    return true;
+  });
 }

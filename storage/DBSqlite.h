@@ -31,6 +31,7 @@ class CDBSqlite : public CDB {
   bool QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) override;
   bool UpdateArticle(CArticle& article) override;
   bool DeleteArticle(CArticle* article, CLabel* label) override;
+  bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) override;
 
   // The statement texts that the two pattern queries run.
   static std::u16string LabelQueryText(const CLabel& pattern, unsigned mask);
@@ -55,7 +56,6 @@ class CDBSqlite : public CDB {
   void SetJournalSync();
   bool InsertLink(const CLabelToArticle& link);
   void LoadArticles(CSQLiteQuery& query, std::vector<CArticle*>& out);
-  static void RemoveArticleFiles(const CArticle& article);
 
   CSQLiteDB m_db;
 };

@@ -313,6 +313,23 @@ std::int64_t CSQLiteDB::LastInsertRowId() {
   return sqlite3_last_insert_rowid(m_db);
 }
 
+CSQLiteTransaction::CSQLiteTransaction(CSQLiteDB& db, Kind kind) : m_db(db) {
+  m_db.Execute(kind == Write ? u"begin immediate transaction;" : u"begin transaction;");
+}
+
+CSQLiteTransaction::~CSQLiteTransaction() {
+  if (m_committed) return;
+  try {
+    m_db.Execute(u"rollback transaction");
+  } catch (const CSQLiteException&) {
+  }
+}
+
+void CSQLiteTransaction::Commit() {
+  m_db.Execute(u"commit transaction;");
+  m_committed = true;
+}
+
 CSQLiteQuery::CSQLiteQuery() : m_vm(nullptr), m_eof(true), m_columns(0), m_ownVM(false) {}
 
 CSQLiteQuery::CSQLiteQuery(sqlite3_stmt* vm, bool eof)

@@ -91,6 +91,28 @@ class CSQLiteDB {
   std::shared_ptr<CStatementCache> m_cache;
 };
 
+// One transaction on a connection; rolled back unless committed, so that any
+// failure inside leaves the catalogue as it was. A failing rollback is
+// swallowed: there is nothing better to report than the failure that caused it.
+//
+// A writing transaction takes the write lock at the start: one that reads
+// before it writes then waits for another process's writer (the busy timeout)
+// instead of failing at once, and what it read stays true until it commits.
+class CSQLiteTransaction {
+ public:
+  enum Kind { Read, Write };
+  CSQLiteTransaction(CSQLiteDB& db, Kind kind);
+  ~CSQLiteTransaction();
+  CSQLiteTransaction(const CSQLiteTransaction&) = delete;
+  CSQLiteTransaction& operator=(const CSQLiteTransaction&) = delete;
+
+  void Commit();
+
+ private:
+  CSQLiteDB& m_db;  // borrowed: the connection the transaction runs on
+  bool m_committed = false;
+};
+
 // A forward-only cursor over the rows of one statement. Moving a cursor hands
 // its statement over, so only one cursor ever finalizes it.
 class CSQLiteQuery {

@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "daru/DataRoot.h"
+#include "daru/LibraryRoot.h"
 #include "daru/HtmlView.h"
 #include "daru/Provisioning.h"
 #include "daru/Session.h"
@@ -15,16 +15,12 @@ namespace {
 
 using nlohmann::json;
 
-constexpr int kFirstUserLabelID = 4;  // the labels below are the catalogue's own
-constexpr unsigned kMaskTitle = 2;
-constexpr unsigned kMaskKeywords = 8;
-
 Report Message(std::string text, json data = json::object()) {
   data["message"] = std::move(text);
   return {Report::Kind::Message, std::move(data)};
 }
 
-std::string Quoted(const std::u16string& text) { return "'" + U8(text) + "'"; }
+std::string Quoted(const std::u16string& text) { return "'" + ToUtf8(text) + "'"; }
 std::string Named(const CLabel* label) { return Quoted(label->name) + " #" + std::to_string(label->labelid); }
 
 // Lends a feed item to an article for the time of a file write; the article
@@ -60,7 +56,7 @@ void LoadForRewrite(CArticle* article) {
 
 void WriteDescription(CArticle* article, std::vector<std::string>& warnings) {
   if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
-    warnings.push_back("the description file " + U8(article->GetDescriptionFilename()) + " could not be written");
+    warnings.push_back("the description file " + ToUtf8(article->GetDescriptionFilename()) + " could not be written");
 }
 
 // --- labels ---------------------------------------------------------------
@@ -104,7 +100,7 @@ void RefuseReserved(const CLabel* label, const char* what) {
 Report LabelAdd(Session& s, const Request& r) {
   CLabel* parent = r.target.empty() ? s.Tree()->GetHeadLabel() : s.ResolveLabel(r.target);
   if (!parent) throw HostError("the catalogue has no head label");
-  CLabel* label = s.Tree()->InsertLabel(parent, U16(r.name));
+  CLabel* label = s.Tree()->InsertLabel(parent, FromUtf8(r.name));
   if (!label) throw HostError("cannot add the label: " + s.LastError("the catalogue refused it"));
   return Message("added label " + Named(label) + " under " + Named(parent), {{"label", LabelJson(label)}});
 }
@@ -114,7 +110,7 @@ Report LabelRename(Session& s, const Request& r) {
   RefuseReserved(label, "renamed");
   if (r.name.empty()) throw UsageError("a label needs a name");
   const std::string old = Named(label);
-  if (!s.Tree()->UpdateLabel(label, U16(r.name), static_cast<unsigned>(label->toplayer)))
+  if (!s.Tree()->UpdateLabel(label, FromUtf8(r.name), static_cast<unsigned>(label->toplayer)))
     throw HostError("cannot rename label " + old + ": " + s.LastError("the catalogue refused it"));
   return Message("renamed label " + old + " to " + Quoted(label->name), {{"label", LabelJson(label)}});
 }
@@ -199,21 +195,21 @@ Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
   CLabel* label = r.label.empty() ? s.DefaultLabel() : s.ResolveLabel(r.label);
   int result = r.noLink ? 0 : 1;
   CArticle* article =
-      s.Daru()->AddArticle(label, U16(r.url), U16(r.title), U16(r.keywords.value_or("")), u"B", result, true);
+      s.Daru()->AddArticle(label, FromUtf8(r.url), FromUtf8(r.title), FromUtf8(r.keywords.value_or("")), kBrowserType, result, true);
   if (result < 0 || !article) {
     s.Release(article);
     throw HostError("cannot save the page: " + s.LastError("the catalogue refused it"));
   }
   std::unique_ptr<CArticle, std::function<void(CArticle*)>> owned(article, [&](CArticle* a) { s.Release(a); });
   if (result == 0) {
-    article->SetDescription(U16(r.description.value_or("")));
-    article->SetComment(U16(r.comment.value_or("")));
+    article->SetDescription(FromUtf8(r.description.value_or("")));
+    article->SetComment(FromUtf8(r.comment.value_or("")));
     WriteDescription(article, warnings);
   } else if (r.description || r.comment) {
     // A stored page gets new texts only where they were given; the rest of its file stays.
     LoadForRewrite(article);
-    if (r.description) article->SetDescription(U16(*r.description));
-    if (r.comment) article->SetComment(U16(*r.comment));
+    if (r.description) article->SetDescription(FromUtf8(*r.description));
+    if (r.comment) article->SetComment(FromUtf8(*r.comment));
     WriteDescription(article, warnings);
   }
   return CaptureReport(s, article, label, result);
@@ -235,16 +231,16 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
   const std::filesystem::path info = std::filesystem::absolute(r.infoFile, ec).lexically_normal();
   if (ec || !std::filesystem::is_regular_file(info, ec)) throw HostError("no feed item file " + r.infoFile);
   CRSSSubItem item;
-  if (!item.LoadRSSInfo(U16(info.string()))) throw HostError("cannot read the feed item file " + info.string());
-  item.channelTitle = U16(r.channel);
-  item.channelLink = U16(r.channelLink);
+  if (!item.LoadRSSInfo(FromUtf8(info.string()))) throw HostError("cannot read the feed item file " + info.string());
+  item.channelTitle = FromUtf8(r.channel);
+  item.channelLink = FromUtf8(r.channelLink);
 
   CLabel* label = r.label.empty() ? ChannelLabel(s, item.channelTitle) : s.ResolveLabel(r.label);
   // An item without a link is known by its information file, and stores no link.
   const bool hasLink = !item.link.empty();
-  const std::u16string link = hasLink ? item.link : U16(info.string());
+  const std::u16string link = hasLink ? item.link : FromUtf8(info.string());
   int result = 1;
-  CArticle* article = s.Daru()->AddArticle(label, link, item.title, u"", u"A", result, hasLink);
+  CArticle* article = s.Daru()->AddArticle(label, link, item.title, u"", kFeedType, result, hasLink);
   if (result < 0 || !article) {
     s.Release(article);
     throw HostError("cannot store the feed item: " + s.LastError("the catalogue refused it"));
@@ -257,11 +253,11 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
     if (!item.mimeUrl.empty()) {
       article->CreateMime(item.mimeUrl);
       if (!PathExists(GetMediaCopyPath(article->filename), true))
-        warnings.push_back("the media file " + U8(item.mimeUrl) + " could not be copied");
+        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) + " could not be copied");
     }
   }
   Report report = CaptureReport(s, article, label, result);
-  if (!item.mimeUrl.empty()) report.data["media_source"] = U8(item.mimeUrl);
+  if (!item.mimeUrl.empty()) report.data["media_source"] = ToUtf8(item.mimeUrl);
   return report;
 }
 
@@ -300,10 +296,10 @@ Report Search(Session& s, const Request& r) {
   if (r.text.empty()) throw UsageError("search: give a text to look for");
   CArticle pattern;
   if (r.searchKeywords)
-    pattern.key1 = U16(r.text);
+    pattern.key1 = FromUtf8(r.text);
   else
-    pattern.title = U16(r.text);
-  int found = s.Daru()->QueryArticle(pattern, r.searchKeywords ? kMaskKeywords : kMaskTitle, !r.exact);
+    pattern.title = FromUtf8(r.text);
+  int found = s.Daru()->QueryArticle(pattern, r.searchKeywords ? kArticleMaskKeywords : kArticleMaskTitle, !r.exact);
   if (found < 0) throw HostError("cannot search: " + s.LastError("query failed"));
   return ArticleList(s, {{"search", r.text}, {"field", r.searchKeywords ? "keywords" : "title"}, {"exact", r.exact}});
 }
@@ -317,18 +313,18 @@ Report Show(Session& s, const Request& r) {
              {"text", RenderDescription(article.GetDescriptionFilename(), GetDaruFolder() + u"/default.xslt")}}};
   }
   json a = ArticleJson(article);
-  a["description"] = U8(article.LoadDescription());
-  a["comment"] = U8(article.LoadComment());
+  a["description"] = ToUtf8(article.LoadDescription());
+  a["comment"] = ToUtf8(article.LoadComment());
   if (article.LoadRssSubItem() && HasFeedData(article.GetRSSSubItem())) {
     CRSSSubItem* feed = article.GetRSSSubItem();
-    json f = {{"title", U8(feed->title)},
-              {"link", U8(feed->link)},
-              {"published", U8(feed->pubDate)},
-              {"channel_title", U8(feed->channelTitle)},
-              {"channel_link", U8(feed->channelLink)},
-              {"media_source", U8(feed->mimeUrl)}};
+    json f = {{"title", ToUtf8(feed->title)},
+              {"link", ToUtf8(feed->link)},
+              {"published", ToUtf8(feed->pubDate)},
+              {"channel_title", ToUtf8(feed->channelTitle)},
+              {"channel_link", ToUtf8(feed->channelLink)},
+              {"media_source", ToUtf8(feed->mimeUrl)}};
     if (IsSafeFolderName(article.filename) && PathExists(GetMediaCopyPath(article.filename), true))
-      f["media_copy"] = U8(GetMediaCopyPath(article.filename));
+      f["media_copy"] = ToUtf8(GetMediaCopyPath(article.filename));
     a["feed"] = f;
   }
   json labels = json::array();
@@ -354,9 +350,9 @@ Report Mark(Session& s, const Request& r) {
 Report Comment(Session& s, const Request& r) {
   CArticle* article = s.FindArticle(r.id);
   LoadForRewrite(article);
-  article->SetComment(U16(r.text));
+  article->SetComment(FromUtf8(r.text));
   if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
-    throw HostError("cannot write the description file " + U8(article->GetDescriptionFilename()));
+    throw HostError("cannot write the description file " + ToUtf8(article->GetDescriptionFilename()));
   return Message("commented #" + std::to_string(article->articleid) + " " + Quoted(article->title),
                  {{"article", ArticleJson(*article)}});
 }
@@ -377,12 +373,10 @@ Report Remove(Session& s, const Request& r) {
   if (label) {
     CArticle pattern;
     pattern.articleid = id;
-    gone = s.Daru()->QueryArticle(pattern, 1, false) == 0;
-  } else if (IsSafeFolderName(filename) && IsSafeTypePath(s.Daru()->FindArticlePath(type)) &&
-             IsSafeTypePath(s.Daru()->FindArticlePath(u"A"))) {
+    gone = s.Daru()->QueryArticle(pattern, kArticleMaskID, false) == 0;
+  } else {
     // The catalogue keeps the files of an article removed as a whole; the host does not want them.
-    DeletePath(DescriptionFilePath(type, filename), true);
-    DeletePath(GetArticleFolder(filename), false);
+    RemoveArticleFiles(type, filename);
   }
   std::string text = label ? "removed " + what + " from " + Named(label) : "removed " + what;
   if (label && gone) text += "; it was under no other label and is gone";
@@ -396,12 +390,12 @@ Report Check(const std::filesystem::path& root, const Request& r) {
   UseDataRoot(root);
   CCatalogueCheck check;
   if (!check.Run(r.repair))
-    throw HostError("cannot check the catalogue in " + root.string() + ": " + U8(check.GetError()));
+    throw HostError("cannot check the catalogue in " + root.string() + ": " + ToUtf8(check.GetError()));
   json findings = json::array();
   size_t repaired = 0;
   for (const CCatalogueCheck::Finding& f : check.GetFindings()) {
     findings.push_back(
-        {{"fault", U8(CCatalogueCheck::FaultName(f.fault))}, {"text", U8(f.text)}, {"repaired", f.repaired}});
+        {{"fault", ToUtf8(CCatalogueCheck::FaultName(f.fault))}, {"text", ToUtf8(f.text)}, {"repaired", f.repaired}});
     repaired += f.repaired ? 1 : 0;
   }
   const size_t found = check.GetFindings().size();

@@ -3,23 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "darulib.h"
+
 namespace {
 
 using nlohmann::json;
-
-// Decodes one code point; malformed bytes count as one narrow character each.
-char32_t NextCodePoint(const std::string& s, size_t& i) {
-  const auto b = static_cast<unsigned char>(s[i]);
-  size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-  if (len == 0 || i + len > s.size()) {
-    ++i;
-    return 0xFFFD;
-  }
-  char32_t cp = len == 1 ? b : b & (0x7F >> len);
-  for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-  i += len;
-  return cp;
-}
 
 int CodePointWidth(char32_t c) {
   if (c == 0 || (c >= 0x0300 && c <= 0x036F) || (c >= 0x200B && c <= 0x200F) || (c >= 0xFE00 && c <= 0xFE0F)) return 0;

@@ -1,6 +1,6 @@
 #include "daru/Provisioning.h"
 
-#include "daru/DataRoot.h"
+#include "daru/LibraryRoot.h"
 #include "daru/Request.h"
 #include "provision/DataRoot.h"
 

@@ -3,18 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "daru/DataRoot.h"
+#include "daru/LibraryRoot.h"
 #include "daru/Request.h"
-
-namespace {
-
-constexpr int kDefaultLabelID = 3;
-constexpr unsigned kMaskArticleID = 1;
-
-}  // namespace
-
-std::string U8(const std::u16string& text) { return ToUtf8(text); }
-std::u16string U16(const std::string& text) { return FromUtf8(text); }
 
 Session::Session(const std::filesystem::path& root) : m_root(root) {
   UseDataRoot(root);
@@ -27,7 +17,7 @@ Session::Session(const std::filesystem::path& root) : m_root(root) {
 }
 
 std::string Session::LastError(const std::string& fallback) {
-  std::string error = U8(m_daru->GetLastDBError());
+  std::string error = ToUtf8(m_daru->GetLastDBError());
   return error.empty() ? fallback : error;
 }
 
@@ -41,7 +31,7 @@ CLabel* Session::ResolveLabel(const std::string& reference) {
   }
   std::vector<CLabel*> named;
   for (CLabel* label : m_tree->GetAllLabels())
-    if (label->name == U16(reference)) named.push_back(label);
+    if (label->name == FromUtf8(reference)) named.push_back(label);
   if (named.empty()) throw HostError("no label named '" + reference + "'");
   if (named.size() > 1) {
     std::string ids;
@@ -60,7 +50,7 @@ CLabel* Session::DefaultLabel() {
 CArticle* Session::FindArticle(long long id) {
   CArticle pattern;
   pattern.articleid = static_cast<int>(id);
-  int found = m_daru->QueryArticle(pattern, kMaskArticleID, false);
+  int found = m_daru->QueryArticle(pattern, kArticleMaskID, false);
   if (found < 0) throw HostError("cannot read the catalogue: " + LastError("query failed"));
   if (found == 0) throw HostError("no article #" + std::to_string(id));
   return m_daru->GetArticleList().front();
@@ -88,25 +78,25 @@ std::vector<CLabel*> Session::LabelsOf(int articleid) {
 }
 
 nlohmann::json LabelJson(const CLabel* label) {
-  return {{"id", label->labelid}, {"name", U8(label->name)}, {"parent", label->toplayer}};
+  return {{"id", label->labelid}, {"name", ToUtf8(label->name)}, {"parent", label->toplayer}};
 }
 
 nlohmann::json ArticleJson(const CArticle& a) {
   CStdTime created = a.crdate;
   CStdTime read = a.brdate;
   return {{"id", a.articleid},
-          {"title", U8(a.title)},
-          {"url", U8(a.url)},
-          {"keywords", U8(a.key1)},
-          {"type", U8(a.type)},
-          {"filename", U8(a.filename)},
+          {"title", ToUtf8(a.title)},
+          {"url", ToUtf8(a.url)},
+          {"keywords", ToUtf8(a.key1)},
+          {"type", ToUtf8(a.type)},
+          {"filename", ToUtf8(a.filename)},
           {"labels", a.labels},
           {"label", a.label},
           {"version", a.version},
           {"read", a.readflag},
           {"important", a.impflag},
-          {"created", U8(created.GetFmtString())},
+          {"created", ToUtf8(created.GetFmtString())},
           {"created_epoch", created.GetTimeLong()},
-          {"read_at", U8(read.GetFmtString())},
-          {"description_file", U8(a.descfile)}};
+          {"read_at", ToUtf8(read.GetFmtString())},
+          {"description_file", ToUtf8(a.descfile)}};
 }

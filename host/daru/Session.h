@@ -43,7 +43,5 @@ class Session {
   CLabelTree* m_tree = nullptr;   // borrowed from the facade
 };
 
-std::string U8(const std::u16string& text);
-std::u16string U16(const std::string& text);
 nlohmann::json LabelJson(const CLabel* label);
 nlohmann::json ArticleJson(const CArticle& article);

@@ -34,10 +34,10 @@ struct TableSetup {
 };
 
 std::string LabelRows() {
-  return std::string("INSERT INTO label(labelid,name,toplayer) VALUES(") + std::to_string(kHeadLabelId) + ",'" +
-         kHeadLabelName + "',0),(" + std::to_string(kFavRSSLabelId) + ",'" + kFavRSSLabelName + "'," +
-         std::to_string(kHeadLabelId) + "),(" + std::to_string(kDefaultLabelId) + ",'" + kDefaultLabelName + "'," +
-         std::to_string(kHeadLabelId) + ");";
+  return std::string("INSERT INTO label(labelid,name,toplayer) VALUES(") + std::to_string(kHeadLabelID) + ",'" +
+         kHeadLabelName + "',0),(" + std::to_string(kFavRSSLabelID) + ",'" + kFavRSSLabelName + "'," +
+         std::to_string(kHeadLabelID) + "),(" + std::to_string(kDefaultLabelID) + ",'" + kDefaultLabelName + "'," +
+         std::to_string(kHeadLabelID) + ");";
 }
 
 std::string TypeRows() {
@@ -128,17 +128,22 @@ bool TypeFolderBelow(std::string folder, std::filesystem::path& out) {
   return true;
 }
 
+bool MakeTypeFolder(const std::filesystem::path& daru, const std::string& text, std::string* error) {
+  std::filesystem::path folder;
+  if (!TypeFolderBelow(text, folder)) return true;
+  std::error_code ec;
+  std::filesystem::create_directories(daru / folder, ec);
+  if (ec) return Fail(error, "cannot create " + (daru / folder).string() + ": " + ec.message());
+  return true;
+}
+
 bool MakeTypeFolders(sqlite3* db, const std::filesystem::path& daru, std::string* error) {
   Stmt stmt;
   if (!Prepare(db, "SELECT * FROM articletype", stmt, error)) return false;
   int rc;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
     const unsigned char* text = sqlite3_column_text(stmt.get(), 2);
-    std::filesystem::path folder;
-    if (text == nullptr || !TypeFolderBelow(reinterpret_cast<const char*>(text), folder)) continue;
-    std::error_code ec;
-    std::filesystem::create_directories(daru / folder, ec);
-    if (ec) return Fail(error, "cannot create " + (daru / folder).string() + ": " + ec.message());
+    if (text != nullptr && !MakeTypeFolder(daru, reinterpret_cast<const char*>(text), error)) return false;
   }
   return rc == SQLITE_DONE || Fail(error, sqlite3_errmsg(db));
 }
@@ -165,6 +170,13 @@ bool WriteStylesheet(const std::filesystem::path& daru, std::string* error) {
 std::filesystem::path DaruFolder(const std::filesystem::path& root) { return root / "DARU"; }
 
 std::filesystem::path CatalogueFile(const std::filesystem::path& root) { return DaruFolder(root) / "darudb"; }
+
+bool PrepareDataFolders(const std::filesystem::path& root, const std::vector<std::string>& typeFolders,
+                        std::string* error) {
+  for (const std::string& folder : typeFolders)
+    if (!MakeTypeFolder(DaruFolder(root), folder, error)) return false;
+  return WriteStylesheet(DaruFolder(root), error);
+}
 
 bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error) {
   std::error_code ec;

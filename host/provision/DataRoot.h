@@ -2,6 +2,9 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "core/Records.h"
 
 // Makes a folder into a data root that darulib can run on. The library only
 // expects its DARU folder, the catalogue DARU/darudb and the type folders; it
@@ -16,9 +19,6 @@
 
 namespace provision {
 
-inline constexpr int kHeadLabelId = 1;
-inline constexpr int kFavRSSLabelId = 2;
-inline constexpr int kDefaultLabelId = 3;
 inline constexpr const char* kHeadLabelName = "我的资料库";
 inline constexpr const char* kFavRSSLabelName = "收藏的频道";
 inline constexpr const char* kDefaultLabelName = "未分类";
@@ -28,6 +28,12 @@ inline constexpr const char* kFeedTypeFolder = "rss";
 // True when the data root is ready; otherwise false with the reason in error
 // (UTF-8), when given. Paths are UTF-8.
 bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error = nullptr);
+
+// The folders a catalogue names, below root/DARU, and the stylesheet, for a
+// catalogue that lives elsewhere. Folders that would leave the DARU folder
+// are skipped.
+bool PrepareDataFolders(const std::filesystem::path& root, const std::vector<std::string>& typeFolders,
+                        std::string* error = nullptr);
 
 std::filesystem::path DaruFolder(const std::filesystem::path& root);     // root/DARU
 std::filesystem::path CatalogueFile(const std::filesystem::path& root);  // root/DARU/darudb

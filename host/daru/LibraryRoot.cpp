@@ -1,4 +1,4 @@
-#include "daru/DataRoot.h"
+#include "daru/LibraryRoot.h"
 
 #include <cstdlib>
 

@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+
+#include "StoreCatalogue.h"
+#include "base/TextConv.h"
+#include "core/DARU.h"
+#include "core/LabelTree.h"
+#include "fixtures/DaruAccess.h"
+#include "storage/DBAccess.h"
+#include "storage/OdbcConnection.h"
+#include "storage/OdbcError.h"
+
+class CDBAccessTestAccess {
+ public:
+  static bool ExecuteSQL(CDBAccess& store, const std::u16string& sql) {
+    return store.ExecuteSQL(store.m_connection.get(), sql);
+  }
+  static long Shares(const CDBAccess& store) { return store.m_connection.use_count(); }
+};
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+// The four lines of a COM error text, checked line by line.
+void ExpectComError(const std::u16string& error, const char* code, const char* meaning, const char* source,
+                    const char* description) {
+  std::vector<std::string> lines = Split(ToUtf8(error));
+  ASSERT_EQ(lines.size(), 4u) << ToUtf8(error);
+  EXPECT_EQ(lines[0], std::string("Code = ") + code);
+  EXPECT_EQ(lines[1], std::string("Code meaning = ") + meaning);
+  EXPECT_EQ(lines[2], std::string("Source = ") + source);
+  EXPECT_EQ(lines[3].rfind(std::string("Description = ") + description, 0), 0u) << lines[3];
+}
+
+class AccessStore : public ::testing::TestWithParam<StoreKind> {
+ protected:
+  void SetUp() override {
+    catalogue = std::make_unique<StoreCatalogue>(GetParam());
+    store = std::make_unique<CDBAccess>(FromUtf8(catalogue->Connection()));
+    ASSERT_TRUE(store->InitDB()) << ToUtf8(store->GetLastDBError());
+  }
+  const char* Driver() const {
+    return GetParam() == StoreKind::AccessPostgres ? "psqlodbca.so" : "sqlite3odbc.so";
+  }
+
+  std::unique_ptr<StoreCatalogue> catalogue;
+  std::unique_ptr<CDBAccess> store;
+};
+
+}  // namespace
+
+TEST(ComErrorText, MeaningsFollowTheKnownCodesThenTheInterfaceRuleThenUnknown) {
+  EXPECT_EQ(ComErrorMeaning(E_FAIL), u"Unspecified error");
+  EXPECT_EQ(ComErrorMeaning(E_OUTOFMEMORY), u"Not enough storage is available to complete this operation.");
+  EXPECT_EQ(ComErrorMeaning(DB_E_ERRORSINCOMMAND), u"IDispatch error #3092");
+  EXPECT_EQ(ComErrorMeaning(DB_E_INTEGRITYVIOLATION), u"IDispatch error #3119");
+  EXPECT_EQ(ComErrorMeaning(static_cast<HRESULT>(0x80040201u)), u"IDispatch error #1");
+  EXPECT_EQ(ComErrorMeaning(static_cast<HRESULT>(0x80040200u)), u"Unknown error 0x80040200");  // not above 0x0200
+  EXPECT_EQ(ComErrorMeaning(static_cast<HRESULT>(0x00040E14u)), u"Unknown error 0x40E14");     // no failure
+  EXPECT_EQ(ComErrorMeaning(static_cast<HRESULT>(0x80070002u)), u"Unknown error 0x80070002");
+  ExpectComError(ComErrorText(_com_error(E_POINTER)), "80004003", "Invalid pointer", "", "");
+}
+
+TEST(ComErrorText, DiagnosticsMapByStateAndForTheSqliteDriverByText) {
+  EXPECT_EQ(HResultFromDiagnostic("42601", "syntax error at end of input"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(HResultFromDiagnostic("42P01", "relation does not exist"), DB_E_NOTABLE);
+  EXPECT_EQ(HResultFromDiagnostic("23505", "duplicate key"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(HResultFromDiagnostic("HY001", "memory"), E_OUTOFMEMORY);
+  EXPECT_EQ(HResultFromDiagnostic("08S01", "connection lost"), E_FAIL);
+  EXPECT_EQ(HResultFromDiagnostic("HY000", "near \"x\": syntax error (1)"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(HResultFromDiagnostic("HY000", "no such table: x (1)"), DB_E_NOTABLE);
+  EXPECT_EQ(HResultFromDiagnostic("HY000", "UNIQUE constraint failed: t.a (19)"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(HResultFromDiagnostic("HY000", "database is locked (5)"), E_FAIL);
+}
+
+TEST(AccessStoreStart, MissingComponentsAndMissingConnectionHaveTheirOwnMessages) {
+  ProvisionedRoot root;
+  CDBAccess missingDriver(u"Driver=/nonexistent/libdaru-no-driver.so;Database=x;");
+  EXPECT_FALSE(missingDriver.InitDB());
+  EXPECT_EQ(missingDriver.GetLastDBError(), u"本机缺少程序运行所需MDAC组件，请安装该组件后再运行。");
+
+  // A string that names no driver is the caller's mistake, not a missing component.
+  CDBAccess noDriver(u"Database=x;");
+  EXPECT_FALSE(noDriver.InitDB());
+  ExpectComError(noDriver.GetLastDBError(), "80004005", "Unspecified error", "unixODBC", "[IM002] ");
+
+  // Before InitDB: the label insert says so, the others fail on a null connection.
+  CDBAccess closed;
+  CLabel label;
+  label.name = u"x";
+  EXPECT_FALSE(closed.AddLabel(label));
+  EXPECT_EQ(closed.GetLastDBError(), u"未能正确连接到数据库,请先调用InitDB连接数据库。");
+  CLabel empty;
+  EXPECT_FALSE(closed.AddLabel(empty));  // the connection is checked first
+  EXPECT_EQ(closed.GetLastDBError(), u"未能正确连接到数据库,请先调用InitDB连接数据库。");
+  std::vector<CArticleType> types;
+  EXPECT_FALSE(closed.QueryArticleType(types));
+  ExpectComError(closed.GetLastDBError(), "80004003", "Invalid pointer", "", "");
+  CArticle article;
+  CLabelToArticle link(1, 1);
+  EXPECT_FALSE(closed.DeleteArticle(&article, nullptr));
+  EXPECT_FALSE(closed.DeleteLabelToArticle(link));
+  EXPECT_FALSE(closed.UpdateArticle(article));
+  ExpectComError(closed.GetLastDBError(), "80004003", "Invalid pointer", "", "");
+
+  // The embedded default before provisioning: no Data folder, then no tables.
+  CDBAccess embedded;
+  EXPECT_FALSE(embedded.InitDB());
+  ExpectComError(embedded.GetLastDBError(), "80004005", "Unspecified error", "unixODBC", "[HY000] ");
+  std::filesystem::create_directory(root.daru() / "Data");
+  ASSERT_TRUE(embedded.InitDB()) << ToUtf8(embedded.GetLastDBError());
+  EXPECT_FALSE(embedded.QueryArticleType(types));
+  ExpectComError(embedded.GetLastDBError(), "80040e37", "IDispatch error #3127", "sqlite3odbc.so",
+                 "[HY000] [SQLite]no such table: 文章类型表");
+}
+
+TEST_P(AccessStore, EngineFailuresBecomeComErrorTexts) {
+  EXPECT_FALSE(CDBAccessTestAccess::ExecuteSQL(*store, u"SELEC * FROM 标签表"));
+  ExpectComError(store->GetLastDBError(), "80040e14", "IDispatch error #3092", Driver(),
+                 GetParam() == StoreKind::AccessPostgres ? "[42601] " : "[HY000] ");
+  EXPECT_TRUE(CDBAccessTestAccess::ExecuteSQL(*store, u"UPDATE 标签表 SET name='x' WHERE labelid=99"));
+
+  CLabelToArticle link(3, 1);
+  ASSERT_TRUE(store->AddLabelToArticle(link));
+  EXPECT_FALSE(store->AddLabelToArticle(link));
+  ExpectComError(store->GetLastDBError(), "80040e2f", "IDispatch error #3119", Driver(),
+                 GetParam() == StoreKind::AccessPostgres ? "[23505] " : "[HY000] ");
+
+  catalogue->Exec("DROP TABLE {label}");
+  std::vector<CLabel*> labels;
+  EXPECT_FALSE(store->QueryLabel(labels, CLabel(), 0));
+  EXPECT_TRUE(labels.empty());
+  ExpectComError(store->GetLastDBError(), "80040e37", "IDispatch error #3127", Driver(),
+                 GetParam() == StoreKind::AccessPostgres ? "[42P01] " : "[HY000] [SQLite]no such table: 标签表");
+  EXPECT_NE(ToUtf8(store->GetLastDBError()).find("标签表"), std::string::npos);
+}
+
+TEST_P(AccessStore, CopiesShareTheConnectionAndOutliveTheOriginal) {
+  auto copy = std::make_unique<CDBAccess>(*store);
+  EXPECT_EQ(CDBAccessTestAccess::Shares(*copy), 2);
+  CDBAccess assigned;
+  assigned = *copy;
+  EXPECT_EQ(CDBAccessTestAccess::Shares(*copy), 3);
+  store.reset();
+  CLabel label;
+  label.name = u"共享";
+  ASSERT_TRUE(copy->AddLabel(label)) << ToUtf8(copy->GetLastDBError());
+  copy.reset();
+  std::vector<CLabel*> found;
+  CLabel pattern;
+  pattern.name = u"共享";
+  ASSERT_TRUE(assigned.QueryLabel(found, pattern, 2));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0]->labelid, label.labelid);
+  delete found[0];
+}
+
+TEST_P(AccessStore, TheProcessLocaleStaysAsTheHostSetIt) {
+  const std::string before = setlocale(LC_ALL, nullptr);
+  CDBAccess again(FromUtf8(catalogue->Connection()));
+  ASSERT_TRUE(again.InitDB());
+  CLabel label;
+  label.name = u"标签 ü";
+  ASSERT_TRUE(again.AddLabel(label));
+  EXPECT_EQ(setlocale(LC_ALL, nullptr), before);
+  EXPECT_EQ(catalogue->Rows("SELECT name FROM {label} WHERE labelid=" + std::to_string(label.labelid)),
+            Lines({"标签 ü"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, AccessStore, ::testing::Values(StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
+                         [](const ::testing::TestParamInfo<StoreKind>& info) { return KindName(info.param); });
+
+TEST(AccessStorePostgres, TheUnicodeDriverKeepsTextWholeAndLeavesTheLocaleAlone) {
+  StoreCatalogue catalogue(StoreKind::AccessPostgres);
+  std::string connection = catalogue.Connection();
+  connection.replace(connection.find("PostgreSQL ANSI"), std::strlen("PostgreSQL ANSI"), "PostgreSQL Unicode");
+  const std::string before = setlocale(LC_ALL, nullptr);
+  CDBAccess store(FromUtf8(connection));
+  ASSERT_TRUE(store.InitDB()) << ToUtf8(store.GetLastDBError());
+  EXPECT_EQ(setlocale(LC_ALL, nullptr), before);
+  CLabel label;
+  label.name = u"新闻 'ü'";
+  ASSERT_TRUE(store.AddLabel(label)) << ToUtf8(store.GetLastDBError());
+  std::vector<CLabel*> found;
+  ASSERT_TRUE(store.QueryLabel(found, label, 2)) << ToUtf8(store.GetLastDBError());
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0]->name, label.name);
+  delete found[0];
+  EXPECT_FALSE(store.DeleteLabel(label = CLabel()));
+  EXPECT_EQ(setlocale(LC_ALL, nullptr), before);
+}
+
+TEST(AccessStorePostgres, ALostConnectionFailsTheOperationAndWritesNothingHalf) {
+  StoreCatalogue catalogue(StoreKind::AccessPostgres);
+  CDBAccess store(FromUtf8(catalogue.Connection()));
+  ASSERT_TRUE(store.InitDB());
+  catalogue.Exec("INSERT INTO {label}(labelid,name,toplayer) VALUES(4,'four',3)");
+  CArticle a;
+  a.filename = u"a";
+  a.label = 4;
+  ASSERT_TRUE(store.AddArticle(a));
+
+  // The server ends the session, as a restart or a network cut would.
+  catalogue.EndStoreSessions();
+  CLabel four;
+  four.labelid = 4;
+  EXPECT_FALSE(store.DeleteLabel(four));
+  ExpectComError(store.GetLastDBError(), "80004005", "Unspecified error", "psqlodbca.so", "[");
+  EXPECT_NE(ToUtf8(store.GetLastDBError()).find("connection"), std::string::npos);
+  EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {label} WHERE labelid=4"), Lines({"1"}));
+  EXPECT_EQ(catalogue.Rows("SELECT labels FROM {article}"), Lines({"1"}));
+  EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {link}"), Lines({"1"}));
+
+  // Opening again brings the store back.
+  ASSERT_TRUE(store.InitDB()) << ToUtf8(store.GetLastDBError());
+  ASSERT_TRUE(store.DeleteLabel(four)) << ToUtf8(store.GetLastDBError());
+  EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {article}"), Lines({"0"}));
+}

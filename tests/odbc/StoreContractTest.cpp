@@ -1,0 +1,460 @@
+// The catalogue contract, checked on every store: the SQLite store, and the
+// ODBC store on the embedded SQLite driver and on a PostgreSQL server.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <thread>
+
+#include "StoreCatalogue.h"
+#include "base/TextConv.h"
+#include "core/DARU.h"
+#include "fixtures/DaruAccess.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <class T>
+struct Owned {
+  std::vector<T*> v;
+  ~Owned() {
+    for (T* p : v) delete p;
+  }
+};
+
+void Touch(const fs::path& file) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << "x";
+}
+
+class Contract : public ::testing::TestWithParam<StoreKind> {
+ protected:
+  void SetUp() override {
+    catalogue = std::make_unique<StoreCatalogue>(GetParam());
+    daru = CDARU::Instance();
+    catalogue->root().LoadArticleTypes(daru);
+    store = catalogue->NewStore();
+    ASSERT_TRUE(store->InitDB()) << Error();
+  }
+  void TearDown() override {
+    store.reset();
+    delete daru;
+    catalogue.reset();
+  }
+  std::string Error() { return ToUtf8(store->GetLastDBError()); }
+  std::vector<std::string> Rows(const std::string& sql) { return catalogue->Rows(sql); }
+  void Exec(const std::string& sql) { catalogue->Exec(sql); }
+  // A failure of the engine, in the store's own words.
+  void ExpectEngineError(const std::string& mentions) {
+    std::string error = Error();
+    if (GetParam() == StoreKind::Sqlite)
+      EXPECT_EQ(error.rfind("SQLITE_", 0), 0u) << error;
+    else
+      EXPECT_EQ(error.rfind("Code = ", 0), 0u) << error;
+    EXPECT_NE(error.find(mentions), std::string::npos) << error;
+  }
+
+  CArticle Add(std::u16string filename, int label, std::u16string title = u"t", std::u16string type = u"B") {
+    CArticle a;
+    a.filename = std::move(filename);
+    a.title = std::move(title);
+    a.type = std::move(type);
+    a.label = label;
+    a.labels = 1;
+    a.version = 1;
+    EXPECT_TRUE(store->AddArticle(a)) << Error();
+    return a;
+  }
+  void File(CArticle& a, int label) {
+    CLabelToArticle link(label, a.articleid);
+    ASSERT_TRUE(store->AddLabelToArticle(link)) << Error();
+    ++a.labels;
+    ASSERT_TRUE(store->UpdateArticle(a)) << Error();
+  }
+  CLabel Label(int id) {
+    CLabel l;
+    l.labelid = id;
+    return l;
+  }
+  std::vector<std::string> Titles(CArticle pattern, unsigned mask, bool like) {
+    Owned<CArticle> out;
+    EXPECT_TRUE(store->QueryArticle(out.v, pattern, mask, like)) << Error();
+    std::vector<std::string> titles;
+    for (CArticle* a : out.v) titles.push_back(ToUtf8(a->title));
+    std::sort(titles.begin(), titles.end());
+    return titles;
+  }
+  std::string Id(int id) { return std::to_string(id); }
+
+  std::unique_ptr<StoreCatalogue> catalogue;
+  CDARU* daru = nullptr;
+  std::unique_ptr<CDB> store;
+};
+
+}  // namespace
+
+TEST_P(Contract, LabelsKeepQuotesAndAnswerEveryMask) {
+  CLabel empty;
+  EXPECT_FALSE(store->AddLabel(empty));
+  EXPECT_EQ(store->GetLastDBError(), u"未提供一个有效的标签名。");
+  EXPECT_EQ(Rows("SELECT count(*) FROM {label}"), Lines({"3"}));
+
+  CLabel quoted;
+  quoted.name = u"Bob's 'news' x' OR '1'='1";
+  quoted.toplayer = 3;
+  ASSERT_TRUE(store->AddLabel(quoted)) << Error();
+  EXPECT_EQ(quoted.labelid, 4);
+  EXPECT_EQ(store->GetLastDBError(), u"未提供一个有效的标签名。");  // success keeps the last error
+  CLabel plain;
+  plain.name = u"其他";
+  ASSERT_TRUE(store->AddLabel(plain));
+  EXPECT_EQ(Rows("SELECT * FROM {label} WHERE labelid>3 ORDER BY labelid"),
+            Lines({"4|Bob's 'news' x' OR '1'='1|3", "5|其他|1"}));
+
+  auto count = [&](const CLabel& pattern, unsigned mask) {
+    Owned<CLabel> out;
+    EXPECT_TRUE(store->QueryLabel(out.v, pattern, mask)) << Error();
+    for (CLabel* l : out.v) EXPECT_TRUE(l->parent == nullptr && l->firstChild == nullptr && l->nextSibling == nullptr);
+    return out.v.size();
+  };
+  for (unsigned mask : {1u, 2u, 3u, 4u, 5u, 6u, 7u}) EXPECT_EQ(count(quoted, mask), 1u) << mask;
+  CLabel other = quoted;
+  other.name = u"Bob's";
+  EXPECT_EQ(count(other, 2), 0u);
+  EXPECT_EQ(count(other, 5), 1u);
+  EXPECT_EQ(count(other, 6), 0u);
+  Owned<CLabel> none;
+  EXPECT_FALSE(store->QueryLabel(none.v, quoted, 8));  // no known bit: the statement is incomplete
+  EXPECT_FALSE(Error().empty());
+
+  Owned<CLabel> all;
+  all.v.push_back(new CLabel());
+  ASSERT_TRUE(store->QueryLabel(all.v, CLabel(), 0));
+  std::vector<int> ids;
+  for (CLabel* l : all.v) ids.push_back(l->labelid);
+  EXPECT_EQ(ids, (std::vector<int>{0, 1, 2, 3, 5, 4}));
+  EXPECT_EQ(all.v[5]->name, quoted.name);
+  EXPECT_EQ(all.v[5]->toplayer, 3);
+
+  quoted.name = u"it's";
+  quoted.toplayer = 1;
+  EXPECT_TRUE(store->UpdateLabel(quoted));
+  EXPECT_EQ(Rows("SELECT * FROM {label} WHERE labelid=4"), Lines({"4|it's|1"}));
+  quoted.labelid = 99;
+  EXPECT_FALSE(store->UpdateLabel(quoted));
+}
+
+TEST_P(Contract, ArticlesAreStoredAndLoadedFieldByField) {
+  CArticle a;
+  a.url = u"http://example.com/?q='a'\\x";
+  a.filename = u"f'1";
+  a.title = u"It's 标题 \"q\" ?";
+  a.key1 = u"k'ey";
+  a.type = u"B";
+  a.label = 5;
+  a.crdate.MakeTime(2005, 2, 7, 9, 5, 0, 0);
+  long created = a.crdate.GetTimeLong();
+  ASSERT_TRUE(store->AddArticle(a)) << Error();
+  EXPECT_EQ(a.articleid, 1);
+  EXPECT_EQ(a.labels, 0);  // the record keeps its own values
+  EXPECT_EQ(Rows("SELECT * FROM {article}"),
+            Lines({("1|f'1|http://example.com/?q='a'\\x|It's 标题 \"q\" ?|k'ey|B|1|5|1|T|F|" + std::to_string(created) +
+                    "|0|0")
+                       .c_str()}));
+  EXPECT_EQ(Rows("SELECT labelid, articleid FROM {link}"), Lines({"5|1"}));
+
+  CArticle pattern;
+  pattern.articleid = 1;
+  Owned<CArticle> found;
+  ASSERT_TRUE(store->QueryArticle(found.v, pattern, 1, false)) << Error();
+  ASSERT_EQ(found.v.size(), 1u);
+  CArticle& b = *found.v[0];
+  EXPECT_EQ(b.url, a.url);
+  EXPECT_EQ(b.filename, a.filename);
+  EXPECT_EQ(b.title, a.title);
+  EXPECT_EQ(b.key1, a.key1);
+  EXPECT_EQ(b.type, u"B");
+  EXPECT_EQ(b.labels, 1);
+  EXPECT_EQ(b.label, 5);
+  EXPECT_EQ(b.version, 1);
+  EXPECT_TRUE(b.readflag);
+  EXPECT_FALSE(b.impflag);
+  EXPECT_EQ(b.crdate.GetFmtString(), u"2005/03/07  9:05:00");
+  EXPECT_EQ(b.brdate.GetFmtString(), u"");
+  EXPECT_EQ(b.descfile, FromUtf8((catalogue->root().daru() / "web" / "f'1.xml").string()));
+
+  b.title = u"Ann's";
+  b.key1 = u"a'b";
+  b.labels = 2;
+  b.version = 3;
+  b.readflag = false;
+  b.impflag = true;
+  b.brdate.MakeTime(2006, 0, 1, 0, 0, 0, 0);
+  b.url = b.filename = b.type = u"changed";
+  b.label = 9;
+  ASSERT_TRUE(store->UpdateArticle(b)) << Error();
+  EXPECT_EQ(Rows("SELECT url,filename,title,key1,type,labels,label,version,readflag,impflag,brdate FROM {article}"),
+            Lines({("http://example.com/?q='a'\\x|f'1|Ann's|a'b|B|2|5|3|F|T|" + std::to_string(b.brdate.GetTimeLong()))
+                       .c_str()}));
+  b.articleid = 99;
+  EXPECT_FALSE(store->UpdateArticle(b));
+
+  // Any flag text but "F" reads as true; NULL texts read as empty.
+  Exec("UPDATE {article} SET readflag='', impflag=NULL, key1=NULL, crdate=NULL");
+  Owned<CArticle> byLabel;
+  CLabel five = Label(5);
+  ASSERT_TRUE(store->QueryArticle(byLabel.v, &five, CArticle(), 0));
+  ASSERT_EQ(byLabel.v.size(), 1u);
+  EXPECT_TRUE(byLabel.v[0]->readflag);
+  EXPECT_TRUE(byLabel.v[0]->impflag);
+  EXPECT_EQ(byLabel.v[0]->key1, u"");
+  EXPECT_EQ(byLabel.v[0]->crdate.GetFmtString(), u"");
+  EXPECT_EQ(byLabel.v[0]->descfile, b.descfile);
+  CLabel three = Label(3);
+  EXPECT_TRUE(store->QueryArticle(byLabel.v, &three, CArticle(), 0));
+  EXPECT_EQ(byLabel.v.size(), 1u);
+  EXPECT_FALSE(store->QueryArticle(byLabel.v, nullptr, CArticle(), 0));
+}
+
+TEST_P(Contract, NewIdsAreThoseOfTheRowsThisStoreInserted) {
+  catalogue->AfterInsert(catalogue->Sql("{label}"), "NEW.name<>'other'",
+                         catalogue->Sql("INSERT INTO {label}(name,toplayer) VALUES('other',0)"));
+  catalogue->AfterInsert(catalogue->Sql("{article}"), "NEW.filename<>'other'",
+                         catalogue->Sql("INSERT INTO {article}(filename,labels) VALUES('other',1)"));
+  CLabel mine;
+  mine.name = u"mine";
+  ASSERT_TRUE(store->AddLabel(mine)) << Error();
+  EXPECT_EQ(Rows("SELECT name FROM {label} WHERE labelid=" + Id(mine.labelid)), Lines({"mine"}));
+  CArticle a = Add(u"mine", 3);
+  EXPECT_EQ(Rows("SELECT a.filename FROM {article} a JOIN {link} l ON a.articleid=l.articleid"), Lines({"mine"}));
+  EXPECT_EQ(Rows("SELECT filename FROM {article} WHERE articleid=" + Id(a.articleid)), Lines({"mine"}));
+
+  // A link that cannot be written takes its article row back with it.
+  catalogue->Refuse(catalogue->Sql("{link}"), "INSERT");
+  CArticle b;
+  b.filename = u"b";
+  b.label = 3;
+  EXPECT_FALSE(store->AddArticle(b));
+  ExpectEngineError("refused");
+  EXPECT_EQ(b.articleid, 0);
+  EXPECT_EQ(Rows("SELECT count(*) FROM {article} WHERE filename='b'"), Lines({"0"}));
+}
+
+TEST_P(Contract, PatternQueriesMatchTitlesAndKeywords) {
+  for (auto title : {u"xxabcxx", u"ABC", u"a_c", u"it's here", u"other", u"back\\slash"}) Add(title, 3, title);
+  CArticle p;
+  p.title = u"abc";
+  EXPECT_EQ(Titles(p, 2, true), Lines({"ABC", "xxabcxx"}));
+  EXPECT_TRUE(Titles(p, 2, false).empty());
+  p.title = u"b";
+  EXPECT_EQ(Titles(p, 2, true), Lines({"ABC", "back\\slash", "xxabcxx"}));
+  p.title = u"a_c";  // the wildcard keeps its meaning
+  EXPECT_EQ(Titles(p, 2, true), Lines({"ABC", "a_c", "xxabcxx"}));
+  EXPECT_EQ(Titles(p, 2, false), Lines({"a_c"}));
+  p.title = u"it's";
+  EXPECT_EQ(Titles(p, 2, true), Lines({"it's here"}));
+  p.title = u"x' OR '1'='1";
+  EXPECT_TRUE(Titles(p, 2, true).empty());
+  p.title = u"k\\s";  // a backslash is a character like any other
+  EXPECT_EQ(Titles(p, 2, true), Lines({"back\\slash"}));
+
+  p.filename = u"ABC";
+  EXPECT_EQ(Titles(p, 4, true), Lines({"ABC"}));  // always equality
+  p.filename = u"AB";
+  EXPECT_TRUE(Titles(p, 4, true).empty());
+
+  Exec("UPDATE {article} SET key1='news, tech' WHERE title='other'");
+  p.key1 = u"tech";
+  EXPECT_EQ(Titles(p, 8, true), Lines({"other"}));
+  EXPECT_TRUE(Titles(p, 8, false).empty());
+
+  p.articleid = 1;  // "xxabcxx"
+  p.title = u"abc";
+  EXPECT_EQ(Titles(p, 1 | 2, true), Lines({"xxabcxx"}));
+  p.articleid = 2;
+  EXPECT_TRUE(Titles(p, 1 | 2 | 4, true).empty());
+  EXPECT_EQ(Titles(CArticle(), 0, false).size(), 6u);
+  Owned<CArticle> none;
+  EXPECT_FALSE(store->QueryArticle(none.v, p, 16, true));  // no known bit
+}
+
+TEST_P(Contract, LinksLeaveTheLabelCountAlone) {
+  CArticle a = Add(u"a", 3, u"t", u"a'type");
+  EXPECT_EQ(Rows("SELECT type FROM {article}"), Lines({"a'type"}));
+  CLabelToArticle link(4, a.articleid);
+  EXPECT_FALSE(store->QueryLabelToArticle(link));
+  EXPECT_TRUE(store->AddLabelToArticle(link));
+  EXPECT_TRUE(store->QueryLabelToArticle(link));
+  EXPECT_FALSE(store->AddLabelToArticle(link));  // one link per label and article
+  EXPECT_FALSE(Error().empty());
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"1"}));
+
+  CLabelToArticle one(3, a.articleid);
+  EXPECT_TRUE(store->DeleteLabelToArticle(one));
+  EXPECT_EQ(Rows("SELECT labelid FROM {link}"), Lines({"4"}));
+  CLabelToArticle all(0, a.articleid);
+  EXPECT_TRUE(store->DeleteLabelToArticle(all));
+  EXPECT_TRUE(store->DeleteLabelToArticle(all));  // nothing left: still true
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link}"), Lines({"0"}));
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"1"}));
+}
+
+TEST_P(Contract, DeleteLabelCountsDownAndDropsUnheldArticles) {
+  Exec("INSERT INTO {label}(labelid,name,toplayer) VALUES(4,'four',3),(5,'five',3),(6,'child',4)");
+  CArticle kept = Add(u"kept", 4);
+  File(kept, 5);
+  CArticle only = Add(u"only", 4);
+  CArticle stray = Add(u"stray", 5);
+  Exec("UPDATE {article} SET labels=0 WHERE filename='stray'");
+  Touch(catalogue->root().daru() / "web" / "only.xml");
+
+  CLabel four = Label(4);
+  ASSERT_TRUE(store->DeleteLabel(four)) << Error();
+  EXPECT_EQ(Rows("SELECT labelid, toplayer FROM {label} WHERE labelid>3 ORDER BY labelid"), Lines({"5|3", "6|4"}));
+  EXPECT_EQ(Rows("SELECT filename, labels FROM {article}"), Lines({"kept|1"}));
+  EXPECT_EQ(Rows("SELECT labelid, articleid FROM {link} ORDER BY articleid"),
+            Lines({("5|" + Id(kept.articleid)).c_str(), ("5|" + Id(stray.articleid)).c_str()}));
+  EXPECT_TRUE(fs::exists(catalogue->root().daru() / "web" / "only.xml"));
+
+  CLabel missing = Label(99);
+  EXPECT_FALSE(store->DeleteLabel(missing));
+  CLabel late;
+  late.name = u"after the failure";  // no transaction was left open
+  EXPECT_TRUE(store->AddLabel(late)) << Error();
+  EXPECT_EQ(Rows("SELECT count(*) FROM {label} WHERE name='after the failure'"), Lines({"1"}));
+
+  // The stray link points at a deleted row: the count step fails and all is undone.
+  CLabel five = Label(5);
+  EXPECT_FALSE(store->DeleteLabel(five));
+  EXPECT_EQ(Rows("SELECT count(*) FROM {label} WHERE labelid=5"), Lines({"1"}));
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"1"}));
+  CLabelToArticle strayLink(5, stray.articleid);
+  ASSERT_TRUE(store->DeleteLabelToArticle(strayLink));
+  catalogue->Refuse(catalogue->Sql("{article}"), "DELETE");
+  EXPECT_FALSE(store->DeleteLabel(five));
+  ExpectEngineError("refused");
+  EXPECT_EQ(Rows("SELECT count(*) FROM {label} WHERE labelid=5"), Lines({"1"}));
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"1"}));
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link}"), Lines({"1"}));
+}
+
+TEST_P(Contract, DeleteArticleRemovesFilesWithItsLastLabel) {
+  const std::u16string name = u"0123456789abcdef0123456789abcdef";
+  CArticle a = Add(name, 3, u"t", u"A");
+  File(a, 4);
+  fs::path rss = catalogue->root().daru() / "rss";
+  Touch(rss / (ToUtf8(name) + ".xml"));
+  Touch(rss / ToUtf8(name) / "mime.zevm");
+  Touch(rss / "neighbour.xml");
+
+  CLabel three = Label(3), four = Label(4);
+  EXPECT_FALSE(store->DeleteArticle(nullptr, &four));
+  ASSERT_TRUE(store->DeleteArticle(&a, &four)) << Error();
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"1"}));
+  EXPECT_EQ(Rows("SELECT labelid FROM {link}"), Lines({"3"}));
+  EXPECT_TRUE(fs::exists(rss / (ToUtf8(name) + ".xml")));
+  EXPECT_FALSE(store->DeleteArticle(&a, &four));  // that link is gone
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"1"}));
+
+  ASSERT_TRUE(store->DeleteArticle(&a, &three)) << Error();
+  EXPECT_EQ(Rows("SELECT count(*) FROM {article}"), Lines({"0"}));
+  EXPECT_FALSE(fs::exists(rss / (ToUtf8(name) + ".xml")));
+  EXPECT_FALSE(fs::exists(rss / ToUtf8(name)));
+  EXPECT_TRUE(fs::exists(rss / "neighbour.xml"));
+
+  CArticle b = Add(u"b", 3);
+  File(b, 4);
+  Touch(catalogue->root().daru() / "web" / "b.xml");
+  ASSERT_TRUE(store->DeleteArticle(&b, nullptr)) << Error();
+  EXPECT_EQ(Rows("SELECT count(*) FROM {article}"), Lines({"0"}));
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link}"), Lines({"0"}));
+  EXPECT_TRUE(fs::exists(catalogue->root().daru() / "web" / "b.xml"));
+  EXPECT_FALSE(store->DeleteArticle(&b, nullptr));
+
+  // A step that fails undoes the earlier ones.
+  CArticle c = Add(u"c", 3);
+  Touch(catalogue->root().daru() / "web" / "c.xml");
+  catalogue->Refuse(catalogue->Sql("{article}"), "DELETE");
+  EXPECT_FALSE(store->DeleteArticle(&c, &three));
+  ExpectEngineError("refused");
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"1"}));
+  EXPECT_EQ(Rows("SELECT labelid FROM {link}"), Lines({"3"}));
+  EXPECT_TRUE(fs::exists(catalogue->root().daru() / "web" / "c.xml"));
+}
+
+TEST_P(Contract, DeleteArticleTouchesNothingOutsideItsTypeFolder) {
+  CDARUTestAccess::Types(daru).emplace_back(3, u"X", u"..");
+  const fs::path root = catalogue->root().path();
+  Touch(root / "outside.xml");
+  Touch(root / "outside" / "keep");
+  CLabel three = Label(3);
+  const std::pair<const char16_t*, const char16_t*> cases[] = {
+      {u"../../outside", u"B"}, {u"outside", u"X"}, {u"web", u"Z"}};
+  for (auto [file, type] : cases) {
+    CArticle a = Add(file, 3, u"t", type);
+    EXPECT_TRUE(store->DeleteArticle(&a, &three)) << Error();
+  }
+  EXPECT_EQ(Rows("SELECT count(*) FROM {article}"), Lines({"0"}));
+  EXPECT_TRUE(fs::exists(root / "outside.xml"));
+  EXPECT_TRUE(fs::exists(root / "outside" / "keep"));
+  EXPECT_TRUE(fs::is_directory(catalogue->root().daru() / "web"));
+}
+
+TEST_P(Contract, ArticleTypesAndACaptureOfAStoredLinkKeepOneRow) {
+  std::vector<CArticleType> types{CArticleType(9, u"kept", u"in front")};
+  ASSERT_TRUE(store->QueryArticleType(types)) << Error();
+  ASSERT_EQ(types.size(), 3u);
+  EXPECT_EQ(types[1].typeid_, 1);
+  EXPECT_EQ(types[1].type, u"B");
+  EXPECT_EQ(types[1].path, u"web");
+  EXPECT_EQ(types[2].type, u"A");
+
+  // Another connection stored the link first: this capture files that row.
+  CArticle first = Add(u"same", 3);
+  auto other = catalogue->NewStore();
+  ASSERT_TRUE(other->InitDB());
+  CArticle second;
+  second.filename = u"same";
+  second.label = 2;
+  ASSERT_TRUE(other->AddArticle(second)) << ToUtf8(other->GetLastDBError());
+  EXPECT_EQ(second.articleid, first.articleid);
+  ASSERT_TRUE(other->AddArticle(second));  // filed there already: nothing changes
+  EXPECT_EQ(Rows("SELECT articleid, labels FROM {article}"), Lines({(Id(first.articleid) + "|2").c_str()}));
+  EXPECT_EQ(Rows("SELECT labelid FROM {link} ORDER BY labelid"), Lines({"2", "3"}));
+}
+
+TEST_P(Contract, TwoConnectionsCapturingTheSameLinksKeepOneArticlePerLink) {
+  constexpr int kLinks = 20;
+  auto capture = [&](int label, std::string* failure) {
+    auto own = catalogue->NewStore();
+    if (!own->InitDB()) {
+      *failure = ToUtf8(own->GetLastDBError());
+      return;
+    }
+    for (int i = 0; i < kLinks; ++i) {
+      CArticle a;
+      a.filename = u"link" + FromUtf8(std::to_string(i));
+      a.label = label;
+      if (!own->AddArticle(a)) {
+        *failure = ToUtf8(own->GetLastDBError());
+        return;
+      }
+    }
+  };
+  std::string failure1, failure2;
+  std::thread one(capture, 2, &failure1);
+  std::thread two(capture, 3, &failure2);
+  one.join();
+  two.join();
+  EXPECT_EQ(failure1, "");
+  EXPECT_EQ(failure2, "");
+  EXPECT_EQ(Rows("SELECT count(*), count(DISTINCT filename), min(labels), max(labels) FROM {article}"),
+            Lines({"20|20|2|2"}));
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link}"), Lines({"40"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, Contract,
+                         ::testing::Values(StoreKind::Sqlite, StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
+                         [](const ::testing::TestParamInfo<StoreKind>& info) { return KindName(info.param); });
