@@ -6,7 +6,7 @@
 
 #include "daru/Cli.h"
 #include "daru/Commands.h"
-#include "daru/DataRoot.h"
+#include "daru/LibraryRoot.h"
 #include "ui/TerminalUi.h"
 #include "darulib.h"
 

@@ -1,12 +1,6 @@
 #pragma once
 
-// The library's umbrella header and the platform pieces the terminal host
-// operates directly: the dialog controls, menus and property sheets a person
-// works through the user seam.
-#include "darulib.h"
-#include "platform/CmdUI.h"
-#include "platform/CommCtrl.h"
-#include "platform/Controls.h"
-#include "platform/Dialog.h"
-#include "platform/Menu.h"
-#include "platform/PropertySheet.h"
+// The library's windows and the platform layer they are built on: the
+// terminal host operates the controls, menus, dialogs and property sheets a
+// person works through the user seam.
+#include "darulib_ui.h"
