@@ -174,9 +174,11 @@ void DialogView::Paint(CellBuffer& out) {
     const std::u16string text = item.wnd->GetWindowText();
     if (item.kind == u"group box") continue;
     if (item.kind == u"static") {
-      const auto lines = WrapLines(ToCodePoints(WithoutMnemonic(text)), c.w);
+      // A one-line text keeps its whole width: a dialog narrowed to the screen must not cut its labels.
+      const int room = m_box.x + m_box.w - 1 - c.x;
+      const auto lines = WrapLines(ToCodePoints(WithoutMnemonic(text)), c.h > 1 ? c.w : room);
       for (int l = 0; l < static_cast<int>(lines.size()) && l < c.h; ++l)
-        out.Text(c.x, c.y + l, lines[static_cast<size_t>(l)], base, c.w);
+        out.Text(c.x, c.y + l, lines[static_cast<size_t>(l)], base);
     } else if (item.kind == u"check box" || item.kind == u"radio button") {
       auto* b = DYNAMIC_DOWNCAST(CButton, item.wnd);
       const int check = b ? b->GetCheck() : 0;
@@ -188,17 +190,22 @@ void DialogView::Paint(CellBuffer& out) {
       if (focused) out.AddStyle(Rect{c.x, c.y, w, 1}, kReverse);
     } else if (IsButton(item.kind)) {
       const bool def = item.kind == u"default button";
-      std::u32string label = ToCodePoints(WithoutMnemonic(text));
-      label = def ? U"[<" + label + U">]" : U"[ " + label + U" ]";
-      const int x = c.x + std::max(0, (c.w - DisplayWidth(label)) / 2);
-      const int w = out.Text(x, c.y, label, base | (def ? kBold : kPlain));
+      const std::u32string label = ToCodePoints(WithoutMnemonic(text));
+      std::u32string shown = def ? U"[<" + label + U">]" : U"[ " + label + U" ]";
+      // A narrow button drops its padding before it runs into its neighbour.
+      if (DisplayWidth(shown) > c.w) shown = def ? U"<" + label + U">" : U"[" + label + U"]";
+      const int x = c.x + std::max(0, (c.w - DisplayWidth(shown)) / 2);
+      const int w = out.Text(x, c.y, shown, base | (def ? kBold : kPlain));
       if (focused) out.AddStyle(Rect{x, c.y, w, 1}, kReverse);
     } else if (IsEdit(item.kind)) {
       auto* edit = DYNAMIC_DOWNCAST(CEdit, item.wnd);
       const bool readOnly = (item.wnd->GetStyle() & ES_READONLY) != 0;
       const uint16_t field = readOnly ? (base | kDim) : (base | kUnderline);
-      if (edit != nullptr) DrawEdit(out, c, *edit, field, focused, &m_cursorX, &m_cursorY);
-      if (focused && readOnly) out.AddStyle(c, kBold);
+      // Several lines get a frame; one line is an underlined field.
+      const bool framed = c.h >= 3 && c.w >= 4;
+      if (framed) out.Box(c, focused ? kBold : kDim);
+      const Rect inner = framed ? Rect{c.x + 1, c.y + 1, c.w - 2, c.h - 2} : c;
+      if (edit != nullptr) DrawEdit(out, inner, *edit, framed ? base : field, focused, &m_cursorX, &m_cursorY);
     } else if (item.kind == u"tree view") {
       auto* tree = DYNAMIC_DOWNCAST(CTreeCtrl, item.wnd);
       if (tree != nullptr) {
@@ -450,7 +457,7 @@ void DialogView::HandleMouse(const Event& e) {
     m_pressed = hit;
     if (item.focusable) Focus(hit);
     if (IsEdit(item.kind))
-      if (auto* edit = DYNAMIC_DOWNCAST(CEdit, item.wnd)) EditClick(*edit, item.cells, e.x, e.y);
+      if (auto* edit = DYNAMIC_DOWNCAST(CEdit, item.wnd)) EditClick(*edit, boxed ? inner : item.cells, e.x, e.y);
   } else if (e.action == MouseAction::Release) {
     if (hit == m_pressed) Act(item);
     m_pressed = -1;
