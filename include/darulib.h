@@ -23,4 +23,5 @@
 #include "platform/ModuleInfo.h"
 #include "storage/CatalogueCheck.h"
 #include "storage/DB.h"
+#include "storage/DBAccess.h"
 #include "storage/DBSqlite.h"

@@ -9,6 +9,7 @@ DARU_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   libncurses-dev tmux
+  unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql libpq-dev
 )
 
 daru_install_deps() {

@@ -3,11 +3,11 @@
 #include <sqlite3.h>
 
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <system_error>
 #include <vector>
 
+#include "base/Files.h"
 #include "provision/DefaultStylesheet.h"
 
 namespace provision {
@@ -154,14 +154,7 @@ bool WriteStylesheet(const std::filesystem::path& daru, std::string* error) {
   std::filesystem::path target = daru / "default.xslt";
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return true;
-  std::filesystem::path part = daru / "default.xslt.part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out.write(kDefaultStylesheet, static_cast<std::streamsize>(std::strlen(kDefaultStylesheet)));
-    if (!out) return Fail(error, "cannot write " + part.string());
-  }
-  std::filesystem::rename(part, target, ec);
-  if (ec) return Fail(error, "cannot write " + target.string() + ": " + ec.message());
+  if (!ReplaceFile(target.string(), kDefaultStylesheet)) return Fail(error, "cannot write " + target.string());
   return true;
 }
 
