@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/Files.h"
+#include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
 #include "storage/CatalogueStatements.h"
