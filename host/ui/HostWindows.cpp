@@ -1,5 +1,7 @@
 #include "ui/HostWindows.h"
 
+#include <cstdlib>
+
 #include "ui/CellBuffer.h"
 
 namespace termui {
@@ -48,13 +50,15 @@ bool HostWindows::Create(CHostWnd::Handler frameHandler, std::string* error) {
     Destroy();
     return false;
   }
-  m_list = std::make_unique<CListCtrl>();
-  const DWORD listStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
+  m_list = std::make_unique<CDARUListCtrl>();
+  const DWORD listStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDRAWFIXED;
   if (!m_list->Create(listStyle, CRect(1000, 0, 1880, 400), m_frame.get(), kListId)) {
     if (error) *error = "cannot create the article list";
     Destroy();
     return false;
   }
+  m_list->SetTreeCtrl(m_tree.get());
+  m_list->SetMsgHwnd(m_frame->GetSafeHwnd());
   return true;
 }
 
@@ -71,8 +75,20 @@ void HostWindows::Destroy() {
   }
 }
 
-uint16_t HostWindows::RowStyle(int) const { return kPlain; }
+uint16_t HostWindows::RowStyle(int row) const {
+  if (!m_list) return kPlain;
+  uint16_t style = kPlain;
+  if (m_list->GetItemBold(row)) style |= kBold;
+  if (m_list->GetItemRed(row)) style |= kRed;
+  return style;
+}
 
-int HostWindows::SortArrow(int) const { return 0; }
+int HostWindows::SortArrow(int column) const {
+  // The arrow the header shows: column + 1, negative when descending.
+  if (!m_list || !m_list->IsSortIndicatorOn()) return 0;
+  const int indicator = m_list->GetSortIndicator();
+  if (indicator == 0 || std::abs(indicator) - 1 != column) return 0;
+  return indicator > 0 ? 1 : -1;
+}
 
 }  // namespace termui

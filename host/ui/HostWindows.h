@@ -26,7 +26,7 @@ class HostWindows {
 
   CHostWnd& Frame() { return *m_frame; }
   CTreeCtrl* Tree() { return m_tree.get(); }
-  CListCtrl* List() { return m_list.get(); }
+  CDARUListCtrl* List() { return m_list.get(); }
   // Extra styles of a list row and the header's sort arrow, as the list keeps them.
   uint16_t RowStyle(int row) const;
   int SortArrow(int column) const;
@@ -34,7 +34,7 @@ class HostWindows {
  private:
   std::unique_ptr<CHostWnd> m_frame;  // owned
   std::unique_ptr<CTreeCtrl> m_tree;  // owned; the label tree
-  std::unique_ptr<CListCtrl> m_list;  // owned; the article list
+  std::unique_ptr<CDARUListCtrl> m_list;  // owned; the article list
   bool m_facade = false;              // the facade was created and must be destroyed
 };
 

@@ -170,6 +170,7 @@ void TermHost::Draw(CellBuffer& out) {
   if (list != nullptr) {
     ListStyleHooks hooks;
     hooks.rowStyle = [this](int row) { return m_windows.RowStyle(row); };
+    hooks.sortArrow = [this](int column) { return m_windows.SortArrow(column); };
     DrawList(out, m_layout.list, *list, m_focus == Pane::List, hooks);
   }
   if (!m_article.Empty()) m_article.Draw(out, m_layout.article, m_focus == Pane::Article);
