@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "TmuxSession.h"
 #include "fixtures/TempDir.h"
@@ -52,6 +53,47 @@ class TerminalHostEndToEnd : public ::testing::Test {
     }
     sqlite3_close(db);
     return value;
+  }
+
+  void Exec(const std::string& statement) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+  }
+
+  // A library to work in: labels 科技 (#4) and 新闻 (#5) under the head label, and under
+  // 科技 three unread articles created a day apart: 第三篇 中文 newest, then Alpha, then Beta.
+  void MakeLibrary() {
+    ASSERT_EQ(Daru({"label", "add", "科技"}), 0);
+    ASSERT_EQ(Daru({"label", "add", "新闻"}), 0);
+    ASSERT_EQ(Daru({"save", "https://example.com/beta", "Beta 文章", "--label", "科技", "--keywords", "kb"}), 0);
+    ASSERT_EQ(Daru({"save", "https://example.com/alpha", "Alpha 文章", "--label", "科技", "--keywords", "ka"}), 0);
+    ASSERT_EQ(
+        Daru({"save", "https://example.com/third", "第三篇 中文", "--label", "科技", "--description", "第三篇的描述"}),
+        0);
+    Exec(
+        "UPDATE article SET readflag=0, impflag=0;"
+        "UPDATE article SET crdate=1796600000 WHERE title='Beta 文章';"
+        "UPDATE article SET crdate=1796686400 WHERE title='Alpha 文章';"
+        "UPDATE article SET crdate=1796772800 WHERE title='第三篇 中文';");
+  }
+
+  // Clicks the text where the screen shows it; fails the test when it is not there.
+  void ClickOn(TmuxSession& tmux, const std::string& text, int button = 0) {
+    std::string screen;
+    ASSERT_TRUE(tmux.WaitForText(text, &screen)) << text << " not on\n" << screen;
+    const auto [x, y] = tmux.Find(text);
+    tmux.Click(x + 1, y, button);
+  }
+
+  // The rows of the screen on which the texts show, in screen order.
+  static std::vector<int> LinesOf(TmuxSession& tmux, const std::vector<std::string>& texts) {
+    std::vector<int> lines;
+    for (const std::string& t : texts) lines.push_back(tmux.Find(t).second);
+    return lines;
   }
 
   // The program ended with the status and left the terminal as it found it.
@@ -133,6 +175,159 @@ TEST_F(TerminalHostEndToEnd, LeavingByKeyOrSignalRestoresTheTerminal) {
   RunProgram({"pgrep", "-P", pid, "-f", "daru"}, &children);
   ASSERT_FALSE(children.empty());
   ::kill(std::stoi(children), SIGTERM);
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, ALabelShowsItsArticlesSortedAndAHeaderClickSortsAgain) {
+  MakeLibrary();
+  auto tmux = Start();
+  ClickOn(*tmux, "科技");
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("Beta 文章", &screen)) << screen;
+  // Newest first: the list starts sorted by creation date, descending.
+  auto lines = LinesOf(*tmux, {"第三篇 中文", "Alpha 文章", "Beta 文章"});
+  EXPECT_TRUE(lines[0] < lines[1] && lines[1] < lines[2]) << tmux->Screen();
+  EXPECT_NE(screen.find("3 篇文章"), std::string::npos) << screen;
+  // Unread rows are bold (SGR 1) in the list.
+  EXPECT_NE(tmux->Screen(true).find("\033[1m"), std::string::npos);
+  ClickOn(*tmux, "标题");
+  ASSERT_TRUE(tmux->WaitFor(
+      [&](const std::string&) {
+        auto l = LinesOf(*tmux, {"Alpha 文章", "Beta 文章", "第三篇 中文"});
+        return l[0] < l[1] && l[1] < l[2];
+      },
+      &screen))
+      << screen;
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, ArticlesAreMarkedImportantAndReadAndShownAndTheirLinksOpened) {
+  MakeLibrary();
+  // A stand-in for the desktop's opener that notes what it was asked to open.
+  TempDir bin;
+  const fs::path opened = bin.path() / "opened";
+  {
+    std::ofstream script(bin.path() / "xdg-open");
+    script << "#!/bin/sh\necho \"$1\" > '" << opened.string() << "'\n";
+  }
+  fs::permissions(bin.path() / "xdg-open", fs::perms::owner_all);
+  auto tmux = Start(80, 24, {{"PATH", bin.path().string() + ":" + std::getenv("PATH")}});
+  ClickOn(*tmux, "科技");
+  ASSERT_TRUE(tmux->WaitForText("Beta 文章"));
+  tmux->Keys({"Tab", "Down", "i"});  // the first row, newest: 第三篇 中文
+  std::string screen;
+  EXPECT_TRUE(tmux->WaitFor(
+      [&](const std::string&) { return Sql("SELECT impflag FROM article WHERE title='第三篇 中文'") == "1"; }));
+  EXPECT_NE(tmux->Screen(true).find("\033[31m"), std::string::npos);  // the important row is red
+  EXPECT_EQ(Sql("SELECT readflag FROM article WHERE title='第三篇 中文'"), "0");
+  // Enter opens the row: read, and shown below the list with its description.
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitForText("第三篇的描述", &screen)) << screen;
+  EXPECT_NE(screen.find("链接: https://example.com/third"), std::string::npos) << screen;
+  EXPECT_EQ(Sql("SELECT readflag FROM article WHERE title='第三篇 中文'"), "1");
+  // u marks it unread again; o opens its link.
+  tmux->Keys({"u"});
+  EXPECT_TRUE(tmux->WaitFor(
+      [&](const std::string&) { return Sql("SELECT readflag FROM article WHERE title='第三篇 中文'") == "0"; }));
+  tmux->Keys({"o"});
+  EXPECT_TRUE(tmux->WaitFor([&](const std::string&) { return fs::exists(opened); }));
+  std::ifstream in(opened);
+  std::string link;
+  std::getline(in, link);
+  EXPECT_EQ(link, "https://example.com/third");
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, LabelsAreAddedThroughTheDialogRenamedInPlaceAndDeletedAfterTheQuestion) {
+  MakeLibrary();
+  auto tmux = Start();
+  ClickOn(*tmux, "科技");
+  std::string screen;
+  // Add: an empty name first, which the dialog refuses with its message and stays open.
+  tmux->Keys({"IC"});
+  ASSERT_TRUE(tmux->WaitForText("添加标签...", &screen)) << screen;
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitForText("请输入一个有效的标签名。", &screen)) << screen;
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitFor(
+      [](const std::string& s) { return s.find("请输入一个有效的标签名。") == std::string::npos; }, &screen))
+      << screen;
+  EXPECT_NE(screen.find("添加标签..."), std::string::npos) << screen;
+  tmux->Text("深度");
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(
+      tmux->WaitFor([&](const std::string&) { return Sql("SELECT toplayer FROM label WHERE name='深度'") == "4"; }));
+  ASSERT_TRUE(tmux->WaitForText("深度", &screen)) << screen;
+  // Rename in place: F2 on the new label, the editing keys, Enter.
+  ClickOn(*tmux, "深度");
+  tmux->Keys({"F2", "End", "BSpace", "BSpace"});
+  tmux->Text("学习");
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(
+      tmux->WaitFor([&](const std::string&) { return Sql("SELECT count(*) FROM label WHERE name='学习'") == "1"; }));
+  ASSERT_TRUE(tmux->WaitForText("学习", &screen)) << screen;
+  // Delete: the question first; No keeps it, Yes removes it.
+  tmux->Keys({"DC"});
+  ASSERT_TRUE(tmux->WaitForText("您确定删除吗?", &screen)) << screen;
+  EXPECT_NE(screen.find("系统提示"), std::string::npos) << screen;
+  tmux->Keys({"n"});
+  tmux->Keys({"DC"});
+  ASSERT_TRUE(tmux->WaitForText("您确定删除吗?", &screen)) << screen;
+  EXPECT_EQ(Sql("SELECT count(*) FROM label WHERE name='学习'"), "1");
+  tmux->Keys({"y"});
+  ASSERT_TRUE(
+      tmux->WaitFor([&](const std::string&) { return Sql("SELECT count(*) FROM label WHERE name='学习'") == "0"; }));
+  ASSERT_TRUE(tmux->WaitFor([](const std::string& s) { return s.find("学习") == std::string::npos; }, &screen))
+      << screen;
+  // Labels 1 to 3 cannot be deleted: the key does nothing for the default label.
+  ClickOn(*tmux, "未分类");
+  tmux->Keys({"DC"});
+  ASSERT_TRUE(tmux->WaitForText("不可用", &screen)) << screen;
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, ALabelIsMovedByDraggingItWithTheMouse) {
+  MakeLibrary();
+  auto tmux = Start();
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("新闻", &screen)) << screen;
+  const auto [nx, ny] = tmux->Find("新闻");
+  const auto [tx, ty] = tmux->Find("科技");
+  // Press, hold as a hand does, pull onto 科技, let go.
+  tmux->Press(nx + 1, ny);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  tmux->Drag(nx + 2, ny);
+  tmux->Drag(nx + 2, (ny + ty) / 2);
+  tmux->Drag(tx + 1, ty);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  tmux->Release(tx + 1, ty);
+  ASSERT_TRUE(tmux->WaitFor([&](const std::string&) {
+    return Sql("SELECT toplayer FROM label WHERE name='新闻'") == "4";
+  })) << tmux->Screen();
+  // The tree shows it under 科技, one level deeper.
+  ASSERT_TRUE(
+      tmux->WaitFor([&](const std::string&) { return tmux->Find("新闻").first > tmux->Find("科技").first; }, &screen))
+      << screen;
+  // And with the keyboard: m, Up to the head label, Enter puts it back.
+  tmux->Keys({"m", "Up", "Up", "Up", "Up", "Enter"});
+  EXPECT_TRUE(tmux->WaitFor([&](const std::string&) {
+    return Sql("SELECT toplayer FROM label WHERE name='新闻'") == "1";
+  })) << tmux->Screen();
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, AMonochromeTerminalGetsTheSameScreen) {
+  MakeLibrary();
+  auto tmux = Start(80, 24, {{"TERM", "vt100"}});
+  ClickOn(*tmux, "科技");
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("Beta 文章", &screen)) << screen;
+  EXPECT_EQ(tmux->Screen(true).find("\033[3"), std::string::npos);  // no colours at all
+  tmux->Keys({"q"});
   ExpectCleanExit(*tmux, 0);
 }
 
