@@ -7,8 +7,9 @@
 #include "daru/Cli.h"
 #include "daru/Commands.h"
 #include "daru/LibraryRoot.h"
-#include "ui/TerminalUi.h"
+#include "daru/StoreChoice.h"
 #include "darulib.h"
+#include "ui/TerminalUi.h"
 
 namespace {
 
@@ -26,10 +27,12 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     if (request.command == "ui") {
+      // The same data root and store rules as every other command.
       const std::filesystem::path root = ResolveDataRoot(request.root);
-      if (!IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+      const StoreChoice store = StoreChoice::Parse(request.store);
       UseDataRoot(root);
-      return RunTerminalUi(root);
+      if (!store.IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+      return RunTerminalUi(root, store.NewStore());
     }
     Report report = RunCommand(request, warnings);
     PrintReport(report, request.json, std::cout);

@@ -17,7 +17,16 @@ HostWindows::HostWindows() = default;
 
 HostWindows::~HostWindows() { Destroy(); }
 
-bool HostWindows::Create(CHostWnd::Handler frameHandler, std::string* error) {
+namespace {
+
+std::string Reason(CDARU* daru) {
+  const std::u16string reason = daru ? daru->GetLastDBError() : u"";
+  return reason.empty() ? "the catalogue cannot be opened" : ToUtf8(reason);
+}
+
+}  // namespace
+
+bool HostWindows::Create(CHostWnd::Handler frameHandler, CDB* store, std::string* error) {
   m_frame = std::make_unique<CHostWnd>();
   CHostWnd* frame = m_frame.get();
   // Everything the host does not handle itself gets the frame's own processing
@@ -32,6 +41,15 @@ bool HostWindows::Create(CHostWnd::Handler frameHandler, std::string* error) {
     return false;
   }
   m_facade = true;
+  if (store != nullptr) {
+    CDARU* daru = CDARU::Instance();
+    if (daru == nullptr || !daru->Init(store)) {
+      if (daru == nullptr) delete store;
+      if (error) *error = Reason(daru);
+      Destroy();
+      return false;
+    }
+  }
   m_tree = std::make_unique<CTreeCtrl>();
   const DWORD treeStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                           TVS_EDITLABELS | TVS_SHOWSELALWAYS;
@@ -43,10 +61,7 @@ bool HostWindows::Create(CHostWnd::Handler frameHandler, std::string* error) {
   // The tree's creation opened the catalogue; asking again only tells whether that worked.
   CDARU* daru = CDARU::Instance();
   if (daru == nullptr || !daru->Init()) {
-    if (error) {
-      const std::u16string reason = daru ? daru->GetLastDBError() : u"";
-      *error = reason.empty() ? "the catalogue cannot be opened" : ToUtf8(reason);
-    }
+    if (error) *error = Reason(daru);
     Destroy();
     return false;
   }

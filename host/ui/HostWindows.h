@@ -19,8 +19,10 @@ class HostWindows {
   HostWindows& operator=(const HostWindows&) = delete;
 
   // Creates the windows; false with the library's reason when the catalogue
-  // cannot be opened (nothing is left created then).
-  bool Create(CHostWnd::Handler frameHandler, std::string* error);
+  // cannot be opened (nothing is left created then). A store other than the
+  // SQLite catalogue (owned from here on) is opened first, so that the tree's
+  // creation finds the facade ready on it.
+  bool Create(CHostWnd::Handler frameHandler, CDB* store, std::string* error);
   // Destroys the windows, then the facade.
   void Destroy();
 
@@ -32,10 +34,10 @@ class HostWindows {
   int SortArrow(int column) const;
 
  private:
-  std::unique_ptr<CHostWnd> m_frame;  // owned
-  std::unique_ptr<CTreeCtrl> m_tree;  // owned; the label tree
+  std::unique_ptr<CHostWnd> m_frame;      // owned
+  std::unique_ptr<CTreeCtrl> m_tree;      // owned; the label tree
   std::unique_ptr<CDARUListCtrl> m_list;  // owned; the article list
-  bool m_facade = false;              // the facade was created and must be destroyed
+  bool m_facade = false;                  // the facade was created and must be destroyed
 };
 
 }  // namespace termui

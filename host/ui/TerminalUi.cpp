@@ -37,7 +37,7 @@ void InstallSignalHandlers() {
 
 }  // namespace
 
-int RunTerminalUi(const std::filesystem::path& root) {
+int RunTerminalUi(const std::filesystem::path& root, CDB* store) {
   if (!termui::UseUtf8Locale())
     std::fprintf(stderr, "daru: warning: no UTF-8 locale; Chinese text may not show correctly\n");
   termui::HostWindows windows;
@@ -47,7 +47,7 @@ int RunTerminalUi(const std::filesystem::path& root) {
   std::string error;
   // The windows come first, before the terminal is touched: the tree's creation
   // opens the catalogue, and a catalogue that cannot be opened ends the run here.
-  if (!windows.Create([&host](UINT m, WPARAM w, LPARAM l) { return host.OnHostMessage(m, w, l); }, &error)) {
+  if (!windows.Create([&host](UINT m, WPARAM w, LPARAM l) { return host.OnHostMessage(m, w, l); }, store, &error)) {
     std::fprintf(stderr, "daru: cannot open the catalogue in %s: %s\n", root.string().c_str(), error.c_str());
     return 1;
   }
