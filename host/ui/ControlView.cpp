@@ -140,16 +140,55 @@ std::vector<ListColumn> ListColumns(const CListCtrl& list, const Rect& area) {
   int total = 0;
   for (int i : order) total += std::max(0, list.GetColumnWidth(i));
   if (total <= 0) total = 1;
+  // First the columns' share of the width by their pixel widths.
+  std::vector<int> share(static_cast<size_t>(n)), need(static_cast<size_t>(n), 0);
   int px = 0;
-  for (int i : order) {
+  for (size_t k = 0; k < order.size(); ++k) {
+    const int w = std::max(0, list.GetColumnWidth(order[k]));
+    share[k] = static_cast<int>(static_cast<long long>(px + w) * area.w / total) -
+               static_cast<int>(static_cast<long long>(px) * area.w / total);
+    px += w;
+  }
+  // Then what the rows on the page need: a column with room to spare lends it
+  // to one whose texts would be cut (a date fits whole beside a long title).
+  CHeaderCtrl* header = list.GetHeaderCtrl();
+  const int top = list.GetTopIndex();
+  const int last = std::min(list.GetItemCount(), top + std::max(0, area.h - 1));
+  for (size_t k = 0; k < order.size(); ++k) {
+    int widest = header ? DisplayWidth(header->GetItemText(order[k])) + 2 : 0;
+    for (int row = top; row < last; ++row)
+      widest = std::max(widest, DisplayWidth(list.GetItemText(row, order[k])) + (order[k] == 0 ? 2 : 0));
+    need[k] = widest + 1;
+  }
+  int spare = 0;
+  for (size_t k = 0; k < share.size(); ++k)
+    if (need[k] < share[k]) {
+      spare += share[k] - need[k];
+      share[k] = need[k];
+    }
+  // The smallest shortfall first: a few cells make a date whole, a long title stays cut anyway.
+  std::vector<size_t> byShortfall;
+  for (size_t k = 0; k < share.size(); ++k)
+    if (need[k] > share[k]) byShortfall.push_back(k);
+  std::stable_sort(byShortfall.begin(), byShortfall.end(),
+                   [&](size_t a, size_t b) { return need[a] - share[a] < need[b] - share[b]; });
+  for (size_t k : byShortfall) {
+    const int give = std::min(spare, need[k] - share[k]);
+    share[k] += give;
+    spare -= give;
+  }
+  share.back() += spare;  // what nobody needs stays at the right
+  px = 0;
+  int x = 0;
+  for (size_t k = 0; k < order.size(); ++k) {
     ListColumn c;
-    c.index = i;
+    c.index = order[k];
     c.pxLeft = px;
-    c.pxWidth = std::max(0, list.GetColumnWidth(i));
-    c.cellX = static_cast<int>(static_cast<long long>(px) * area.w / total);
-    const int right = static_cast<int>(static_cast<long long>(px + c.pxWidth) * area.w / total);
-    c.cellW = right - c.cellX;
+    c.pxWidth = std::max(0, list.GetColumnWidth(order[k]));
+    c.cellX = x;
+    c.cellW = share[k];
     px += c.pxWidth;
+    x += c.cellW;
     cols.push_back(c);
   }
   return cols;
