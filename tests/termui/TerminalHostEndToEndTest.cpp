@@ -179,6 +179,15 @@ TEST_F(TerminalHostEndToEnd, LeavingByKeyOrSignalRestoresTheTerminal) {
   ASSERT_FALSE(children.empty());
   ::kill(std::stoi(children), SIGTERM);
   ExpectCleanExit(*tmux, 0);
+
+  // A fatal signal still gives the terminal back before the program dies of it.
+  tmux = Start();
+  ASSERT_TRUE(tmux->WaitForText("Tab 切换", &screen)) << screen;
+  children.clear();
+  RunProgram({"pgrep", "-P", tmux->Format("#{pane_pid}"), "-f", "daru"}, &children);
+  ASSERT_FALSE(children.empty());
+  ::kill(std::stoi(children), SIGABRT);
+  ExpectCleanExit(*tmux, 128 + SIGABRT);
 }
 
 TEST_F(TerminalHostEndToEnd, ALabelShowsItsArticlesSortedAndAHeaderClickSortsAgain) {

@@ -234,6 +234,17 @@ TEST_F(TerminalUserTest, ADialogIsWorkedWithKeysAndAValidationMessageKeepsItOpen
   display.Type(U"abc").Key(Key::Escape);
   EXPECT_EQ(again.DoModal(), IDCANCEL);
   EXPECT_EQ(again.name, u"");
+  EXPECT_FALSE(display.RanOut());
+
+  // A person who leaves (Ctrl-C) in the middle of a dialog cancels it, and no
+  // further dialog holds the program up.
+  CNameDlg left;
+  display.Type(U"半").Key(Key::CtrlC);
+  EXPECT_EQ(left.DoModal(), IDCANCEL);
+  EXPECT_TRUE(user.QuitRequested());
+  CNameDlg next;
+  EXPECT_EQ(next.DoModal(), IDCANCEL);
+  EXPECT_EQ(next.name, u"");
 }
 
 TEST_F(TerminalUserTest, MouseWorksTheButtonsAndTheCheckBoxTreeOfAPicker) {
