@@ -237,7 +237,7 @@ int CListCtrl::InsertItem(const LVITEM* p) {
   if (p == nullptr || p->iSubItem != 0) return -1;
   const int idx = std::clamp(p->iItem, 0, GetItemCount());
   auto row = std::make_unique<Row>();
-  row->texts.resize(1);
+  row->texts.resize(std::max<size_t>(1, m.columns.size()));  // one allocation for all its texts
   if ((p->mask & LVIF_TEXT) && p->pszText != nullptr) row->texts[0] = p->pszText;
   if (p->mask & LVIF_IMAGE) row->image = p->iImage;
   if (p->mask & LVIF_STATE) row->state = p->state & p->stateMask;
@@ -315,6 +315,9 @@ BOOL CListCtrl::DeleteAllItems() {
       }
     }
   }
+  // Released in the order they were allocated rather than the order a sort
+  // left them in, which keeps a long list's release within the caches.
+  std::sort(m.rows.begin(), m.rows.end(), std::less<std::unique_ptr<Row>>());
   m.rows.clear();
   m.mark = -1;
   m.top = 0;
@@ -506,7 +509,7 @@ BOOL CListCtrl::SortItemsEx(PFNLVCOMPARE pfnCompare, DWORD_PTR dwData) {
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(),
                    [&](int a, int b) { return pfnCompare(a, b, static_cast<LPARAM>(dwData)) < 0; });
-  std::deque<std::unique_ptr<Row>> sorted;
+  decltype(m_impl->rows) sorted;
   for (int i : order) sorted.push_back(std::move(m_impl->rows[static_cast<size_t>(i)]));
   m_impl->rows = std::move(sorted);
   Invalidate();

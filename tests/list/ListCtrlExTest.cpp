@@ -317,3 +317,33 @@ TEST_F(ListExTest, ColumnBandIsKeptOnEraseAndRepaintedAfterScrolling) {
   list.SendMessage(WM_HSCROLL, SB_LINERIGHT, 0);
   EXPECT_GT(list.GetInvalidateCount(), before);
 }
+
+TEST_F(ListExTest, CustomDrawnListsKeepTheColumnBandAndPaintBesideTheTitle) {
+  Make(0);  // not owner-drawn: the list draws itself and asks the base around each cell
+  list.SetSortIndicator(TRUE, 2);
+  list.SetSortColumnColour(TRUE);  // the band keeps the background of this moment
+  const COLORREF band = list.GetSortColumnColour();
+  list.SetBkColor(RGB(230, 240, 250));
+  AddRows(2);
+  Paint();
+  // Column 1 (x 120 to 220) has the band's colour, column 2 the list's new background.
+  const auto sorted = list.GetDrawing().Within(CDrawOp::Kind::FillRect, CRect(150, 21, 151, 35));
+  const auto other = list.GetDrawing().Within(CDrawOp::Kind::FillRect, CRect(250, 21, 251, 35));
+  ASSERT_FALSE(sorted.empty());
+  ASSERT_FALSE(other.empty());
+  EXPECT_EQ(sorted.back()->color, band);
+  EXPECT_EQ(other.back()->color, RGB(230, 240, 250));
+  // Left of the title's label: silver on even rows, the background on odd ones, then the icon.
+  const auto strip0 = RowFills(0);
+  const auto strip1 = RowFills(1);
+  auto leftStrip = [](const std::vector<const CDrawOp*>& fills) -> const CDrawOp* {
+    for (const CDrawOp* f : fills)
+      if (f->rect.left == 0 && f->rect.right == 18) return f;
+    return nullptr;
+  };
+  ASSERT_NE(leftStrip(strip0), nullptr);
+  ASSERT_NE(leftStrip(strip1), nullptr);
+  EXPECT_EQ(leftStrip(strip0)->color, 0xC0C0C0u);
+  EXPECT_EQ(leftStrip(strip1)->color, RGB(230, 240, 250));
+  EXPECT_FALSE(list.GetDrawing().Within(CDrawOp::Kind::Image, CRect(2, 21, 18, 35)).empty());
+}

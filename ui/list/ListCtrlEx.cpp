@@ -26,12 +26,12 @@ CListRowRecord::~CListRowRecord() = default;
 
 // ---- Construction ----
 
-CListBase::CListBase(CListCtrl* pListCtrl) : m_pListCtrl(pListCtrl) { CreateHeaderImages(); }
-
-CListBase::~CListBase() {
-  for (CListRowRecord* record : m_records) delete record;
-  m_records.clear();
+CListBase::CListBase(CListCtrl* pListCtrl)
+    : m_pListCtrl(pListCtrl), m_keyTag((reinterpret_cast<DWORD_PTR>(this) >> 4) & 0xFFFF) {
+  CreateHeaderImages();
 }
+
+CListBase::~CListBase() = default;
 
 // The arrows are drawn in the grey-text colour: black in the bitmaps becomes it.
 void CListBase::CreateHeaderImages() {
@@ -49,8 +49,16 @@ void CListBase::CreateHeaderImages() {
 // ---- Rows ----
 
 CListRowRecord* CListBase::ValidRecord(DWORD_PTR data) const {
-  auto* record = reinterpret_cast<CListRowRecord*>(data);
-  return m_records.count(record) != 0 ? record : nullptr;
+  const size_t slot = static_cast<size_t>(data >> 16);
+  if ((data & 0xFFFF) != m_keyTag || slot >= m_records.size() || !m_records[slot]) return nullptr;
+  return const_cast<CListRowRecord*>(&*m_records[slot]);
+}
+
+void CListBase::Discard(DWORD_PTR key) {
+  if (ValidRecord(key) == nullptr) return;
+  const size_t slot = static_cast<size_t>(key >> 16);
+  m_records[slot].reset();
+  m_freeSlots.push_back(slot);
 }
 
 CListRowRecord* CListBase::GetRowRecord(int nItem) const {
@@ -60,12 +68,21 @@ CListRowRecord* CListBase::GetRowRecord(int nItem) const {
 
 int CListBase::InsertItem(int nItem, const std::u16string& text, int nImage) {
   if (nItem < 0 || nItem > m_pListCtrl->GetItemCount()) return -1;
-  auto record = std::make_unique<CListRowRecord>();
+  size_t slot = m_records.size();
+  if (!m_freeSlots.empty()) {
+    slot = m_freeSlots.back();
+    m_freeSlots.pop_back();
+  } else {
+    m_records.emplace_back();
+  }
+  m_records[slot].emplace();
   const int index = m_pListCtrl->CListCtrl::InsertItem(LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM, nItem, text, 0, 0, nImage,
-                                                       reinterpret_cast<LPARAM>(record.get()));
-  if (index < 0) return -1;
-  record->index = index;
-  m_records.insert(record.release());
+                                                       static_cast<LPARAM>(KeyOf(slot)));
+  if (index < 0) {
+    Discard(KeyOf(slot));
+    return -1;
+  }
+  m_records[slot]->index = index;
   return index;
 }
 
@@ -112,21 +129,18 @@ BOOL CListBase::GetItemRed(int nItem) const {
 // The record travels with its row, so discarding it never searches.
 BOOL CListBase::DeleteItem(int nItem) {
   if (nItem < 0 || nItem >= m_pListCtrl->GetItemCount()) return FALSE;
-  CListRowRecord* record = GetRowRecord(nItem);
+  const DWORD_PTR key = m_pListCtrl->CListCtrl::GetItemData(nItem);
   // The row goes first: its deletion notice still names a live record.
   if (!m_pListCtrl->CListCtrl::DeleteItem(nItem)) return FALSE;
-  if (record != nullptr) {
-    m_records.erase(record);
-    delete record;
-  }
+  Discard(key);
   return TRUE;
 }
 
 BOOL CListBase::DeleteAllItems() {
   const BOOL ok = m_pListCtrl->CListCtrl::DeleteAllItems();
   // Every record belongs to a row of this list, and no row is left.
-  for (CListRowRecord* record : m_records) delete record;
   m_records.clear();
+  m_freeSlots.clear();
   return ok;
 }
 
@@ -553,6 +567,7 @@ ON_WM_KEYDOWN()
 ON_WM_KEYUP()
 ON_NOTIFY_REFLECT(LVN_COLUMNCLICK, OnColumnclick)
 ON_NOTIFY_REFLECT(NM_CUSTOMDRAW, OnCustomDraw)
+ON_NOTIFY_REFLECT(LVN_DELETEALLITEMS, OnDeleteAllItems)
 END_MESSAGE_MAP()
 
 CListCtrlEx::CListCtrlEx() : CListBase(this) {}
@@ -608,3 +623,7 @@ void CListCtrlEx::OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags) { CListCtrl::On
 void CListCtrlEx::OnColumnclick(NMHDR* pNMHDR, LRESULT* pResult) { CListBase::OnColumnClick(pNMHDR, pResult); }
 
 void CListCtrlEx::OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult) { CListBase::OnCustomDraw(pNMHDR, pResult); }
+
+// The base releases every row record at once, so clearing the list needs no
+// notice per row (a long list would otherwise be walked once more for them).
+void CListCtrlEx::OnDeleteAllItems(NMHDR*, LRESULT* pResult) { *pResult = TRUE; }
