@@ -156,8 +156,11 @@ void TermHost::Draw(CellBuffer& out) {
   // Title: the label shown and how many articles it has, then the last host message.
   out.Fill(m_layout.title, U' ', kAccent);
   std::u16string title = u" daru";
-  if (tree != nullptr)
+  if (list != nullptr && list->GetSearchTag()) {
+    title += u" │ 搜索结果";
+  } else if (tree != nullptr) {
     if (HTREEITEM sel = tree->GetSelectedItem()) title += u" │ " + tree->GetItemText(sel);
+  }
   if (list != nullptr) title += u" │ " + FromUtf8(std::to_string(list->GetItemCount())) + u" 篇文章";
   const int used = out.Text(0, 0, title, kAccent | kBold);
   if (!m_status.empty()) {
@@ -608,8 +611,8 @@ LRESULT TermHost::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       m_article.Show(*article, labels ? labels->FindLabel(article->label) : nullptr);
     }
   } else if (message == kMsgTreeDoubleClick) {
-    // A double click on a label: go to its articles.
-    m_focus = Pane::List;
+    // A double click on a label: go to its articles, once the tree has done with the click.
+    m_listAfterDoubleClick = true;
   }
   return 0;
 }
