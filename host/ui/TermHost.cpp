@@ -152,7 +152,7 @@ void TermHost::Draw(CellBuffer& out) {
   }
   Fit(m_layout);
   CTreeCtrl* tree = m_windows.Tree();
-  CListCtrl* list = m_windows.List();
+  CDARUListCtrl* list = m_windows.List();
   // Title: the label shown and how many articles it has, then the last host message.
   out.Fill(m_layout.title, U' ', kAccent);
   std::u16string title = u" daru";

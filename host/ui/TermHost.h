@@ -72,10 +72,11 @@ class TermHost {
   Pane m_focus = Pane::Tree;
   std::string m_status;
   bool m_quit = false;
-  HWND m_pressTarget = nullptr;    // the window a left press went to, for its release and drags
-  HWND m_rightTarget = nullptr;    // the same for the right button
-  bool m_keyboardMove = false;     // a label is being moved with the keyboard
-  HTREEITEM m_moveOver = nullptr;  // where the keyboard move points now
+  HWND m_pressTarget = nullptr;         // the window a left press went to, for its release and drags
+  HWND m_rightTarget = nullptr;         // the same for the right button
+  bool m_keyboardMove = false;          // a label is being moved with the keyboard
+  bool m_listAfterDoubleClick = false;  // the tree was double-clicked: the list gets the focus next
+  HTREEITEM m_moveOver = nullptr;       // where the keyboard move points now
   std::chrono::steady_clock::time_point m_clock = std::chrono::steady_clock::now();
 };
 
