@@ -177,7 +177,7 @@ std::vector<ListColumn> ListColumns(const CListCtrl& list, const Rect& area) {
     share[k] += give;
     spare -= give;
   }
-  share.back() += spare;  // what nobody needs stays at the right
+  share.front() += spare;  // what nobody needs goes to the first column, the titles
   px = 0;
   int x = 0;
   for (size_t k = 0; k < order.size(); ++k) {

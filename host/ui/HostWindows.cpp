@@ -50,7 +50,7 @@ bool HostWindows::Create(CHostWnd::Handler frameHandler, CDB* store, std::string
       return false;
     }
   }
-  m_tree = std::make_unique<CTreeCtrl>();
+  m_tree = std::make_unique<CDARUTreeCtrl>();
   const DWORD treeStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                           TVS_EDITLABELS | TVS_SHOWSELALWAYS;
   if (!m_tree->Create(treeStyle, CRect(0, 0, 200, 400), m_frame.get(), kTreeId)) {
@@ -72,6 +72,8 @@ bool HostWindows::Create(CHostWnd::Handler frameHandler, CDB* store, std::string
     Destroy();
     return false;
   }
+  m_tree->SetListCtrl(m_list.get());
+  m_tree->SetMainFrameHwnd(m_frame->GetSafeHwnd());
   m_list->SetTreeCtrl(m_tree.get());
   m_list->SetMsgHwnd(m_frame->GetSafeHwnd());
   return true;

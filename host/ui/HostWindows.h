@@ -27,7 +27,7 @@ class HostWindows {
   void Destroy();
 
   CHostWnd& Frame() { return *m_frame; }
-  CTreeCtrl* Tree() { return m_tree.get(); }
+  CDARUTreeCtrl* Tree() { return m_tree.get(); }
   CDARUListCtrl* List() { return m_list.get(); }
   // Extra styles of a list row and the header's sort arrow, as the list keeps them.
   uint16_t RowStyle(int row) const;
@@ -35,7 +35,7 @@ class HostWindows {
 
  private:
   std::unique_ptr<CHostWnd> m_frame;      // owned
-  std::unique_ptr<CTreeCtrl> m_tree;      // owned; the label tree
+  std::unique_ptr<CDARUTreeCtrl> m_tree;  // owned; the label tree
   std::unique_ptr<CDARUListCtrl> m_list;  // owned; the article list
   bool m_facade = false;                  // the facade was created and must be destroyed
 };

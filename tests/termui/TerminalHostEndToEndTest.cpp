@@ -99,6 +99,15 @@ class TerminalHostEndToEnd : public ::testing::Test {
     return lines;
   }
 
+  // The program's process: the child of the pane's shell.
+  static pid_t ProgramPid(TmuxSession& tmux) {
+    const std::string shell = tmux.Format("#{pane_pid}");
+    std::ifstream children("/proc/" + shell + "/task/" + shell + "/children");
+    pid_t pid = -1;
+    children >> pid;
+    return pid;
+  }
+
   // The program ended with the status and left the terminal as it found it.
   void ExpectCleanExit(TmuxSession& tmux, int status) {
     std::string screen;
@@ -173,20 +182,17 @@ TEST_F(TerminalHostEndToEnd, LeavingByKeyOrSignalRestoresTheTerminal) {
 
   tmux = Start();
   ASSERT_TRUE(tmux->WaitForText("Tab 切换", &screen)) << screen;
-  const std::string pid = tmux->Format("#{pane_pid}");
-  std::string children;
-  RunProgram({"pgrep", "-P", pid, "-f", "daru"}, &children);
-  ASSERT_FALSE(children.empty());
-  ::kill(std::stoi(children), SIGTERM);
+  pid_t daru = ProgramPid(*tmux);
+  ASSERT_GT(daru, 0);
+  ::kill(daru, SIGTERM);
   ExpectCleanExit(*tmux, 0);
 
   // A fatal signal still gives the terminal back before the program dies of it.
   tmux = Start();
   ASSERT_TRUE(tmux->WaitForText("Tab 切换", &screen)) << screen;
-  children.clear();
-  RunProgram({"pgrep", "-P", tmux->Format("#{pane_pid}"), "-f", "daru"}, &children);
-  ASSERT_FALSE(children.empty());
-  ::kill(std::stoi(children), SIGABRT);
+  daru = ProgramPid(*tmux);
+  ASSERT_GT(daru, 0);
+  ::kill(daru, SIGABRT);
   ExpectCleanExit(*tmux, 128 + SIGABRT);
 }
 
@@ -326,6 +332,58 @@ TEST_F(TerminalHostEndToEnd, ALabelIsMovedByDraggingItWithTheMouse) {
   tmux->Keys({"m", "Up", "Up", "Up", "Up", "Enter"});
   EXPECT_TRUE(tmux->WaitFor([&](const std::string&) {
     return Sql("SELECT toplayer FROM label WHERE name='新闻'") == "1";
+  })) << tmux->Screen();
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, SearchPropertiesCommentAndLabelsWorkThroughTheirDialogs) {
+  MakeLibrary();
+  auto tmux = Start();
+  std::string screen;
+  ClickOn(*tmux, "科技");
+  ASSERT_TRUE(tmux->WaitForText("Beta 文章", &screen)) << screen;
+  // Search: the dialog, its count message, the results in the list.
+  tmux->Keys({"/"});
+  ASSERT_TRUE(tmux->WaitForText("搜索资料库...", &screen)) << screen;
+  tmux->Text("文章");
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitForText("共找到相关文章主题[2]篇", &screen)) << screen;
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitForText("搜索结果", &screen)) << screen;
+  EXPECT_EQ(screen.find("第三篇 中文"), std::string::npos) << screen;
+  // Back to the label; properties of the newest article: its title edited in the sheet.
+  ClickOn(*tmux, "科技");
+  ASSERT_TRUE(tmux->WaitForText("第三篇 中文", &screen)) << screen;
+  tmux->Keys({"Tab", "Down", "p"});
+  ASSERT_TRUE(tmux->WaitForText("文章属性...", &screen)) << screen;
+  EXPECT_NE(screen.find("基本信息"), std::string::npos) << screen;
+  tmux->Keys({"End"});
+  tmux->Text("改");
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitFor([&](const std::string&) {
+    return Sql("SELECT count(*) FROM article WHERE title='第三篇 中文改'") == "1";
+  })) << tmux->Screen();
+  ASSERT_TRUE(tmux->WaitForText("第三篇 中文改", &screen)) << screen;
+  // The comment dialog: typed into its rich edit, OK by Tab and Enter.
+  tmux->Keys({"c"});
+  ASSERT_TRUE(tmux->WaitForText("注释...", &screen)) << screen;
+  tmux->Text("值得一读");
+  tmux->Keys({"Tab", "Enter"});
+  ASSERT_TRUE(tmux->WaitFor([](const std::string& s) { return s.find("注 释:") == std::string::npos; }, &screen))
+      << screen;
+  std::string shown;
+  Daru({"show", Sql("SELECT articleid FROM article WHERE title='第三篇 中文改'")}, &shown);
+  EXPECT_NE(shown.find("值得一读"), std::string::npos) << shown;
+  // The label picker: tick 新闻 with the mouse, confirm with Enter.
+  tmux->Keys({"l"});
+  ASSERT_TRUE(tmux->WaitForText("[ ] 新闻", &screen)) << screen;
+  const auto [bx, by] = tmux->Find("[ ] 新闻");
+  tmux->Click(bx + 1, by);
+  ASSERT_TRUE(tmux->WaitForText("[x] 新闻", &screen)) << screen;
+  tmux->Keys({"Enter"});
+  EXPECT_TRUE(tmux->WaitFor([&](const std::string&) {
+    return Sql("SELECT count(*) FROM articletolabel JOIN label USING(labelid) WHERE name='新闻'") == "1";
   })) << tmux->Screen();
   tmux->Keys({"q"});
   ExpectCleanExit(*tmux, 0);
