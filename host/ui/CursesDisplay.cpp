@@ -204,6 +204,8 @@ Event CursesDisplay::ReadEscape() {
   if (next == '[') {
     const int third = ReadByte(30);
     if (third == '<') return ParseMouse();
+    // Shift-Tab on terminals whose description does not name it.
+    if (third == 'Z') return Event::OfKey(Key::BackTab);
     // Some other sequence the terminal description did not name: skip it.
     for (int ch = third; ch >= 0 && !(ch >= 0x40 && ch <= 0x7E); ch = ReadByte(30)) {
     }
