@@ -86,6 +86,8 @@ void DrawTree(CellBuffer& out, const Rect& area, const CTreeCtrl& tree, bool foc
   out.ResetClip();
 }
 
+int TreeLabelCell(const CTreeCtrl& tree, HTREEITEM item) { return TreeLabelColumn(tree, item); }
+
 CPoint TreeLabelPoint(const CTreeCtrl& tree, HTREEITEM item) {
   CRect r;
   if (item == nullptr || !tree.GetItemRect(item, &r, TRUE)) return CPoint(-1, -1);

@@ -34,6 +34,8 @@ int TreeLineOf(const CTreeCtrl& tree, HTREEITEM item);
 // The point a click on the cell means: the item's expand mark, check box or
 // label as drawn, the space right of the label, or below the last item.
 ClickTarget TreeClick(const CTreeCtrl& tree, const Rect& area, int x, int y);
+// The column of the area where the item's label text starts.
+int TreeLabelCell(const CTreeCtrl& tree, HTREEITEM item);
 // A point on the item's label (for keyboard-made mouse actions).
 CPoint TreeLabelPoint(const CTreeCtrl& tree, HTREEITEM item);
 

@@ -203,9 +203,7 @@ void TermHost::Run() {
       if (CEdit* edit = tree->GetEditControl()) {
         const int line = TreeLineOf(*tree, tree->GetEditItem());
         if (line >= 0 && line < m_layout.tree.h) {
-          CRect label;
-          tree->GetItemRect(tree->GetEditItem(), &label, TRUE);
-          const int x = m_layout.tree.x + std::max(0, label.left / kTreeCellWidth - 2);
+          const int x = m_layout.tree.x + TreeLabelCell(*tree, tree->GetEditItem());
           const Rect r{x, m_layout.tree.y + line, std::max(4, m_layout.tree.x + m_layout.tree.w - x), 1};
           DrawEdit(out, r, *edit, kReverse, true, &cx, &cy);
         }
