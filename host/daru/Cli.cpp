@@ -200,6 +200,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
       "check", "check the catalogue and the article files against each other (exit status 1 on problems)");
   check->add_flag("--repair", r.repair, "repair what can be repaired without losing anything");
 
+  app.add_subcommand("ui", "work with the library full-screen in the terminal (keys and mouse)");
+
   if (std::optional<int> status = UnknownCommand(app, argc, argv)) return status;
   try {
     app.parse(argc, argv);
