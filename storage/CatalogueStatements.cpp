@@ -153,6 +153,10 @@ CSqlStatement CCatalogueStatements::CountDown(int articleid) {
   return CSqlStatement(u"UPDATE article SET labels=labels-1 WHERE articleid=?").Int(articleid);
 }
 
+CSqlStatement CCatalogueStatements::SetLabelCount(int articleid, int labels) {
+  return CSqlStatement(u"UPDATE article SET labels=? WHERE articleid=?").Int(labels).Int(articleid);
+}
+
 CSqlStatement CCatalogueStatements::DeleteArticle(int articleid) {
   return CSqlStatement(u"DELETE FROM article WHERE articleid=?").Int(articleid);
 }

@@ -35,6 +35,7 @@ class CCatalogueStatements {
   static CSqlStatement QueryArticle(const CArticle& pattern, unsigned mask, bool like);
   static CSqlStatement CountUp(int articleid);
   static CSqlStatement CountDown(int articleid);
+  static CSqlStatement SetLabelCount(int articleid, int labels);
   static CSqlStatement DeleteArticle(int articleid);
   // Deletes the article only when no label holds it any more.
   static CSqlStatement DeleteArticleIfUnheld(int articleid);

@@ -178,6 +178,11 @@ bool CDBSqlite::AddArticle(CArticle& article) {
 }
 
 void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
+  // The articles of one query share a few types: each type's folder is looked
+  // up once, not once per row.
+  std::u16string folderType;
+  std::u16string folder;  // the type folder of folderType, with its separator
+  bool haveFolder = false;
   while (!rows.IsEof()) {
     auto article = std::make_unique<CArticle>();
     article->articleid = rows.GetInt(0, 0);
@@ -189,9 +194,20 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
     article->labels = rows.GetInt(6, 0);
     article->label = rows.GetInt(7, 0);
     article->version = rows.GetInt(8, 0);
-    article->descfile = article->GetDescriptionFilename();
-    article->readflag = rows.GetString(9, u"") != u"F";
-    article->impflag = rows.GetString(10, u"") != u"F";
+    if (!haveFolder || article->type != folderType) {
+      folderType = article->type;
+      folder = GetTypeFolder(folderType);
+      folder += u'/';
+      haveFolder = true;
+    }
+    // What GetDescriptionFilename gives, built in place.
+    std::u16string& descfile = article->descfile;
+    descfile.reserve(folder.size() + article->filename.size() + kDescriptionSuffix.size());
+    descfile = folder;
+    descfile += article->filename;
+    descfile += kDescriptionSuffix;
+    article->readflag = !rows.IsText(9, "F");
+    article->impflag = !rows.IsText(10, "F");
     article->crdate.SetTimeLong(rows.GetInt(11, 0));
     article->brdate.SetTimeLong(rows.GetInt(12, 0));
     article->lmdate.SetTimeLong(rows.GetInt(13, 0));
@@ -251,7 +267,7 @@ bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
   failedLabel = 0;
   return Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
-    m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", articleid));
+    m_db.Execute(Sql::DeleteLinksOfArticle(articleid));
     std::vector<int> written;
     for (int labelid : labelids) {
       if (std::find(written.begin(), written.end(), labelid) != written.end()) continue;
@@ -264,9 +280,8 @@ bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
       written.push_back(labelid);
     }
     failedLabel = 0;
-    const int changed = written.empty() ? m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", articleid))
-                                        : m_db.Execute(Fmt(u"UPDATE article SET labels=%d WHERE articleid=%d",
-                                                           static_cast<int>(written.size()), articleid));
+    const int changed = written.empty() ? m_db.Execute(Sql::DeleteArticle(articleid))
+                                        : m_db.Execute(Sql::SetLabelCount(articleid, static_cast<int>(written.size())));
     if (changed <= 0) {
       // No such article: links to it must not stay behind.
       SetLastDBError(u"文章不存在。");

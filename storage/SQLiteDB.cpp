@@ -344,6 +344,7 @@ const char* CSQLiteQuery::GetField(int index) {
   const unsigned char* text = sqlite3_column_text(m_vm, index);
   // A field that cannot be converted for want of memory must not read as
   // empty: the caller would take it for the stored value and write it back.
+  // (The type is asked first: a failed conversion leaves the field NULL.)
   if (text == nullptr && sqlite3_errcode(sqlite3_db_handle(m_vm)) == SQLITE_NOMEM)
     throw CSQLiteException(SQLITE_NOMEM, sqlite3_errstr(SQLITE_NOMEM));
   return text ? reinterpret_cast<const char*>(text) : "";
@@ -352,7 +353,7 @@ const char* CSQLiteQuery::GetField(int index) {
 const char16_t* CSQLiteQuery::GetFieldW(int index) {
   const char* text = GetField(index);
   if (text == nullptr) return nullptr;
-  m_text = FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))));
+  FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))), m_text);
   return m_text.c_str();
 }
 
@@ -374,9 +375,15 @@ int CSQLiteQuery::GetInt(int index, int def) {
 }
 
 std::u16string CSQLiteQuery::GetString(int index, const std::u16string& def) {
-  // Converted straight into the result: a copy through the cursor's buffer
-  // costs a second allocation per field.
+  // Converted in the cursor's buffer, then copied out at its exact size: one
+  // allocation per field, and no unused room kept by the row's records.
   const char* text = GetField(index);
   if (text == nullptr) return def;
-  return FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))));
+  FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))), m_text);
+  return m_text;
+}
+
+bool CSQLiteQuery::IsText(int index, std::string_view text) {
+  const char* field = GetField(index);
+  return field != nullptr && std::string_view(field, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))) == text;
 }

@@ -4,6 +4,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "storage/SQLiteException.h"
@@ -145,6 +146,9 @@ class CSQLiteQuery {
   // for SQL NULL.
   int GetInt(int index, int def);
   std::u16string GetString(int index, const std::u16string& def);
+  // Whether the field holds exactly this text (false for SQL NULL); reads it
+  // without converting it.
+  bool IsText(int index, std::string_view text);
 
  private:
   friend class CSQLiteDB;

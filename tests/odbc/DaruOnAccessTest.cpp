@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "StoreCatalogue.h"
-#include "reliability/DaruRunner.h"
+#include "fixtures/DaruLauncher.h"
 
 namespace {
 
@@ -20,9 +20,9 @@ class DaruOnAccess : public ::testing::TestWithParam<StoreKind> {
   // Runs daru with the store option; the output, after checking the status.
   std::string Daru(std::vector<std::string> args, int status = 0) {
     args.insert(args.begin(), {"--store", store});
-    DaruProcess daru(catalogue->root().path(), args);
-    EXPECT_EQ(daru.Wait(), status) << daru.Err();
-    return daru.Out();
+    const DaruRun run = RunDaruOn(catalogue->root().path(), args);
+    EXPECT_EQ(run.status, status) << run.err;
+    return run.out;
   }
 
   std::unique_ptr<StoreCatalogue> catalogue;
@@ -51,10 +51,9 @@ TEST_P(DaruOnAccess, EveryCommandWorksOnTheChosenStore) {
   Daru({"check"}, 2);  // the check reads the SQLite catalogue only
 
   // The same choice through the environment.
-  setenv("DARU_STORE", store.c_str(), 1);
-  DaruProcess fromEnvironment(catalogue->root().path(), {"label", "add", "from the environment"});
-  EXPECT_EQ(fromEnvironment.Wait(), 0) << fromEnvironment.Err();
-  unsetenv("DARU_STORE");
+  const DaruRun fromEnvironment = RunDaru(
+      {"--root", catalogue->root().path().string(), "label", "add", "from the environment"}, {{"DARU_STORE", store}});
+  EXPECT_EQ(fromEnvironment.status, 0) << fromEnvironment.err;
   EXPECT_EQ(catalogue->Rows("SELECT count(*) FROM {label} WHERE name='from the environment'"), Lines({"1"}));
 }
 
@@ -62,10 +61,11 @@ TEST_P(DaruOnAccess, TwoProcessesSavingTheSameLinksKeepOneArticlePerLink) {
   constexpr int kLinks = 8;
   for (int i = 0; i < kLinks; ++i) {
     const std::string url = "http://example.com/same/" + std::to_string(i);
-    DaruProcess one(catalogue->root().path(), {"--store", store, "save", url, "t", "--label", "2"});
-    DaruProcess two(catalogue->root().path(), {"--store", store, "save", url, "t", "--label", "3"});
-    EXPECT_EQ(one.Wait(), 0) << one.Err();
-    EXPECT_EQ(two.Wait(), 0) << two.Err();
+    const std::string root = catalogue->root().path().string();
+    DaruProcess one({"--root", root, "--store", store, "save", url, "t", "--label", "2"});
+    DaruProcess two({"--root", root, "--store", store, "save", url, "t", "--label", "3"});
+    EXPECT_EQ(one.Wait().status, 0) << one.Wait().err;
+    EXPECT_EQ(two.Wait().status, 0) << two.Wait().err;
   }
   EXPECT_EQ(catalogue->Rows("SELECT count(*), count(DISTINCT filename), min(labels), max(labels) FROM {article}"),
             Lines({"8|8|2|2"}));
@@ -74,9 +74,9 @@ TEST_P(DaruOnAccess, TwoProcessesSavingTheSameLinksKeepOneArticlePerLink) {
 
 TEST(DaruStoreOption, AnUnknownStoreIsAUsageError) {
   TempDir root;
-  DaruProcess daru(root.path(), {"--store", "jet", "init"});
-  EXPECT_EQ(daru.Wait(), 2);
-  EXPECT_NE(daru.Err().find("unknown store 'jet'"), std::string::npos) << daru.Err();
+  const DaruRun run = RunDaruOn(root.path(), {"--store", "jet", "init"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("unknown store 'jet'"), std::string::npos) << run.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, DaruOnAccess, ::testing::Values(StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
