@@ -1,8 +1,8 @@
 // The daru program end to end: run as a process against a fresh data root,
 // checked through its output, the catalogue it leaves and the files it writes.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -425,7 +425,7 @@ TEST_F(DaruHost, ALabelNamedLikeAnIdIsNeverTakenForAnother) {
   EXPECT_EQ(Scalar("SELECT count(*) FROM article WHERE articleid=" + std::to_string(id)), 1);
   EXPECT_EQ(DaruJson({"list", "#" + std::to_string(named)})["label"]["name"], "5");
   EXPECT_EQ(DaruJson({"list", "five"})["articles"].size(), 1u);
-  EXPECT_EQ(Daru({"label", "rm", "#5"}).status, 0);
+  EXPECT_EQ(Daru({"label", "rm", "#5", "--yes"}).status, 0);
   EXPECT_EQ(Scalar("SELECT count(*) FROM label WHERE labelid=4"), 1);
   EXPECT_EQ(Daru({"list", "#99"}).status, 1);
 }
@@ -447,7 +447,7 @@ TEST_F(DaruHost, RemovingALabelTakesOnlyArticlesHeldNowhereElse) {
   ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
   sqlite3_exec(db, "UPDATE article SET labels=1", nullptr, nullptr, nullptr);
   sqlite3_close(db);
-  json removed = DaruJson({"label", "rm", std::to_string(a)});
+  json removed = DaruJson({"label", "rm", std::to_string(a), "--yes"});
   EXPECT_EQ(removed["articles_removed"], json::array({only}));
   EXPECT_NE(removed["message"].get<std::string>().find("1 article(s)"), std::string::npos);
   EXPECT_EQ(Scalar("SELECT count(*) FROM article WHERE articleid=" + std::to_string(both)), 1);
@@ -462,7 +462,7 @@ TEST_F(DaruHost, RemovingALabelTakesOnlyArticlesHeldNowhereElse) {
   sqlite3_close(db);
   EXPECT_EQ(Daru({"labels"}).status, 0);
   EXPECT_EQ(Daru({"label", "move", std::to_string(c), std::to_string(b)}).status, 1);
-  DaruRun rm = Daru({"label", "rm", std::to_string(b)});
+  DaruRun rm = Daru({"label", "rm", std::to_string(b), "--yes"});
   EXPECT_EQ(rm.status, 0) << rm.err;
 }
 
@@ -520,8 +520,8 @@ TEST_F(DaruHost, FeedRefusesFilesWithoutAnItemAndReportsRefusedMedia) {
   TempDir outside;
   std::ofstream(outside.path() / "secret") << "secret";
   fs::create_symlink(outside.path() / "secret", dir.path() / "shadowlink");
-  std::ofstream(dir.path() / "item.xml")
-      << "<r><newstitle><title>t</title><link>http://l.example/</link><mime><url>shadowlink</url></mime></newstitle></r>";
+  std::ofstream(dir.path() / "item.xml") << "<r><newstitle><title>t</title><link>http://l.example/</"
+                                            "link><mime><url>shadowlink</url></mime></newstitle></r>";
   DaruRun linked = Daru({"feed", (dir.path() / "item.xml").string(), "--channel", "c"});
   EXPECT_EQ(linked.status, 0) << linked.err;
   EXPECT_NE(linked.err.find("warning: the media file 'shadowlink'"), std::string::npos) << linked.err;
@@ -562,7 +562,8 @@ TEST_F(DaruHost, ReadOnlyCatalogueAndTheSmallerFaults) {
   EXPECT_EQ(init["created"], true);
   EXPECT_EQ(init["message"].get<std::string>().find("already"), std::string::npos) << init["message"];
 
-  fs::permissions(root.path() / "DARU" / "darudb", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(root.path() / "DARU" / "darudb",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   const std::string before = ReadFile(root.path() / "DARU" / "darudb");
   DaruRun add = Daru({"label", "add", "x"});
   EXPECT_EQ(add.status, 1);
