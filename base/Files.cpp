@@ -148,8 +148,7 @@ std::u16string PartCopyTarget(std::u16string_view name) {
   // The tag: a dot and 8 hexadecimal digits.
   if (name.size() > 9 && name[name.size() - 9] == u'.') {
     bool hex = true;
-    for (char16_t c : name.substr(name.size() - 8))
-      hex = hex && ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'));
+    for (char16_t c : name.substr(name.size() - 8)) hex = hex && ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'));
     if (hex) name.remove_suffix(9);
   }
   return std::u16string(name);

@@ -69,10 +69,9 @@ void CSQLiteDB::Open(const std::u16string& path) {
   const bool readOnly = stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
   // One thread uses a connection and its cursors, so the engine's lock around
   // every call (one per field read) buys nothing.
-  int rc = sqlite3_open_v2(file.c_str(), &db,
-                           (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
-                               SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(
+      file.c_str(), &db,
+      (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);

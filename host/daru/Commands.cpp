@@ -151,7 +151,8 @@ Report LabelMove(Session& s, const Request& r) {
   CLabel* label = s.ResolveLabel(r.label);
   CLabel* parent = s.ResolveLabel(r.target);
   if (label == s.Tree()->GetHeadLabel()) throw HostError("the head label cannot be moved");
-  if (InBranch(s, label, parent)) throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
+  if (InBranch(s, label, parent))
+    throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
   if (!s.Tree()->MoveLabel(label, parent))
     throw HostError("cannot move label " + Named(label) + ": " + s.LastError("the catalogue refused it"));
   return Message("moved label " + Named(label) + " under " + Named(parent), {{"label", LabelJson(label)}});

@@ -54,7 +54,8 @@ CLabel* Session::ResolveLabel(const std::string& reference) {
     throw HostError("'" + reference + "' is the name of a label and the id of another; give '#" + reference +
                     "' for the id");
   if (byId) return byId;
-  if (named.empty()) throw HostError(ParseId(reference, id) ? "no label #" + reference : "no label named '" + reference + "'");
+  if (named.empty())
+    throw HostError(ParseId(reference, id) ? "no label #" + reference : "no label named '" + reference + "'");
   if (named.size() > 1) {
     std::string ids;
     for (CLabel* label : named) ids += " #" + std::to_string(label->labelid);

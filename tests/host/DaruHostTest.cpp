@@ -521,8 +521,8 @@ TEST_F(DaruHost, FeedRefusesFilesWithoutAnItemAndReportsRefusedMedia) {
   TempDir outside;
   std::ofstream(outside.path() / "secret") << "secret";
   fs::create_symlink(outside.path() / "secret", dir.path() / "shadowlink");
-  std::ofstream(dir.path() / "item.xml")
-      << "<r><newstitle><title>t</title><link>http://l.example/</link><mime><url>shadowlink</url></mime></newstitle></r>";
+  std::ofstream(dir.path() / "item.xml") << "<r><newstitle><title>t</title><link>http://l.example/</"
+                                            "link><mime><url>shadowlink</url></mime></newstitle></r>";
   DaruRun linked = Daru({"feed", (dir.path() / "item.xml").string(), "--channel", "c"});
   EXPECT_EQ(linked.status, 0) << linked.err;
   EXPECT_NE(linked.err.find("warning: the media file 'shadowlink'"), std::string::npos) << linked.err;
@@ -563,7 +563,8 @@ TEST_F(DaruHost, ReadOnlyCatalogueAndTheSmallerFaults) {
   EXPECT_EQ(init["created"], true);
   EXPECT_EQ(init["message"].get<std::string>().find("already"), std::string::npos) << init["message"];
 
-  fs::permissions(root.path() / "DARU" / "darudb", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(root.path() / "DARU" / "darudb",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   const std::string before = ReadFile(root.path() / "DARU" / "darudb");
   DaruRun add = Daru({"label", "add", "x"});
   EXPECT_EQ(add.status, 1);
