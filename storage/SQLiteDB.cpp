@@ -5,7 +5,6 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 #include <variant>
 #include <vector>
