@@ -1,5 +1,8 @@
 #include "base/TextConv.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 void PutUnit(std::string& out, char32_t cp) {
@@ -92,6 +95,17 @@ void FromUtf8(std::string_view text, std::u16string& out) {
   const size_t n = text.size();
   size_t i = 0;
   while (i < n) {
+    // Links, folder names and most keywords are ASCII: eight bytes at a time
+    // while no byte has its high bit set.
+    while (i + 8 <= n) {
+      std::uint64_t block;
+      std::memcpy(&block, s + i, 8);
+      if (block & 0x8080808080808080ULL) break;
+      for (size_t k = 0; k < 8; ++k) d[k] = s[i + k];
+      d += 8;
+      i += 8;
+    }
+    if (i >= n) break;
     unsigned char b = s[i];
     if (b < 0x80) {
       *d++ = b;

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -350,6 +349,7 @@ const char* CSQLiteQuery::GetField(int index) {
   const unsigned char* text = sqlite3_column_text(m_vm, index);
   // A field that cannot be converted for want of memory must not read as
   // empty: the caller would take it for the stored value and write it back.
+  // (The type is asked first: a failed conversion leaves the field NULL.)
   if (text == nullptr && sqlite3_errcode(sqlite3_db_handle(m_vm)) == SQLITE_NOMEM)
     throw CSQLiteException(SQLITE_NOMEM, sqlite3_errstr(SQLITE_NOMEM));
   return text ? reinterpret_cast<const char*>(text) : "";
