@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <string>
 
 namespace {
 
@@ -53,12 +54,48 @@ bool CopyAll(int from, int to) {
   }
 }
 
+std::string FolderOf(const std::string& path);
+
 // The rename itself is on the disk only once the folder is synced.
 bool SyncFolderOf(const std::string& path) {
-  size_t cut = path.rfind('/');
-  std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
-  CFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  CFd dir(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   return dir.get() >= 0 && fsync(dir.get()) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t cut = path.rfind('/');
+  return cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
+}
+
+// Gives the unnamed file open at fd the name path; fails with EEXIST when the
+// name is taken.
+bool LinkUnnamed(int fd, const std::string& path) {
+  if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return true;
+  if (errno == EEXIST) return false;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// A new file is written unnamed in its folder and linked in whole, which
+// costs no more than writing it in place: nothing half-written is ever
+// visible, and a crash leaves nothing behind. Someone may make the file
+// meanwhile; it is then replaced through the named copy. False with done
+// unset when the folder takes no unnamed files, and nothing was read by fill.
+template <class Fill>
+bool CreateWhole(const std::string& path, Fill& fill, bool synced, bool& done) {
+  done = false;
+  CFd file(open(FolderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  if (file.get() < 0) return false;
+  done = true;
+  if (!fill(file.get()) || (synced && fsync(file.get()) != 0)) return false;
+  bool linked = LinkUnnamed(file.get(), path);
+  if (!linked && errno == EEXIST) {
+    const std::string temp = path + kPartSuffix;
+    unlink(temp.c_str());  // the leftover of a write that never finished
+    linked = LinkUnnamed(file.get(), temp) && rename(temp.c_str(), path.c_str()) == 0;
+    if (!linked) unlink(temp.c_str());
+  }
+  return file.Close() && linked && (!synced || SyncFolderOf(path));
 }
 
 // Writes the copy with fill, then lets it replace the file.
@@ -67,8 +104,13 @@ bool Replace(const std::string& path, Fill fill) {
   struct stat previous {};
   const bool exists = lstat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode);
   if (exists && (previous.st_mode & S_IWUSR) == 0) return false;
-  const std::string temp = path + kPartSuffix;
   const bool synced = GetFileDurability() == FileDurability::Synced;
+  if (!exists) {
+    bool done = false;
+    bool created = CreateWhole(path, fill, synced, done);
+    if (done) return created;
+  }
+  const std::string temp = path + kPartSuffix;
   CFd file(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666));
   if (file.get() < 0) return false;
   bool written = (!exists || fchmod(file.get(), previous.st_mode & 07777) == 0) && fill(file.get());

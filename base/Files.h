@@ -31,9 +31,10 @@ DARU_API FileDurability GetFileDurability();
 // maxSize, or unreadable. Never blocks on a pipe or device.
 DARU_API bool ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes);
 
-// Replaces the file at path with the bytes, through path + kPartSuffix. A
-// failure part way (full disk, I/O error, a kill) leaves the previous file
-// whole; a link at path is replaced, not written through. An existing file
+// Replaces the file at path with the bytes, through path + kPartSuffix (a new
+// file is written unnamed and linked in once complete). A failure part way
+// (full disk, I/O error, a kill) leaves the previous file whole, or no file;
+// a link at path is replaced, not written through. An existing file
 // keeps its permissions, and one that its owner may not write counts as
 // read-only and is kept (false), whoever runs this.
 DARU_API bool ReplaceFile(const std::string& path, std::string_view bytes);

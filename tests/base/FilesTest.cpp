@@ -50,6 +50,11 @@ TEST_P(Files, AReadOnlyFileIsKeptAndAFailedWriteLeavesNoCopy) {
   EXPECT_FALSE(ReplaceFile(file.string(), "theirs"));
   EXPECT_EQ(Slurp(file), "mine");
 
+  // A new file that cannot be completed leaves nothing at all.
+  EXPECT_FALSE(ReplaceFileWithCopy((dir.path() / "none").string(), (dir.path() / "new.xml").string()));
+  EXPECT_FALSE(fs::exists(dir.path() / "new.xml"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
   // A folder that does not exist: nothing is written anywhere.
   EXPECT_FALSE(ReplaceFile((dir.path() / "missing" / "b.xml").string(), "x"));
   EXPECT_FALSE(fs::exists(dir.path() / "missing"));
@@ -65,10 +70,13 @@ TEST_P(Files, ALinkIsReplacedNotWrittenThrough) {
   EXPECT_EQ(Slurp(link), "new");
   EXPECT_EQ(Slurp(outside), "untouched");
 
-  // A link where the copy goes is not followed either.
+  // A link where the copy goes is not followed either, for a new file or an old one.
   const fs::path target = dir.path() / "c.xml";
   fs::create_symlink(outside, target.string() + kPartSuffix);
-  EXPECT_FALSE(ReplaceFile(target.string(), "x"));
+  if (ReplaceFile(target.string(), "x")) {
+    EXPECT_EQ(Slurp(target), "x");
+  }
+  EXPECT_FALSE(ReplaceFile(target.string(), "y"));  // an old file goes through the copy's name
   EXPECT_EQ(Slurp(outside), "untouched");
 }
 
