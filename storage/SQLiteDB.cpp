@@ -345,14 +345,14 @@ const char* CSQLiteQuery::GetField(int index) {
   // Past the last row there is no field to give either.
   if (index < 0 || index >= m_columns || m_eof)
     throw CSQLiteException(CSQLiteException::kLayerError, CSQLiteException::kBadFieldIndex);
-  if (sqlite3_column_type(m_vm, index) == SQLITE_NULL) return nullptr;
   const unsigned char* text = sqlite3_column_text(m_vm, index);
+  if (text != nullptr) return reinterpret_cast<const char*>(text);
   // A field that cannot be converted for want of memory must not read as
   // empty: the caller would take it for the stored value and write it back.
-  // (The type is asked first: a failed conversion leaves the field NULL.)
-  if (text == nullptr && sqlite3_errcode(sqlite3_db_handle(m_vm)) == SQLITE_NOMEM)
+  // The failure is asked for before the type: it leaves the field NULL.
+  if (sqlite3_errcode(sqlite3_db_handle(m_vm)) == SQLITE_NOMEM)
     throw CSQLiteException(SQLITE_NOMEM, sqlite3_errstr(SQLITE_NOMEM));
-  return text ? reinterpret_cast<const char*>(text) : "";
+  return sqlite3_column_type(m_vm, index) == SQLITE_NULL ? nullptr : "";
 }
 
 const char16_t* CSQLiteQuery::GetFieldW(int index) {
