@@ -51,7 +51,7 @@ TEST_P(Files, AReadOnlyFileIsKeptAndAFailedWriteLeavesNoCopy) {
   EXPECT_EQ(Slurp(file), "mine");
 
   // A new file that cannot be completed leaves nothing at all.
-  EXPECT_FALSE(ReplaceFileWithCopy((dir.path() / "none").string(), (dir.path() / "new.xml").string()));
+  EXPECT_FALSE(ReplaceFileWithCopy((dir.path() / "none").string(), (dir.path() / "new.xml").string(), 100));
   EXPECT_FALSE(fs::exists(dir.path() / "new.xml"));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
