@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -59,30 +60,74 @@ bool CopyExactly(int from, int to, off_t size) {
   }
 }
 
-// A copy of the writer's own beside the file: created exclusively under a
-// fresh tag, never an entry that is there already. The name in temp.
-int CreateOwnCopy(const std::string& path, mode_t mode, std::string& temp) {
+// A fresh name for a copy of the writer's own beside the file: the file's
+// name, a dot, a tag of 8 hexadecimal digits, and the suffix.
+std::string OwnCopyName(const std::string& path) {
   static std::atomic<unsigned> s_counter{0};
-  for (int attempt = 0; attempt < 64; ++attempt) {
-    unsigned tag = 0;
-    if (getrandom(&tag, sizeof tag, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof tag))
-      tag = static_cast<unsigned>(getpid()) * 2654435761u;
-    tag ^= s_counter.fetch_add(1) * 40503u;
-    char hex[10];
-    std::snprintf(hex, sizeof hex, ".%08x", tag);
-    temp = path + hex + kPartSuffix;
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
+  unsigned tag = 0;
+  if (getrandom(&tag, sizeof tag, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof tag))
+    tag = static_cast<unsigned>(getpid()) * 2654435761u;
+  tag ^= s_counter.fetch_add(1) * 40503u;
+  char hex[10];
+  std::snprintf(hex, sizeof hex, ".%08x", tag);
+  return path + hex + kPartSuffix;
 }
+
+// Tries fresh names until one that nothing has is taken (create returns false
+// with EEXIST for a name that is taken); false when none could be.
+template <class Create>
+bool TakeOwnCopyName(const std::string& path, std::string& temp, Create create) {
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    temp = OwnCopyName(path);
+    if (create(temp)) return true;
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+std::string FolderOf(const std::string& path);
 
 // The rename itself is on the disk only once the folder is synced.
 bool SyncFolderOf(const std::string& path) {
-  size_t cut = path.rfind('/');
-  std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
-  CFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  CFd dir(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   return dir.get() >= 0 && fsync(dir.get()) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t cut = path.rfind('/');
+  return cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
+}
+
+// Gives the unnamed file open at fd the name path; fails with EEXIST when the
+// name is taken.
+bool LinkUnnamed(int fd, const std::string& path) {
+  if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return true;
+  if (errno == EEXIST) return false;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// A new file is written unnamed in its folder and linked in whole, which
+// costs no more than writing it in place: nothing half-written is ever
+// visible, and a crash leaves nothing behind. Someone may make the file
+// meanwhile; it is then replaced through a named copy of this writer's own. False with done
+// unset when the folder takes no unnamed files, and nothing was read by fill.
+template <class Fill>
+bool CreateWhole(const std::string& path, mode_t mode, Fill& fill, bool synced, bool& done) {
+  done = false;
+  CFd file(open(FolderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+  if (file.get() < 0) return false;
+  done = true;
+  if (!fill(file.get()) || (synced && fsync(file.get()) != 0)) return false;
+  bool linked = LinkUnnamed(file.get(), path);
+  if (!linked && errno == EEXIST) {
+    std::string temp;
+    const bool named =
+        TakeOwnCopyName(path, temp, [&](const std::string& name) { return LinkUnnamed(file.get(), name); });
+    linked = named && rename(temp.c_str(), path.c_str()) == 0;
+    if (named && !linked) unlink(temp.c_str());
+  }
+  return file.Close() && linked && (!synced || SyncFolderOf(path));
 }
 
 // Writes the copy with fill, then lets it replace the file. The copy is
@@ -93,9 +138,19 @@ bool Replace(const std::string& path, mode_t mode, bool keepMode, Fill fill) {
   struct stat previous {};
   const bool exists = lstat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode);
   if (exists && (previous.st_mode & S_IWUSR) == 0) return false;
-  std::string temp;
   const bool synced = GetFileDurability() == FileDurability::Synced;
-  CFd file(CreateOwnCopy(path, mode, temp));
+  if (!exists) {
+    bool done = false;
+    bool created = CreateWhole(path, mode, fill, synced, done);
+    if (done) return created;
+  }
+  std::string temp;
+  int fd = -1;
+  TakeOwnCopyName(path, temp, [&](const std::string& name) {
+    fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
+    return fd >= 0;
+  });
+  CFd file(fd);
   if (file.get() < 0) return false;
   bool written = (!exists || !keepMode || fchmod(file.get(), previous.st_mode & 07777) == 0) && fill(file.get());
   written = written && (!synced || fsync(file.get()) == 0);
@@ -148,8 +203,7 @@ std::u16string PartCopyTarget(std::u16string_view name) {
   // The tag: a dot and 8 hexadecimal digits.
   if (name.size() > 9 && name[name.size() - 9] == u'.') {
     bool hex = true;
-    for (char16_t c : name.substr(name.size() - 8))
-      hex = hex && ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'));
+    for (char16_t c : name.substr(name.size() - 8)) hex = hex && ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'));
     if (hex) name.remove_suffix(9);
   }
   return std::u16string(name);

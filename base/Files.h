@@ -46,11 +46,12 @@ inline constexpr size_t kMaxDocumentSize = 64 * 1024 * 1024;
 DARU_API bool ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes);
 
 // Replaces the file at path with the bytes, through a copy of its own beside
-// it. A failure part way (full disk, I/O error, a kill) leaves the previous
-// file whole; a link at path is replaced, not written through; of two writers
-// at once, the last complete write wins. An existing file keeps its
-// permissions, and one that its owner may not write counts as read-only and
-// is kept (false), whoever runs this.
+// it (a new file is written unnamed and linked in once complete). A failure
+// part way (full disk, I/O error, a kill) leaves the previous file whole, or
+// no file; a link at path is replaced, not written through; of two writers at
+// once, the last complete write wins. An existing file keeps its permissions,
+// and one that its owner may not write counts as read-only and is kept
+// (false), whoever runs this.
 DARU_API bool ReplaceFile(const std::string& path, std::string_view bytes);
 
 // The same with the content of the regular file at source (which may be the

@@ -24,7 +24,8 @@ namespace {
 bool IsUnfinishedDescription(std::u16string_view name) {
   const std::u16string target = PartCopyTarget(name);
   return target.ends_with(kDescriptionSuffix) &&
-         IsArticleName(std::u16string_view(target).substr(0, target.size() - std::u16string_view(kDescriptionSuffix).size()));
+         IsArticleName(
+             std::u16string_view(target).substr(0, target.size() - std::u16string_view(kDescriptionSuffix).size()));
 }
 
 // A type folder as one comparable relative path: '\' and '/' alike, no empty

@@ -160,8 +160,9 @@ CSqlStatement CCatalogueStatements::QueryArticle(const CArticle& pattern, unsign
 }
 
 CSqlStatement CCatalogueStatements::Recount(int articleid) {
-  return CSqlStatement(u"UPDATE article SET labels=(SELECT COUNT(*) FROM articletolabel WHERE articleid=?) "
-                       u"WHERE articleid=?")
+  return CSqlStatement(
+             u"UPDATE article SET labels=(SELECT COUNT(*) FROM articletolabel WHERE articleid=?) "
+             u"WHERE articleid=?")
       .Int(articleid)
       .Int(articleid);
 }
@@ -177,4 +178,3 @@ CSqlStatement CCatalogueStatements::SetLabelCount(int articleid, int labels) {
 CSqlStatement CCatalogueStatements::DeleteArticle(int articleid) {
   return CSqlStatement(u"DELETE FROM article WHERE articleid=?").Int(articleid);
 }
-

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "base/Files.h"
 #include "base/U16Format.h"
@@ -297,9 +299,7 @@ bool CDBSqlite::AddArticle(CArticle& article) {
 void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
   // The articles of one query share a few types: each type's folder is looked
   // up once, not once per row.
-  std::u16string folderType;
-  std::u16string folder;  // the type folder of folderType, with its separator
-  bool haveFolder = false;
+  std::vector<std::pair<std::u16string, std::u16string>> folders;  // type code, its folder with a separator
   while (!rows.IsEof()) {
     auto article = std::make_unique<CArticle>();
     article->articleid = rows.GetInt(0, 0);
@@ -311,12 +311,10 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
     article->labels = rows.GetInt(6, 0);
     article->label = rows.GetInt(7, 0);
     article->version = rows.GetInt(8, 0);
-    if (!haveFolder || article->type != folderType) {
-      folderType = article->type;
-      folder = GetTypeFolder(folderType);
-      folder += u'/';
-      haveFolder = true;
-    }
+    auto known = std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return f.first == article->type; });
+    if (known == folders.end())
+      known = folders.emplace(folders.end(), article->type, GetTypeFolder(article->type) + u'/');
+    const std::u16string& folder = known->second;
     // What GetDescriptionFilename gives, built in place.
     std::u16string& descfile = article->descfile;
     descfile.reserve(folder.size() + article->filename.size() + kDescriptionSuffix.size());

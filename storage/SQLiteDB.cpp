@@ -6,7 +6,6 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -69,10 +68,9 @@ void CSQLiteDB::Open(const std::u16string& path) {
   const bool readOnly = stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
   // One thread uses a connection and its cursors, so the engine's lock around
   // every call (one per field read) buys nothing.
-  int rc = sqlite3_open_v2(file.c_str(), &db,
-                           (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
-                               SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(
+      file.c_str(), &db,
+      (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
@@ -347,14 +345,14 @@ const char* CSQLiteQuery::GetField(int index) {
   // Past the last row there is no field to give either.
   if (index < 0 || index >= m_columns || m_eof)
     throw CSQLiteException(CSQLiteException::kLayerError, CSQLiteException::kBadFieldIndex);
-  if (sqlite3_column_type(m_vm, index) == SQLITE_NULL) return nullptr;
   const unsigned char* text = sqlite3_column_text(m_vm, index);
+  if (text != nullptr) return reinterpret_cast<const char*>(text);
   // A field that cannot be converted for want of memory must not read as
   // empty: the caller would take it for the stored value and write it back.
-  // (The type is asked first: a failed conversion leaves the field NULL.)
-  if (text == nullptr && sqlite3_errcode(sqlite3_db_handle(m_vm)) == SQLITE_NOMEM)
+  // The failure is asked for before the type: it leaves the field NULL.
+  if (sqlite3_errcode(sqlite3_db_handle(m_vm)) == SQLITE_NOMEM)
     throw CSQLiteException(SQLITE_NOMEM, sqlite3_errstr(SQLITE_NOMEM));
-  return text ? reinterpret_cast<const char*>(text) : "";
+  return sqlite3_column_type(m_vm, index) == SQLITE_NULL ? nullptr : "";
 }
 
 const char16_t* CSQLiteQuery::GetFieldW(int index) {

@@ -50,6 +50,11 @@ TEST_P(Files, AReadOnlyFileIsKeptAndAFailedWriteLeavesNoCopy) {
   EXPECT_FALSE(ReplaceFile(file.string(), "theirs"));
   EXPECT_EQ(Slurp(file), "mine");
 
+  // A new file that cannot be completed leaves nothing at all.
+  EXPECT_FALSE(ReplaceFileWithCopy((dir.path() / "none").string(), (dir.path() / "new.xml").string(), 100));
+  EXPECT_FALSE(fs::exists(dir.path() / "new.xml"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
   // A folder that does not exist: nothing is written anywhere.
   EXPECT_FALSE(ReplaceFile((dir.path() / "missing" / "b.xml").string(), "x"));
   EXPECT_FALSE(fs::exists(dir.path() / "missing"));
@@ -65,11 +70,14 @@ TEST_P(Files, ALinkIsReplacedNotWrittenThrough) {
   EXPECT_EQ(Slurp(link), "new");
   EXPECT_EQ(Slurp(outside), "untouched");
 
-  // Nor is a link where a copy once went: each write makes a copy of its own.
+  // Nor is a link where a copy once went, for a new file or an old one: each
+  // write makes a copy of its own.
   const fs::path target = dir.path() / "c.xml";
   fs::create_symlink(outside, target.string() + kPartSuffix);
   EXPECT_TRUE(ReplaceFile(target.string(), "x"));
   EXPECT_EQ(Slurp(target), "x");
+  EXPECT_TRUE(ReplaceFile(target.string(), "y"));
+  EXPECT_EQ(Slurp(target), "y");
   EXPECT_EQ(Slurp(outside), "untouched");
 }
 
