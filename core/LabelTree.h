@@ -61,6 +61,8 @@ class DARU_API CLabelTree {
   // Items for the label and its following siblings, with their branches, under the parent item.
   void InitChildNode(CLabel* label, _TREEITEM* parentItem, CTreeCtrl* pTreeCtrl);
   void AppendChild(CLabel* parent, CLabel* child);
+  // Takes one label of each parent loop out of the tree.
+  void CutLoops();
   static void Unlink(CLabel* parent, CLabel* child);
   // True when candidate is the label itself or lies in its branch.
   bool IsInBranch(CLabel* label, CLabel* candidate) const;

@@ -9,6 +9,7 @@
 #include "storage/DB.h"
 
 class COdbcConnection;
+class CSqlStatement;
 class _com_error;
 using COdbcRow = std::vector<std::optional<std::string>>;
 
@@ -65,6 +66,10 @@ class DARU_API CDBAccess : public CDB {
   template <class Body>
   bool Guarded(Body&& body);
   COdbcConnection& Connection();
+  // A catalogue statement on this store's tables, its values bound.
+  long long Run(const CSqlStatement& statement);
+  std::vector<COdbcRow> Rows(const CSqlStatement& statement);
+  std::optional<long long> InsertRow(const CSqlStatement& statement, const char* keyColumn);
   void LoadArticles(const std::vector<COdbcRow>& rows, std::vector<CArticle*>& out);
   bool InsertLink(const CLabelToArticle& link);
 

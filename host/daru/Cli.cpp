@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <climits>
+#include <iostream>
 
 namespace {
 
@@ -28,7 +29,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
   app.require_subcommand(1);
   // Global options may also follow the command.
   app.fallthrough();
-  app.add_option("--root", r.root, "the data root (default: $DARU_HOME, else $XDG_DATA_HOME/daru)");
+  CLI::Option* root = app.add_option("--root", r.root, "the data root (default: $DARU_HOME, else $XDG_DATA_HOME/daru)");
   app.add_flag("--json", r.json, "print JSON for scripts");
   app.add_option("--store", r.store,
                  "the catalogue: sqlite (DARU/darudb), access (DARU/Data/zevdata.mdb over ODBC) or "
@@ -101,6 +102,11 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
   } catch (const CLI::ParseError& e) {
     int status = app.exit(e);
     return status == 0 ? 0 : 2;
+  }
+  // An empty --root would quietly fall back on the default root.
+  if (root->count() > 0 && r.root.empty()) {
+    std::cerr << "daru: --root needs a folder\n";
+    return 2;
   }
   r.command = Chosen(app);
   return std::nullopt;

@@ -26,8 +26,10 @@ inline constexpr const char* kBrowserTypeFolder = "web";
 inline constexpr const char* kFeedTypeFolder = "rss";
 
 // True when the data root is ready; otherwise false with the reason in error
-// (UTF-8), when given. Paths are UTF-8.
-bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error = nullptr);
+// (UTF-8), when given. created, when given, tells whether a catalogue table
+// had to be made. Paths are UTF-8. A catalogue file its owner may not write
+// is never written, whoever runs this.
+bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error = nullptr, bool* created = nullptr);
 
 // The folders a catalogue names, below root/DARU, and the stylesheet, for a
 // catalogue that lives elsewhere. Folders that would leave the DARU folder
