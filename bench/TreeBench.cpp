@@ -281,8 +281,8 @@ void PrintSummary(const Collector& c, const char* self) {
   if (std::fscanf(p, "%ld %ld %d %zu", &peak, &after, &rows, &text) == 4 && rows > 0) {
     const double perText = static_cast<double>(text) / rows;
     const double perPeak = static_cast<double>(peak) / rows, perAfter = static_cast<double>(after) / rows;
-    std::printf("\nselected label of %d articles, resident growth per row: peak %.0f B, after %.0f B;\n", rows,
-                perPeak, perAfter);
+    std::printf("\nselected label of %d articles, resident growth per row: peak %.0f B, after %.0f B;\n", rows, perPeak,
+                perAfter);
     std::printf("the article's own text %.0f B; beyond it at the peak %.0f B, target 1536 B: %s\n", perText,
                 perPeak - perText, perPeak - perText <= 1536 ? "met" : "MISSED");
   }

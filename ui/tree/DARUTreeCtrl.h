@@ -15,9 +15,6 @@ class CDARU;
 class CDARUListCtrl;
 class CLabel;
 
-// Sent to the main frame when the user double-clicks in the label tree (wParam 2, lParam 0).
-constexpr UINT WM_DARU_TREE_DBLCLK = WM_USER + 500;
-
 // The label tree: one item per label of the hierarchy, the label as the
 // item's data. Selecting a label shows its articles in the article list; the
 // context menu holds the label commands; labels are moved by dragging them;
@@ -25,6 +22,9 @@ constexpr UINT WM_DARU_TREE_DBLCLK = WM_USER + 500;
 class DARU_API CDARUTreeCtrl : public CTreeCtrl {
   DECLARE_DYNAMIC(CDARUTreeCtrl)
  public:
+  // Sent to the main frame when the user double-clicks in the tree: wParam 2, lParam 0.
+  static constexpr UINT WM_DARU_TREE_DBLCLK = WM_USER + 500;
+
   CDARUTreeCtrl();
   ~CDARUTreeCtrl() override;
 
