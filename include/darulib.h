@@ -25,3 +25,4 @@
 #include "storage/DB.h"
 #include "storage/DBAccess.h"
 #include "storage/DBSqlite.h"
+#include "storage/DataRootSetup.h"

@@ -38,8 +38,6 @@ class CCatalogueStatements {
   // Bits of kArticleMask* combined with AND; like makes title and keywords
   // match anywhere in the column. 0 gives every article.
   static CSqlStatement QueryArticle(const CArticle& pattern, unsigned mask, bool like);
-  static CSqlStatement CountUp(int articleid);
-  static CSqlStatement CountDown(int articleid);
   static CSqlStatement SetLabelCount(int articleid, int labels);
   // Sets the label count to the number of links, and reads that number.
   static CSqlStatement Recount(int articleid);

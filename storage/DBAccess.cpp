@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <set>
 
 #include "base/TextConv.h"
 #include "base/U16Format.h"
@@ -176,17 +177,41 @@ bool CDBAccess::UpdateLabel(CLabel& label) {
 }
 
 bool CDBAccess::DeleteLabel(CLabel& label) {
-  return Guarded([&] {
+  std::vector<CArticle> gone;
+  const bool deleted = Guarded([&] {
     COdbcConnection& db = Connection();
     CTransaction transaction(db);
     if (Run(CCatalogueStatements::DeleteLabel(label.labelid)) <= 0) return false;
-    for (const COdbcRow& link : Rows(CCatalogueStatements::LinksOfLabel(label.labelid)))
-      if (Run(CCatalogueStatements::CountDown(IntField(link, 1))) <= 0) return false;
-    Run(CCatalogueStatements::DeleteUnheldArticles());
+    std::set<int> held;
+    for (const COdbcRow& link : Rows(CCatalogueStatements::LinksOfLabel(label.labelid))) held.insert(IntField(link, 1));
     Run(CCatalogueStatements::DeleteLinksOfLabel(label.labelid));
+    // An article goes only when no link to it is left, whatever its count
+    // says: a count that drifted must not take an article filed elsewhere.
+    for (int articleid : held) {
+      if (Recount(articleid) != 0) continue;
+      CArticle pattern;
+      pattern.articleid = articleid;
+      std::vector<COdbcRow> row = Rows(CCatalogueStatements::QueryArticle(pattern, kArticleMaskID, false));
+      if (row.empty()) continue;  // a link that named no article
+      CArticle article;
+      article.articleid = articleid;
+      article.filename = GetFieldValue(row[0], 1);
+      article.type = GetFieldValue(row[0], 5);
+      if (Run(CCatalogueStatements::DeleteArticle(articleid)) > 0) gone.push_back(std::move(article));
+    }
     transaction.Commit();
     return true;
   });
+  if (!deleted) return false;
+  // Their files go as they do when the last label is taken off one at a time.
+  for (const CArticle& article : gone) RemoveArticleFiles(article.type, article.filename);
+  return true;
+}
+
+int CDBAccess::Recount(int articleid) {
+  Run(CCatalogueStatements::Recount(articleid));
+  std::vector<COdbcRow> row = Rows(CCatalogueStatements::CountLinks(articleid));
+  return row.empty() ? 0 : IntField(row[0], 0);
 }
 
 bool CDBAccess::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) {
@@ -244,7 +269,10 @@ bool CDBAccess::AddArticle(CArticle& article) {
       if (!same.empty()) {
         CLabelToArticle link(article.label, IntField(same[0], 0));
         bool already = !Rows(CCatalogueStatements::FindLink(link.articleid, link.labelid)).empty();
-        if (!already && (!InsertLink(link) || Run(CCatalogueStatements::CountUp(link.articleid)) <= 0)) return false;
+        if (!already) {
+          if (!InsertLink(link)) return false;
+          Recount(link.articleid);
+        }
         transaction.Commit();
         article.articleid = link.articleid;
         return true;
@@ -316,8 +344,11 @@ bool CDBAccess::DeleteArticle(CArticle* article, CLabel* label) {
         if (Run(CCatalogueStatements::DeleteArticle(article->articleid)) <= 0) return false;
       } else {
         if (Run(CCatalogueStatements::DeleteLink(article->articleid, label->labelid)) <= 0) return false;
-        if (Run(CCatalogueStatements::CountDown(article->articleid)) <= 0) return false;
-        lastLabelGone = Run(CCatalogueStatements::DeleteArticleIfUnheld(article->articleid)) > 0;
+        // By the links left, not by the count: the row goes with its last link.
+        if (Recount(article->articleid) == 0) {
+          if (Run(CCatalogueStatements::DeleteArticle(article->articleid)) <= 0) return false;
+          lastLabelGone = true;
+        }
       }
       transaction.Commit();
     }

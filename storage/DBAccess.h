@@ -72,6 +72,8 @@ class DARU_API CDBAccess : public CDB {
   std::optional<long long> InsertRow(const CSqlStatement& statement, const char* keyColumn);
   void LoadArticles(const std::vector<COdbcRow>& rows, std::vector<CArticle*>& out);
   bool InsertLink(const CLabelToArticle& link);
+  // Sets the article's label count to its number of links and returns it.
+  int Recount(int articleid);
 
   std::u16string m_connectionString;              // empty: the embedded default
   std::shared_ptr<COdbcConnection> m_connection;  // shared with copies; null until InitDB succeeds

@@ -22,11 +22,16 @@ CDBSqlite::CDBSqlite() = default;
 CDBSqlite::~CDBSqlite() = default;
 
 bool CDBSqlite::InitDB() {
-  return Guarded([&] {
-    m_db.Open(GetCatalogueFile());
-    SetJournalSync();
+  const std::u16string file = GetCatalogueFile();
+  if (Guarded([&] {
+        m_db.Open(file);
+        SetJournalSync();
+        return true;
+      }))
     return true;
-  });
+  // Which file it tried is the first thing a person needs to know.
+  SetLastDBError(GetLastDBError() + u" (catalogue " + file + u")");
+  return false;
 }
 
 void CDBSqlite::SetJournalSync() {

@@ -1,82 +1,26 @@
 #include "daru/Commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <set>
 
-#include "daru/LibraryRoot.h"
+#include "daru/Capture.h"
+#include "daru/Edit.h"
+#include "daru/Export.h"
 #include "daru/HtmlView.h"
+#include "daru/Import.h"
+#include "daru/LibraryRoot.h"
 #include "daru/Provisioning.h"
 #include "daru/Session.h"
 
 namespace {
 
 using nlohmann::json;
-
-Report Message(std::string text, json data = json::object()) {
-  data["message"] = std::move(text);
-  return {Report::Kind::Message, std::move(data)};
-}
-
-std::string Quoted(const std::u16string& text) { return "'" + ToUtf8(text) + "'"; }
-std::string Named(const CLabel* label) { return Quoted(label->name) + " #" + std::to_string(label->labelid); }
-
-// Lends a feed item to an article for the time of a file write; the article
-// must not keep a pointer to it, whatever happens in between.
-class LentFeedItem {
- public:
-  LentFeedItem(CArticle* article, CRSSSubItem* item) : m_article(article) { m_article->SetRSSSubItem(item); }
-  ~LentFeedItem() { m_article->SetRSSSubItem(nullptr); }
-  LentFeedItem(const LentFeedItem&) = delete;
-  LentFeedItem& operator=(const LentFeedItem&) = delete;
-
- private:
-  CArticle* m_article;  // borrowed
-};
-
-bool HasFeedData(CRSSSubItem* item) {
-  return item && !(item->title.empty() && item->link.empty() && item->pubDate.empty() && item->channelTitle.empty() &&
-                   item->channelLink.empty() && item->mimeUrl.empty() && item->mimeFiles.empty());
-}
-
-// Loads what a rewrite of the description file must keep. A file without feed
-// data gives an empty feed record, which would add an empty feed element; drop it.
-void LoadForRewrite(CArticle* article) {
-  article->LoadDescription();
-  article->LoadComment();
-  article->LoadRssSubItem();
-  CRSSSubItem* feed = article->GetRSSSubItem();
-  if (feed && !HasFeedData(feed)) {
-    article->SetRSSSubItem(nullptr);
-    delete feed;
-  }
-}
-
-// Writes the article's description file; false with the reason.
-bool WriteDescription(CArticle* article, std::string& why) {
-  if (article->CreateDescriptionFile(GetTypeFolder(article->type), true)) return true;
-  const std::string file = ToUtf8(article->GetDescriptionFilename());
-  if (article->DescriptionFileIsUnreadable())
-    why = "the description file " + file +
-          " cannot be read, so it is kept as it is ('daru check --repair' sets it aside)";
-  else
-    why = "cannot write the description file " + file;
-  return false;
-}
-
-// A capture whose description file cannot be written is undone: the filing
-// under this label goes again (and the article with it, when that was its
-// only label), and the command fails. Nothing is left half done.
-[[noreturn]] void UndoCapture(Session& s, CArticle* article, CLabel* label, int result, const std::string& why) {
-  if (result == 0 || result == 1) {
-    CArticle copy(*article);
-    if (!s.Daru()->DeleteArticle(&copy, label))
-      throw HostError(why + "; undoing the capture failed too: " + s.LastError("the catalogue refused it"));
-  }
-  throw HostError(why + (result == 0 || result == 1 ? "; nothing was saved" : ""));
-}
 
 // --- labels ---------------------------------------------------------------
 
@@ -122,6 +66,7 @@ void RefuseReserved(const CLabel* label, const char* what) {
 }
 
 Report LabelAdd(Session& s, const Request& r) {
+  if (r.name.empty()) throw UsageError("a label needs a name");
   CLabel* parent = r.target.empty() ? s.Tree()->GetHeadLabel() : s.ResolveLabel(r.target);
   if (!parent) throw HostError("the catalogue has no head label");
   CLabel* label = s.Tree()->InsertLabel(parent, FromUtf8(r.name));
@@ -130,9 +75,9 @@ Report LabelAdd(Session& s, const Request& r) {
 }
 
 Report LabelRename(Session& s, const Request& r) {
+  if (r.name.empty()) throw UsageError("a label needs a name");
   CLabel* label = s.ResolveLabel(r.label);
   RefuseReserved(label, "renamed");
-  if (r.name.empty()) throw UsageError("a label needs a name");
   const std::string old = Named(label);
   if (!s.Tree()->UpdateLabel(label, FromUtf8(r.name), static_cast<unsigned>(label->toplayer)))
     throw HostError("cannot rename label " + old + ": " + s.LastError("the catalogue refused it"));
@@ -151,7 +96,8 @@ Report LabelMove(Session& s, const Request& r) {
   CLabel* label = s.ResolveLabel(r.label);
   CLabel* parent = s.ResolveLabel(r.target);
   if (label == s.Tree()->GetHeadLabel()) throw HostError("the head label cannot be moved");
-  if (InBranch(s, label, parent)) throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
+  if (InBranch(s, label, parent))
+    throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
   if (!s.Tree()->MoveLabel(label, parent))
     throw HostError("cannot move label " + Named(label) + ": " + s.LastError("the catalogue refused it"));
   return Message("moved label " + Named(label) + " under " + Named(parent), {{"label", LabelJson(label)}});
@@ -174,22 +120,40 @@ std::vector<CLabel*> BranchDeepestFirst(CLabel* top) {
   return {order.rbegin(), order.rend()};
 }
 
-// The ids of the articles filed under the labels.
-std::set<int> ArticlesUnder(Session& s, const std::vector<CLabel*>& labels) {
+// The ids of the articles filed anywhere in the branch.
+std::set<int> ArticlesIn(Session& s, const std::vector<CLabel*>& branch) {
   std::set<int> ids;
-  for (CLabel* label : labels)
-    if (s.CountArticles(label) > 0)
-      for (CArticle* a : s.Daru()->GetArticleList()) ids.insert(a->articleid);
+  for (CLabel* l : branch) {
+    if (s.CountArticles(l) < 0)
+      throw HostError("cannot read the articles of " + Named(l) + ": " + s.LastError("query failed"));
+    for (CArticle* a : s.Daru()->GetArticleList()) ids.insert(a->articleid);
+  }
   return ids;
+}
+
+// Asks on the terminal; anything but yes is no.
+bool Confirmed(const std::string& question) {
+  std::cerr << question << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "Yes";
 }
 
 Report LabelRemove(Session& s, const Request& r) {
   CLabel* label = s.ResolveLabel(r.label);
   RefuseReserved(label, "removed");
   std::vector<CLabel*> branch = BranchDeepestFirst(label);
-  const std::set<int> held = ArticlesUnder(s, branch);
-  json removed = json::array();
   const std::string name = Named(label);
+  const std::set<int> held = ArticlesIn(s, branch);
+  if (!held.empty() && !r.yes) {
+    std::string what = "label " + name +
+                       (branch.size() > 1 ? " with " + std::to_string(branch.size() - 1) + " label(s) below it" : "") +
+                       " holds " + std::to_string(held.size()) + " article(s)";
+    if (!isatty(STDIN_FILENO)) throw UsageError(what + "; give --yes to remove it (nothing was removed)");
+    if (!Confirmed("Remove " + what + "? Articles filed nowhere else go with it."))
+      throw HostError("label " + name + " was not removed");
+  }
+  json removed = json::array();
   for (CLabel* l : branch) {
     // As in the label tree window: descendants first, their failures not fatal.
     if (s.Tree()->DeleteLabel(l)) {
@@ -198,17 +162,20 @@ Report LabelRemove(Session& s, const Request& r) {
       throw HostError("cannot remove label " + name + ": " + s.LastError("the catalogue refused it"));
     }
   }
-  // An article goes with the labels only when it was filed under no other.
-  json gone = json::array();
-  for (int id : held) {
-    CArticle pattern;
-    pattern.articleid = id;
-    if (s.Daru()->QueryArticle(pattern, kArticleMaskID, false) == 0) gone.push_back(id);
+  // What went is what the catalogue no longer holds.
+  size_t gone = 0;
+  if (!held.empty()) {
+    if (s.Daru()->QueryArticle(CArticle(), 0, false) < 0)
+      throw HostError("cannot read the articles: " + s.LastError("query failed"));
+    std::set<int> left;
+    for (CArticle* a : s.Daru()->GetArticleList()) left.insert(a->articleid);
+    for (int id : held) gone += left.count(id) ? 0 : 1;
   }
   std::string text = "removed label " + name;
   if (removed.size() > 1) text += " and " + std::to_string(removed.size() - 1) + " label(s) below it";
-  text += "; " + std::to_string(gone.size()) + " article(s) filed under no other label went with them";
-  return Message(text, {{"removed", removed}, {"articles_removed", gone}});
+  text += "; " + std::to_string(gone) + " article(s) went with it";
+  if (held.size() > gone) text += ", " + std::to_string(held.size() - gone) + " stay under other labels";
+  return Message(text, {{"removed", removed}, {"articles_removed", gone}, {"articles_kept", held.size() - gone}});
 }
 
 // --- captures ---------------------------------------------------------------
@@ -249,8 +216,8 @@ Report Save(Session& s, const Request& r) {
   if (r.url.empty()) throw UsageError("a page needs a link");
   CLabel* label = r.label.empty() ? s.DefaultLabel() : s.ResolveLabel(r.label);
   int result = r.noLink ? 0 : 1;
-  CArticle* article =
-      s.Daru()->AddArticle(label, FromUtf8(r.url), FromUtf8(r.title), FromUtf8(r.keywords.value_or("")), kBrowserType, result, true);
+  CArticle* article = s.Daru()->AddArticle(label, FromUtf8(r.url), FromUtf8(r.title), FromUtf8(r.keywords.value_or("")),
+                                           kBrowserType, result, true);
   if (result < 0 || !article) {
     s.Release(article);
     throw HostError("cannot save the page: " + s.LastError("the catalogue refused it"));
@@ -260,25 +227,49 @@ Report Save(Session& s, const Request& r) {
   if (result == 0) {
     article->SetDescription(FromUtf8(r.description.value_or("")));
     article->SetComment(FromUtf8(r.comment.value_or("")));
+    std::string why;
     if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
-  } else if (r.description || r.comment) {
-    // A stored page gets new texts only where they were given; the rest of its file stays.
-    LoadForRewrite(article);
-    if (r.description) article->SetDescription(FromUtf8(*r.description));
-    if (r.comment) article->SetComment(FromUtf8(*r.comment));
+    return CaptureReport(s, article, label, result);
+  }
+  // A stored page gets new texts only where they were given; the rest of its
+  // file stays. Its title and keywords are the catalogue's: only edit changes them.
+  LoadForRewrite(article);
+  json changed = json::array();
+  json ignored = json::array();
+  // --no-link only reports a stored page: it changes nothing.
+  const bool mayChange = result != 2;
+  if (r.description && FromUtf8(*r.description) != article->GetDescription()) {
+    if (mayChange) article->SetDescription(FromUtf8(*r.description));
+    (mayChange ? changed : ignored).push_back("description");
+  }
+  if (r.comment && FromUtf8(*r.comment) != article->GetComment()) {
+    if (mayChange) article->SetComment(FromUtf8(*r.comment));
+    (mayChange ? changed : ignored).push_back("comment");
+  }
+  if (!changed.empty()) {
+    std::string why;
     if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
   }
-  return CaptureReport(s, article, label, result);
-}
-
-CLabel* ChannelLabel(Session& s, const std::u16string& channel) {
-  CLabel* fav = s.Tree()->GetFavRSSLabel();
-  if (!fav) throw HostError("the catalogue has no favourite-feeds label (#2)");
-  for (CLabel* child = fav->firstChild; child; child = child->nextSibling)
-    if (child->name == channel) return child;
-  CLabel* label = s.Tree()->InsertLabel(fav, channel);
-  if (!label) throw HostError("cannot add a label for the channel: " + s.LastError("the catalogue refused it"));
-  return label;
+  if (FromUtf8(r.title) != article->title) ignored.push_back("title");
+  if (r.keywords && FromUtf8(*r.keywords) != article->key1) ignored.push_back("keywords");
+  Report report = CaptureReport(s, article, label, result);
+  std::string text = report.data["message"];
+  auto words = [](const json& list) {
+    std::string out;
+    for (size_t i = 0; i < list.size(); ++i)
+      out += (i == 0 ? "" : i + 1 == list.size() ? " and " : ", ") + list[i].get<std::string>();
+    return out;
+  };
+  if (!changed.empty()) text += "; changed its " + words(changed);
+  if (!ignored.empty())
+    text += "; kept its stored " + words(ignored) + " (change them with 'daru edit " +
+            std::to_string(article->articleid) + "')";
+  report.data["message"] = text;
+  report.data["changed"] = changed;
+  report.data["ignored"] = ignored;
+  report.data["article"]["description"] = ToUtf8(article->GetDescription());
+  report.data["article"]["comment"] = ToUtf8(article->GetComment());
+  return report;
 }
 
 Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
@@ -315,7 +306,8 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
     if (!item.mimeUrl.empty()) {
       article->CreateMime(item.mimeUrl);
       if (!PathExists(GetMediaCopyPath(article->filename), true))
-        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) + " could not be copied (a regular file of at most " +
+        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) +
+                           " could not be copied (a regular file of at most " +
                            std::to_string(kMaxMediaFileSize >> 20) + " MiB is copied)");
     } else if (!named.empty()) {
       warnings.push_back("the media file '" + ToUtf8(named) +
@@ -510,5 +502,9 @@ Report RunCommand(const Request& r, std::vector<std::string>& warnings) {
   if (r.command == "mark") return Mark(s, r);
   if (r.command == "comment") return Comment(s, r);
   if (r.command == "rm") return Remove(s, r);
+  if (r.command == "import") return Import(s, r, warnings);
+  if (r.command == "export") return Export(s, r, warnings);
+  if (r.command == "edit") return Edit(s, r, warnings);
+  if (r.command == "open") return Open(s, r);
   throw UsageError("unknown command " + r.command);
 }

@@ -1,5 +1,7 @@
 #include "daru/HtmlView.h"
 
+#include <libxml/HTMLparser.h>
+#include <libxml/HTMLtree.h>
 #include <libxml/parser.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
@@ -74,4 +76,39 @@ std::string RenderDescription(const std::u16string& descriptionFile, const std::
   std::string html = text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(size)) : "";
   xmlFree(text);
   return html;
+}
+
+namespace {
+
+xmlNode* FindElement(xmlNode* node, const char* name) {
+  for (; node; node = node->next) {
+    if (node->type == XML_ELEMENT_NODE && xmlStrcasecmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0)
+      return node;
+    if (xmlNode* inner = FindElement(node->children, name)) return inner;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+RenderedParts RenderDescriptionParts(const std::u16string& descriptionFile, const std::u16string& stylesheet) {
+  const std::string html = RenderDescription(descriptionFile, stylesheet);
+  Doc doc(htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, "UTF-8",
+                         HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING));
+  if (!doc) throw HostError("cannot read the page rendered from " + ToUtf8(descriptionFile));
+  RenderedParts parts;
+  xmlNode* root = xmlDocGetRootElement(doc.get());
+  if (xmlNode* style = FindElement(root, "style")) {
+    xmlChar* text = xmlNodeGetContent(style);
+    parts.style = text ? reinterpret_cast<const char*>(text) : "";
+    xmlFree(text);
+  }
+  xmlNode* body = FindElement(root, "body");
+  std::unique_ptr<xmlBuffer, Deleter<xmlBuffer, xmlBufferFree>> buffer(xmlBufferCreate());
+  if (!buffer) throw HostError("out of memory");
+  for (xmlNode* child = body ? body->children : nullptr; child; child = child->next)
+    htmlNodeDump(buffer.get(), doc.get(), child);
+  parts.body.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                    static_cast<size_t>(xmlBufferLength(buffer.get())));
+  return parts;
 }

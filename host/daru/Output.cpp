@@ -119,7 +119,7 @@ void PrintArticle(const json& data, std::ostream& out) {
   out << '#' << a.value("id", 0) << "  " << Printable(Text(a, "title")) << '\n';
   std::vector<std::vector<std::string>> rows;
   Field(rows, "link", Text(a, "url"));
-  Field(rows, "type", Text(a, "type"));
+  Field(rows, "type", a.contains("type_name") ? Text(a, "type_name") : Text(a, "type"));
   std::string labels;
   for (const json& l : a.value("filed_under", json::array()))
     labels += (labels.empty() ? "" : ", ") + Text(l, "name") + " #" + std::to_string(l.value("id", 0));
@@ -164,7 +164,8 @@ size_t DisplayWidth(const std::string& utf8) {
 }
 
 void PrintReport(const Report& report, bool json, std::ostream& out) {
-  if (json) {
+  // A document is in its own format already, JSON or not.
+  if (json && report.kind != Report::Kind::Document) {
     // Text from the catalogue may hold lone surrogates, which are not UTF-8: replace, never throw.
     out << report.data.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     return;
@@ -183,6 +184,7 @@ void PrintReport(const Report& report, bool json, std::ostream& out) {
       PrintArticle(report.data, out);
       break;
     case Report::Kind::Raw:
+    case Report::Kind::Document:
       out << Text(report.data, "text");
       break;
     case Report::Kind::Findings:

@@ -7,10 +7,11 @@
 // What a command hands back: the data, and which way people should see it.
 // Scripts get the data itself as JSON.
 struct Report {
-  enum class Kind { Message, Labels, Articles, Article, Raw, Findings };
+  enum class Kind { Message, Labels, Articles, Article, Raw, Findings, Document };
   Kind kind = Kind::Message;
-  nlohmann::json data = nlohmann::json::object();  // "message" for Kind::Message, "text" (printed as is) for Kind::Raw
-  int status = 0;                                  // the program's exit status once the report is printed
+  nlohmann::json data =
+      nlohmann::json::object();  // "message" for Kind::Message, "text" (printed as is) for Kind::Raw and Kind::Document
+  int status = 0;                // the program's exit status once the report is printed
 };
 
 void PrintReport(const Report& report, bool json, std::ostream& out);

@@ -30,6 +30,12 @@ struct Request {
   long long id = 0;
   std::string state;  // read, unread, important, unimportant
   bool repair = false;
+  std::string source;                   // import: a file path or an http(s) address
+  long timeout = 30;                    // import: seconds for a fetch
+  std::string format;                   // export: json, html or bookmarks
+  bool yes = false;                     // label rm: no question asked
+  std::optional<std::string> newTitle;  // edit --title
+  std::string idText;                   // the ID as typed; checked into id after parsing
 };
 
 // A failure the library or the catalogue reported: one line for stderr, exit status 1.

@@ -115,6 +115,7 @@ nlohmann::json ArticleJson(const CArticle& a) {
           {"url", ToUtf8(a.url)},
           {"keywords", ToUtf8(a.key1)},
           {"type", ToUtf8(a.type)},
+          {"type_name", TypeName(a.type)},
           {"filename", ToUtf8(a.filename)},
           {"labels", a.labels},
           {"label", a.label},
@@ -125,4 +126,10 @@ nlohmann::json ArticleJson(const CArticle& a) {
           {"created_epoch", created.GetTimeLong()},
           {"read_at", ToUtf8(read.GetFmtString())},
           {"description_file", ToUtf8(a.descfile)}};
+}
+
+std::string TypeName(const std::u16string& type) {
+  if (type == u"B") return "page";
+  if (type == u"A") return "feed item";
+  return ToUtf8(type);
 }

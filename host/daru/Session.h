@@ -46,3 +46,5 @@ class Session {
 
 nlohmann::json LabelJson(const CLabel* label);
 nlohmann::json ArticleJson(const CArticle& article);
+// What people call an article type: "page", "feed item", else the code itself.
+std::string TypeName(const std::u16string& type);

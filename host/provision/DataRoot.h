@@ -4,40 +4,47 @@
 #include <string>
 #include <vector>
 
+#include "base/TextConv.h"
 #include "core/Records.h"
+#include "storage/DataRootSetup.h"
 
-// Makes a folder into a data root that darulib can run on. The library only
-// expects its DARU folder, the catalogue DARU/darudb and the type folders; it
-// never creates them, so a host (or a test) provisions them first.
-//
-// A fresh data root gets the four catalogue tables, the article types "B"
-// (folder web) and "A" (folder rss) with their folders, and the three fixed
-// labels: the head label 1 (parent 0), the favourite-feeds label 2 and the
-// default label 3, both under the head label. Provisioning an existing data
-// root creates only what is missing: a table that exists keeps its rows and is
-// not filled, and every type folder the catalogue names is made if absent.
+// The host's and the tests' way to the library's data-root provisioning
+// (storage/DataRootSetup.h), with paths and messages in UTF-8. Inline, so
+// that each program takes the library it links: the shared one or, in the
+// tests, the static one.
 
 namespace provision {
 
-inline constexpr const char* kHeadLabelName = "我的资料库";
-inline constexpr const char* kFavRSSLabelName = "收藏的频道";
-inline constexpr const char* kDefaultLabelName = "未分类";
-inline constexpr const char* kBrowserTypeFolder = "web";
-inline constexpr const char* kFeedTypeFolder = "rss";
+inline constexpr const char* kHeadLabelName = ::kHeadLabelName;
+inline constexpr const char* kFavRSSLabelName = ::kFavRSSLabelName;
+inline constexpr const char* kDefaultLabelName = ::kDefaultLabelName;
+inline constexpr const char* kBrowserTypeFolder = ::kBrowserTypeFolder;
+inline constexpr const char* kFeedTypeFolder = ::kFeedTypeFolder;
+
+inline std::filesystem::path DaruFolder(const std::filesystem::path& root) { return root / "DARU"; }
+inline std::filesystem::path CatalogueFile(const std::filesystem::path& root) { return DaruFolder(root) / "darudb"; }
 
 // True when the data root is ready; otherwise false with the reason in error
 // (UTF-8), when given. created, when given, tells whether a catalogue table
-// had to be made. Paths are UTF-8. A catalogue file its owner may not write
-// is never written, whoever runs this.
-bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error = nullptr, bool* created = nullptr);
+// had to be made.
+inline bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error = nullptr,
+                              bool* created = nullptr) {
+  std::u16string text;
+  const bool ok = DaruCreateDataRoot(FromUtf8(root.string()), &text, created);
+  if (!ok && error) *error = ToUtf8(text);
+  return ok;
+}
 
 // The folders a catalogue names, below root/DARU, and the stylesheet, for a
-// catalogue that lives elsewhere. Folders that would leave the DARU folder
-// are skipped.
-bool PrepareDataFolders(const std::filesystem::path& root, const std::vector<std::string>& typeFolders,
-                        std::string* error = nullptr);
-
-std::filesystem::path DaruFolder(const std::filesystem::path& root);     // root/DARU
-std::filesystem::path CatalogueFile(const std::filesystem::path& root);  // root/DARU/darudb
+// catalogue that lives elsewhere.
+inline bool PrepareDataFolders(const std::filesystem::path& root, const std::vector<std::string>& typeFolders,
+                               std::string* error = nullptr) {
+  std::vector<std::u16string> folders;
+  for (const std::string& folder : typeFolders) folders.push_back(FromUtf8(folder));
+  std::u16string text;
+  const bool ok = DaruPrepareDataFolders(FromUtf8(root.string()), folders, &text);
+  if (!ok && error) *error = ToUtf8(text);
+  return ok;
+}
 
 }  // namespace provision

@@ -345,7 +345,7 @@ TEST_F(DaruHost, LabelCommands) {
 
   // Removing a label takes its branch, and articles held only there.
   const int id = Save("https://a.example/only-c", "只在c", {"--label", "c"})["article"]["id"];
-  json removed = DaruJson({"label", "rm", "b"});
+  json removed = DaruJson({"label", "rm", "b", "--yes"});
   EXPECT_EQ(removed["removed"], json::array({c, b}));
   EXPECT_EQ(Scalar("SELECT count(*) FROM label WHERE labelid IN (" + std::to_string(b) + "," + std::to_string(c) + ")"),
             0);
@@ -391,7 +391,6 @@ TEST_F(DaruHost, HostileInputIsRefusedOrKeptNeverRunsAway) {
   const std::vector<std::vector<std::string>> inputs{
       {"save", "https://a.example/q'uote", "it's a title", "--keywords", "o'k"},
       {"label", "add", "it's"},
-      {"label", "add", ""},
       {"save", "https://a.example/ctl", std::string("bell\a and\x1b[31m escape")},
       {"save", "https://a.example/bad", std::string("\xff\xfe broken utf-8")},
       {"save", "https://a.example/" + std::string(10000, 'x'), "long link"},

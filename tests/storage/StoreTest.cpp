@@ -109,6 +109,8 @@ TEST(StoreFactory, OnlyTypeOneGivesAStoreAndFailuresBecomeTheLastError) {
   ScopedDataRoot bare(dir.path());
   EXPECT_FALSE(store->InitDB());  // no DARU folder
   EXPECT_EQ(ToUtf8(store->GetLastDBError()).rfind("SQLITE_CANTOPEN[14]: ", 0), 0u);
+  // The message names the file it tried, so a person knows where to look.
+  EXPECT_NE(ToUtf8(store->GetLastDBError()).find((dir.path() / "DARU" / "darudb").string()), std::string::npos);
   fs::create_directory(dir.path() / "DARU");
   EXPECT_TRUE(store->InitDB());  // an empty catalogue opens, but holds no tables
   std::vector<CLabel*> labels;

@@ -1,19 +1,23 @@
-#include "provision/DataRoot.h"
+#include "storage/DataRootSetup.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <system_error>
 #include <vector>
 
 #include "base/Files.h"
-#include "provision/DefaultStylesheet.h"
-
-namespace provision {
+#include "base/TextConv.h"
+#include "core/Records.h"
+#include "storage/DefaultStylesheet.h"
 
 namespace {
+
+std::filesystem::path DaruFolder(const std::filesystem::path& root) { return root / "DARU"; }
+std::filesystem::path CatalogueFile(const std::filesystem::path& root) { return DaruFolder(root) / "darudb"; }
 
 // The catalogue's journal mode, chosen here and nowhere else; the library
 // works on either. With the write-ahead log a commit waits for no sync (the
@@ -155,15 +159,10 @@ bool WriteStylesheet(const std::filesystem::path& daru, std::string* error) {
   std::filesystem::path target = daru / "default.xslt";
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return true;
-  if (!ReplaceFile(target.string(), kDefaultStylesheet)) return Fail(error, "cannot write " + target.string());
+  if (!ReplaceFile(target.string(), daru_setup::kDefaultStylesheet))
+    return Fail(error, "cannot write " + target.string());
   return true;
 }
-
-}  // namespace
-
-std::filesystem::path DaruFolder(const std::filesystem::path& root) { return root / "DARU"; }
-
-std::filesystem::path CatalogueFile(const std::filesystem::path& root) { return DaruFolder(root) / "darudb"; }
 
 bool PrepareDataFolders(const std::filesystem::path& root, const std::vector<std::string>& typeFolders,
                         std::string* error) {
@@ -227,4 +226,24 @@ bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error, bo
   return MakeTypeFolders(db.get(), DaruFolder(root), error) && WriteStylesheet(DaruFolder(root), error);
 }
 
-}  // namespace provision
+bool Reported(bool ok, const std::string& text, std::u16string* error) {
+  if (!ok && error) *error = FromUtf8(text);
+  return ok;
+}
+
+}  // namespace
+
+bool DaruCreateDataRoot(const std::u16string& root, std::u16string* error, bool* created) {
+  std::string text;
+  if (root.empty()) return Reported(false, "no data root given", error);
+  return Reported(ProvisionDataRoot(std::filesystem::path(ToUtf8(root)), &text, created), text, error);
+}
+
+bool DaruPrepareDataFolders(const std::u16string& root, const std::vector<std::u16string>& typeFolders,
+                            std::u16string* error) {
+  std::vector<std::string> folders;
+  for (const std::u16string& folder : typeFolders) folders.push_back(ToUtf8(folder));
+  std::string text;
+  if (root.empty()) return Reported(false, "no data root given", error);
+  return Reported(PrepareDataFolders(std::filesystem::path(ToUtf8(root)), folders, &text), text, error);
+}

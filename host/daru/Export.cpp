@@ -1,0 +1,227 @@
+#include "daru/Export.h"
+
+#include <ctime>
+#include <map>
+#include <set>
+
+#include "daru/Capture.h"
+#include "daru/HtmlView.h"
+
+namespace {
+
+using nlohmann::json;
+
+struct Exported {
+  CArticle article;
+  std::vector<CLabel*> labels;  // borrowed from the hierarchy, in label order
+  std::string description;
+  std::string comment;
+};
+
+void Branch(CLabel* label, std::vector<CLabel*>& out) {
+  out.push_back(label);
+  for (CLabel* c = label->firstChild; c; c = c->nextSibling) Branch(c, out);
+}
+
+std::string LabelPath(const CLabel* label) {
+  std::string path;
+  std::set<const CLabel*> seen;  // parents that loop must not loop here
+  for (; label && seen.insert(label).second; label = label->parent)
+    path = ToUtf8(label->name) + (path.empty() ? "" : "/" + path);
+  return path;
+}
+
+// Every article in scope once, by id, with the labels in scope it is filed under.
+std::map<int, Exported> Collect(Session& s, const std::vector<CLabel*>& scope, bool everything) {
+  std::map<int, Exported> articles;
+  for (CLabel* label : scope) {
+    if (s.Daru()->QueryArticle(label, CArticle(), 0) < 0)
+      throw HostError("cannot read the articles of " + Named(label) + ": " + s.LastError("query failed"));
+    for (CArticle* a : s.Daru()->GetArticleList()) {
+      auto [at, added] = articles.try_emplace(a->articleid, Exported{*a, {}, "", ""});
+      at->second.labels.push_back(label);
+    }
+  }
+  if (everything) {
+    // Articles that lost every label are still the user's.
+    if (s.Daru()->QueryArticle(CArticle(), 0, false) < 0)
+      throw HostError("cannot read the articles: " + s.LastError("query failed"));
+    for (CArticle* a : s.Daru()->GetArticleList()) articles.try_emplace(a->articleid, Exported{*a, {}, "", ""});
+  }
+  for (auto& [id, e] : articles) {
+    e.description = ToUtf8(e.article.LoadDescription());
+    e.comment = ToUtf8(e.article.LoadComment());
+  }
+  return articles;
+}
+
+json ArticleExport(Exported& e) {
+  json a = ArticleJson(e.article);
+  a["type_name"] = TypeName(e.article.type);
+  a["description"] = e.description;
+  a["comment"] = e.comment;
+  json labels = json::array();
+  for (CLabel* l : e.labels) {
+    json j = LabelJson(l);
+    j["path"] = LabelPath(l);
+    labels.push_back(j);
+  }
+  a["filed_under"] = labels;
+  if (e.article.LoadRssSubItem() && HasFeedData(e.article.GetRSSSubItem())) {
+    CRSSSubItem* f = e.article.GetRSSSubItem();
+    a["feed"] = {{"title", ToUtf8(f->title)},
+                 {"link", ToUtf8(f->link)},
+                 {"published", ToUtf8(f->pubDate)},
+                 {"channel_title", ToUtf8(f->channelTitle)},
+                 {"channel_link", ToUtf8(f->channelLink)},
+                 {"media_source", ToUtf8(f->mimeUrl)}};
+  }
+  return a;
+}
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        // Control characters are not allowed in HTML text.
+        out.push_back(static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t' ? ' ' : c);
+    }
+  }
+  return out;
+}
+
+// Style sheet text is raw in HTML: it only must not close its element.
+std::string StyleText(const std::string& css) {
+  std::string lower = css;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("</") == std::string::npos ? css : std::string();
+}
+
+std::string Now() {
+  std::time_t t = std::time(nullptr);
+  char text[32] = "";
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return text;
+}
+
+std::string JsonDocument(std::map<int, Exported>& articles, const CLabel* scope) {
+  json rows = json::array();
+  for (auto& [id, e] : articles) rows.push_back(ArticleExport(e));
+  json doc = {
+      {"exported", Now()}, {"label", scope ? LabelJson(scope) : json()}, {"count", rows.size()}, {"articles", rows}};
+  return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope, std::vector<std::string>& warnings) {
+  const std::u16string sheet = GetDaruFolder() + u"/default.xslt";
+  std::string style, sections;
+  for (auto& [id, e] : articles) {
+    CArticle& a = e.article;
+    std::string labels;
+    for (CLabel* l : e.labels) labels += (labels.empty() ? "" : ", ") + LabelPath(l);
+    sections += "<div class=\"article\" id=\"article-" + std::to_string(id) + "\">\n";
+    sections += "<p class=\"meta\"><span class=\"label\">#" + std::to_string(id) + "</span>" +
+                Escape(TypeName(a.type)) + " · " + Escape(ToUtf8(a.crdate.GetFmtString())) + " · " +
+                (a.readflag ? "read" : "unread") + (a.impflag ? " · important" : "") +
+                (labels.empty() ? "" : " · " + Escape(labels)) + "</p>\n";
+    try {
+      RenderedParts parts = RenderDescriptionParts(a.GetDescriptionFilename(), sheet);
+      if (style.empty()) style = parts.style;
+      sections += parts.body;
+    } catch (const HostError& err) {
+      warnings.push_back("#" + std::to_string(id) + ": " + err.what());
+      sections += "<h1>" + Escape(ToUtf8(a.title)) + "</h1>\n<p class=\"meta\">" + Escape(ToUtf8(a.url)) + "</p>\n";
+    }
+    sections += "</div>\n<hr>\n";
+  }
+  const std::string title = "daru: " + (scope ? ToUtf8(scope->name) : std::string("all articles"));
+  return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + Escape(title) + "</title>\n<style>\n" +
+         StyleText(style) + "\ndiv.article { margin-bottom: 2em; }\n</style>\n</head>\n<body>\n" +
+         "<p class=\"meta\">" + std::to_string(articles.size()) + " article(s), exported " + Now() + "</p>\n" +
+         sections + "</body>\n</html>\n";
+}
+
+// Folders follow the label tree; each article stands in every folder it is filed under.
+void BookmarkFolder(CLabel* label, const std::map<CLabel*, std::vector<Exported*>>& byLabel,
+                    const std::set<CLabel*>& needed, std::string& out, const std::string& indent, int& skipped) {
+  out += indent + "<DT><H3>" + Escape(ToUtf8(label->name)) + "</H3>\n" + indent + "<DL><p>\n";
+  for (CLabel* c = label->firstChild; c; c = c->nextSibling)
+    if (needed.count(c)) BookmarkFolder(c, byLabel, needed, out, indent + "    ", skipped);
+  auto found = byLabel.find(label);
+  if (found != byLabel.end()) {
+    for (Exported* e : found->second) {
+      CArticle& a = e->article;
+      if (a.url.empty()) {
+        ++skipped;
+        continue;
+      }
+      out += indent + "    <DT><A HREF=\"" + Escape(ToUtf8(a.url)) + "\" ADD_DATE=\"" +
+             std::to_string(a.crdate.GetTimeLong()) + "\"";
+      if (!a.key1.empty()) out += " TAGS=\"" + Escape(ToUtf8(a.key1)) + "\"";
+      out += ">" + Escape(ToUtf8(a.title)) + "</A>\n";
+      if (!e->description.empty()) out += indent + "    <DD>" + Escape(e->description) + "\n";
+    }
+  }
+  out += indent + "</DL><p>\n";
+}
+
+std::string BookmarkDocument(std::map<int, Exported>& articles, Session& s, std::vector<std::string>& warnings) {
+  std::map<CLabel*, std::vector<Exported*>> byLabel;
+  std::set<CLabel*> needed;
+  for (auto& [id, e] : articles)
+    for (CLabel* l : e.labels) {
+      byLabel[l].push_back(&e);
+      std::set<CLabel*> seen;
+      for (CLabel* at = l; at && seen.insert(at).second; at = at->parent) needed.insert(at);
+    }
+  std::string out =
+      "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+      "<!-- Written by daru export; browsers and daru import read it. -->\n"
+      "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+      "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
+  int skipped = 0;
+  if (CLabel* head = s.Tree()->GetHeadLabel(); head && needed.count(head))
+    BookmarkFolder(head, byLabel, needed, out, "    ", skipped);
+  out += "</DL><p>\n";
+  if (skipped > 0) warnings.push_back(std::to_string(skipped) + " filing(s) of articles without a link left out");
+  return out;
+}
+
+}  // namespace
+
+Report Export(Session& s, const Request& r, std::vector<std::string>& warnings) {
+  CLabel* scope = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
+  std::vector<CLabel*> labels;
+  if (scope)
+    Branch(scope, labels);
+  else
+    labels = s.Tree()->GetAllLabels();
+  std::map<int, Exported> articles = Collect(s, labels, scope == nullptr);
+  std::string text;
+  if (r.format == "json")
+    text = JsonDocument(articles, scope);
+  else if (r.format == "html")
+    text = HtmlDocument(articles, scope, warnings);
+  else
+    text = BookmarkDocument(articles, s, warnings);
+  return {Report::Kind::Document, {{"text", text}}};
+}

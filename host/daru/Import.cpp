@@ -1,0 +1,204 @@
+#include "daru/Import.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "daru/Capture.h"
+#include "daru/FeedParser.h"
+#include "daru/Fetch.h"
+
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+constexpr size_t kMaxFeedBytes = 16 * 1024 * 1024;
+constexpr size_t kMaxListedWarnings = 20;
+
+struct Source {
+  std::string bytes;
+  std::string base;  // the address relative links resolve against
+  fs::path folder;   // a feed file's folder, where its local enclosures lie; empty for a fetched feed
+  std::string name;  // a name for the channel when the feed gives none
+};
+
+Source Load(const Request& r) {
+  Source src;
+  if (IsFetchable(r.source)) {
+    FetchLimits limits;
+    limits.timeoutSeconds = r.timeout;
+    limits.maxBytes = kMaxFeedBytes;
+    src.bytes = Fetch(r.source, limits, src.base);
+    src.name = src.base;
+    return src;
+  }
+  if (r.source.find("://") != std::string::npos)
+    throw UsageError("import: only http:// and https:// addresses can be fetched; give a file as its path");
+  std::error_code ec;
+  const fs::path path = fs::absolute(r.source, ec).lexically_normal();
+  if (ec || !fs::is_regular_file(path, ec)) throw HostError("no feed file " + r.source);
+  const auto size = fs::file_size(path, ec);
+  if (ec) throw HostError("cannot read " + path.string() + ": " + ec.message());
+  if (size > kMaxFeedBytes)
+    throw HostError("not a feed: " + path.string() + " is larger than " + std::to_string(kMaxFeedBytes >> 20) + " MiB");
+  std::ifstream in(path, std::ios::binary);
+  src.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) throw HostError("cannot read " + path.string());
+  src.base = path.string();
+  src.folder = path.parent_path();
+  src.name = path.stem().string();
+  return src;
+}
+
+// A label path of a bookmark file below the base label; the head label's
+// own folder, as export writes it, stands for the head label.
+class FolderLabels {
+ public:
+  FolderLabels(Session& s, CLabel* base, CLabel* loose) : m_s(s), m_base(base), m_loose(loose) {}
+
+  CLabel* For(const std::vector<std::string>& folders) {
+    if (folders.empty()) return m_loose;
+    auto found = m_cache.find(folders);
+    if (found != m_cache.end()) return found->second;
+    CLabel* at = m_base;
+    size_t first = 0;
+    if (at == m_s.Tree()->GetHeadLabel() && FromUtf8(folders[0]) == at->name) first = 1;
+    for (size_t i = first; i < folders.size(); ++i) at = ChildNamed(at, FromUtf8(folders[i]));
+    return m_cache[folders] = at;
+  }
+
+ private:
+  CLabel* ChildNamed(CLabel* parent, const std::u16string& name) {
+    for (CLabel* c = parent->firstChild; c; c = c->nextSibling)
+      if (c->name == name) return c;
+    CLabel* made = m_s.Tree()->InsertLabel(parent, name);
+    if (!made)
+      throw HostError("cannot add the label '" + ToUtf8(name) + "': " + m_s.LastError("the catalogue refused it"));
+    return made;
+  }
+
+  Session& m_s;
+  CLabel* m_base;                                       // borrowed from the hierarchy
+  CLabel* m_loose;                                      // borrowed: where bookmarks outside any folder go
+  std::map<std::vector<std::string>, CLabel*> m_cache;  // borrowed labels
+};
+
+// A local enclosure is a file beside the feed file or below its folder.
+std::u16string LocalMedia(const Source& src, const std::string& enclosure) {
+  if (src.folder.empty() || enclosure.empty() || enclosure.find(':') != std::string::npos) return u"";
+  const std::u16string relative = FromUtf8(enclosure);
+  if (!IsSafeTypePath(relative) || relative.find_first_of(u"*?") != std::u16string::npos) return u"";
+  const std::u16string media = FromUtf8(src.folder.string()) + u"/" + relative;
+  return PathExists(media, true) ? media : u"";
+}
+
+struct Tally {
+  int added = 0, stored = 0, refused = 0;
+  json items = json::array();
+};
+
+void Refuse(Tally& t, const FeedEntry& e, size_t index, const std::string& why, std::vector<std::string>& warnings) {
+  ++t.refused;
+  t.items.push_back({{"index", index}, {"title", e.title}, {"link", e.link}, {"result", "refused"}, {"reason", why}});
+  if (static_cast<size_t>(t.refused) <= kMaxListedWarnings)
+    warnings.push_back("item " + std::to_string(index + 1) + (e.title.empty() ? "" : " '" + e.title + "'") +
+                       " refused: " + why);
+}
+
+}  // namespace
+
+Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) {
+  const Source src = Load(r);
+  const ParsedFeed feed = ParseFeed(src.bytes, src.base);
+  const bool bookmarks = feed.format == "bookmarks";
+  CLabel* chosen = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
+  std::u16string channel = FromUtf8(!feed.channelTitle.empty()  ? feed.channelTitle
+                                    : !feed.channelLink.empty() ? feed.channelLink
+                                                                : src.name);
+  CLabel* target = chosen;  // a feed's label, made only once an item is stored
+  FolderLabels folders(s, chosen ? chosen : s.Tree()->GetHeadLabel(), chosen ? chosen : s.DefaultLabel());
+
+  Tally t;
+  for (size_t i = 0; i < feed.entries.size(); ++i) {
+    const FeedEntry& e = feed.entries[i];
+    if (!e.refused.empty()) {
+      Refuse(t, e, i, e.refused, warnings);
+      continue;
+    }
+    CLabel* label = bookmarks ? folders.For(e.folders) : (target ? target : target = ChannelLabel(s, channel));
+    int result = 1;
+    CArticle* raw =
+        s.Daru()->AddArticle(label, FromUtf8(e.link), FromUtf8(e.title), u"", bookmarks ? u"B" : u"A", result, true);
+    HeldArticle article(s, raw);
+    if (result < 0 || !raw)
+      throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title +
+                      "': " + s.LastError("the catalogue refused it") + " (" + std::to_string(t.added) +
+                      " new item(s) stored before it)");
+    json row = {
+        {"index", i}, {"title", e.title}, {"link", e.link}, {"id", raw->articleid}, {"label", LabelJson(label)}};
+    if (result != 0) {
+      ++t.stored;
+      row["result"] = result == 1 ? "filed" : "already_filed";
+      t.items.push_back(row);
+      continue;
+    }
+    ++t.added;
+    row["result"] = "new";
+    article->SetDescription(FromUtf8(e.description));
+    if (bookmarks) {
+      std::string why;
+      if (!WriteDescription(article.get(), why)) UndoCapture(s, article.get(), label, result, why);
+    } else {
+      CRSSSubItem item;
+      item.title = FromUtf8(e.title);
+      item.link = FromUtf8(e.link);
+      item.description = FromUtf8(e.description);
+      item.pubDate = FromUtf8(e.published);
+      item.channelTitle = FromUtf8(feed.channelTitle);
+      item.channelLink = FromUtf8(feed.channelLink);
+      std::u16string media = LocalMedia(src, e.enclosure);
+      if (media.empty() && !e.enclosure.empty()) {
+        // A remote enclosure stays an address; only files beside a feed file are copied.
+        const std::string remote = IsWebLink(src.base) ? ResolveLink(e.enclosure, src.base) : e.enclosure;
+        if (IsWebLink(remote))
+          item.mimeUrl = FromUtf8(remote);
+        else
+          warnings.push_back("the enclosure '" + e.enclosure + "' of '" + e.title +
+                             "' is neither a web address nor a file beside the feed; left out");
+      } else {
+        item.mimeUrl = media;
+      }
+      LentFeedItem lent(article.get(), &item);
+      std::string why;
+      if (!WriteDescription(article.get(), why)) UndoCapture(s, article.get(), label, result, why);
+      if (!media.empty()) {
+        article->CreateMime(media);
+        if (!PathExists(GetMediaCopyPath(article->filename), true))
+          warnings.push_back("the media file " + ToUtf8(media) + " could not be copied");
+        row["media"] = ToUtf8(media);
+      }
+    }
+    t.items.push_back(row);
+  }
+  if (t.refused > static_cast<int>(kMaxListedWarnings))
+    warnings.push_back("and " + std::to_string(t.refused - static_cast<int>(kMaxListedWarnings)) +
+                       " more item(s) refused (--json lists them all)");
+
+  std::string where = bookmarks ? (chosen ? " below " + Named(chosen) : std::string())
+                                : (target ? " into " + Named(target) : std::string());
+  std::string what = bookmarks ? "bookmarks" : feed.format + " feed '" + feed.channelTitle + "'";
+  std::string text = "imported " + what + where + ": " + std::to_string(t.added) + " new, " + std::to_string(t.stored) +
+                     " already stored, " + std::to_string(t.refused) + " refused";
+  Report report = Message(text, {{"format", feed.format},
+                                 {"source", r.source},
+                                 {"channel", {{"title", feed.channelTitle}, {"link", feed.channelLink}}},
+                                 {"label", target ? LabelJson(target) : json()},
+                                 {"new", t.added},
+                                 {"already_stored", t.stored},
+                                 {"refused", t.refused},
+                                 {"items", t.items}});
+  // Nothing could be taken from a document that had items: that is a failure.
+  if (!feed.entries.empty() && t.refused == static_cast<int>(feed.entries.size())) report.status = 1;
+  return report;
+}
