@@ -1,5 +1,8 @@
 #include "base/TextConv.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 void PutUnit(std::string& out, char32_t cp) {
@@ -82,16 +85,27 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
-std::u16string FromUtf8(std::string_view text) {
+void FromUtf8(std::string_view text, std::u16string& out) {
   // No byte yields more than one unit (a four-byte sequence yields two), so
   // the result fits in as many units as there are bytes; it is written in
   // place and cut to size at the end.
-  std::u16string out(text.size(), u'\0');
+  out.resize(text.size());
   char16_t* d = out.data();
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
   size_t i = 0;
   while (i < n) {
+    // Links, folder names and most keywords are ASCII: eight bytes at a time
+    // while no byte has its high bit set.
+    while (i + 8 <= n) {
+      std::uint64_t block;
+      std::memcpy(&block, s + i, 8);
+      if (block & 0x8080808080808080ULL) break;
+      for (size_t k = 0; k < 8; ++k) d[k] = s[i + k];
+      d += 8;
+      i += 8;
+    }
+    if (i >= n) break;
     unsigned char b = s[i];
     if (b < 0x80) {
       *d++ = b;
@@ -115,6 +129,11 @@ std::u16string FromUtf8(std::string_view text) {
     i += len;
   }
   out.resize(static_cast<size_t>(d - out.data()));
+}
+
+std::u16string FromUtf8(std::string_view text) {
+  std::u16string out;
+  FromUtf8(text, out);
   // Text held for long (catalogue rows) should not keep much unused room.
   if (out.size() * 4 < text.size() * 3) out.shrink_to_fit();
   return out;

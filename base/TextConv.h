@@ -15,6 +15,9 @@
 
 DARU_API std::string ToUtf8(std::u16string_view text);
 DARU_API std::u16string FromUtf8(std::string_view text);
+// The same into out, reusing its room: for a caller that converts many texts
+// in a row and copies each one out at its exact size.
+DARU_API void FromUtf8(std::string_view text, std::u16string& out);
 
 // Decodes the code point at text[at] and moves at past it, by the same rules
 // as FromUtf8: bytes that form no sequence give U+FFFD and one byte each; a

@@ -492,7 +492,7 @@ void PrintSummary(const Collector& c, const char* self) {
     lines.push_back({"delete label of 10000 " + mode, "deletelabel/" + mode, "darulib", "engine", 0});
     lines.push_back({"mark 1000 read " + mode, "markread/" + mode, "darulib", "engine", 0, kMarkReadCount});
   }
-  lines.push_back({"label query of 10000", "labelquery", "darulib", "engine", 2});
+  lines.push_back({"label query of 10000", "labelquery", "darulib", "engine", 1.5});
   lines.push_back({"title search over 100000", "search", "darulib", "engine", 2});
   lines.push_back({"label tree: 10000 vs 1000 labels", "labeltree-scaling", "10000", "1000", 15});
   lines.push_back({"label tree of 1000", "labeltree/1000", "darulib", "engine", 0});

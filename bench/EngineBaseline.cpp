@@ -59,7 +59,7 @@ void Element(std::string& out, const char* name, const std::string& text) {
 }  // namespace
 
 EngineCatalogue::EngineCatalogue(const std::filesystem::path& dataRoot, int synchronous)
-    : m_webFolder(dataRoot / "DARU" / "web") {
+    : m_webFolder(dataRoot / "DARU" / "web"), m_syncFiles(synchronous >= 2) {
   std::filesystem::path file = dataRoot / "DARU" / "darudb";
   if (sqlite3_open_v2(file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
     throw std::runtime_error("cannot open " + file.string());
@@ -177,8 +177,17 @@ std::int64_t EngineCatalogue::Capture(int labelid, const std::string& url, const
   std::string xml = DescriptionXml(title, url, filename);
   std::string path = (m_webFolder / (filename + ".xml")).string();
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0 || write(fd, xml.data(), xml.size()) != static_cast<ssize_t>(xml.size()) || close(fd) != 0)
+  if (fd < 0 || write(fd, xml.data(), xml.size()) != static_cast<ssize_t>(xml.size()))
     throw std::runtime_error("cannot write " + path);
+  // Where the commits wait for the disk (synchronous FULL), so does the file,
+  // as darulib's file policy has it: the file, then its folder entry.
+  if (m_syncFiles) {
+    int dir = open(m_webFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool synced = fsync(fd) == 0 && dir >= 0 && fsync(dir) == 0;
+    if (dir >= 0) close(dir);
+    if (!synced) throw std::runtime_error("cannot sync " + path);
+  }
+  if (close(fd) != 0) throw std::runtime_error("cannot write " + path);
   return id;
 }
 

@@ -71,6 +71,7 @@ class EngineCatalogue {
 
   sqlite3* m_db = nullptr;  // owned
   std::filesystem::path m_webFolder;
+  bool m_syncFiles;  // synchronous FULL: description files are synced too
   std::vector<sqlite3_stmt*> m_statements;  // owned, finalized with the connection
   sqlite3_stmt* m_begin;                    // borrowed from m_statements, as are the rest
   sqlite3_stmt* m_commit;

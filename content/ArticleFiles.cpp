@@ -1,15 +1,13 @@
 // The article's description file and media copy.
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/Files.h"
 #include "base/TextConv.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
@@ -33,48 +31,6 @@ bool DescriptionFileOf(const CArticle& article, std::u16string& path) {
   if (!IsSafeFolderName(article.filename) || !TypeFolderIsSafe(article.type)) return false;
   path = DescriptionFilePath(article.type, article.filename);
   return true;
-}
-
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) close(fd);
-  }
-};
-
-bool CopyBytes(int from, int to) {
-  std::string chunk(64 * 1024, '\0');
-  for (;;) {
-    ssize_t got = read(from, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    for (ssize_t done = 0; done < got;) {
-      ssize_t put = write(to, chunk.data() + done, static_cast<size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      done += put;
-    }
-  }
-}
-
-// Copies source over target through a temporary file beside it, so a failed
-// copy leaves the previous copy whole, a link at target is replaced rather
-// than written through, and copying a file onto itself loses nothing.
-bool CopyReplacing(const std::string& source, const std::string& target) {
-  Fd in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  struct stat st {};
-  if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::string temp = target + ".part";
-  Fd out{open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666)};
-  if (out.fd < 0) return false;
-  bool copied = CopyBytes(in.fd, out.fd);
-  int fd = out.fd;
-  out.fd = -1;
-  copied = close(fd) == 0 && copied;
-  if (copied && rename(temp.c_str(), target.c_str()) == 0) return true;
-  unlink(temp.c_str());
-  return false;
 }
 
 }  // namespace
@@ -200,6 +156,6 @@ void CArticle::CreateMime(std::u16string source) {
   std::u16string folder = GetArticleFolder(filename);
   if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return;
   // A failed copy is not reported; the source is remembered either way.
-  CopyReplacing(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
+  ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
   mimefile = source;
 }

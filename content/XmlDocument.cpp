@@ -13,6 +13,7 @@
 #include <climits>
 #include <memory>
 
+#include "base/Files.h"
 #include "base/TextConv.h"
 #include "platform/MessageBox.h"
 
@@ -24,7 +25,7 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 
 // Description and information files are small; anything beyond this is not one
 // of them and is refused before it is read into memory.
-constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+constexpr size_t kMaxFileSize = 64 * 1024 * 1024;
 
 // Bounds the text one GetChildText can assemble through entity references and
 // the depth it walks, whatever a hostile document declares.
@@ -43,66 +44,9 @@ void CollectErrors(void* data, xmlErrorPtr error) {
     report->firstFatal = error->message;
 }
 
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
-
 struct ParserCtxtDeleter {
   void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
 };
-
-// The whole of a regular file, or false. Never blocks on a pipe or device.
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  FdCloser file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  if (file.fd < 0) return false;
-  struct stat st {};
-  if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) return false;
-  bytes.clear();
-  bytes.reserve(static_cast<size_t>(st.st_size));
-  std::string chunk(64 * 1024, '\0');
-  for (;;) {
-    ssize_t got = read(file.fd, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    bytes.append(chunk.data(), static_cast<size_t>(got));
-    if (bytes.size() > static_cast<size_t>(kMaxFileSize)) return false;  // grew while we read
-  }
-}
-
-// Writes the file through a temporary file beside it, which replaces it only
-// once it is complete and on the disk: a full disk, an I/O error or a kill part
-// way leaves the previous file whole. The file keeps its permissions; one that
-// its owner may not write counts as read-only and is kept, whoever runs this.
-bool WriteWholeFile(const std::string& path, const char* data, size_t size) {
-  struct stat previous {};
-  bool exists = lstat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode);
-  if (exists && (previous.st_mode & S_IWUSR) == 0) return false;
-  const std::string temp = path + ".part";
-  FdCloser file{open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666)};
-  if (file.fd < 0) return false;
-  bool written = !exists || fchmod(file.fd, previous.st_mode & 07777) == 0;
-  while (written && size > 0) {
-    ssize_t put = write(file.fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      written = false;
-      break;
-    }
-    data += put;
-    size -= static_cast<size_t>(put);
-  }
-  written = written && fsync(file.fd) == 0;
-  int fd = file.fd;
-  file.fd = -1;
-  written = close(fd) == 0 && written;
-  if (written && rename(temp.c_str(), path.c_str()) == 0) return true;
-  unlink(temp.c_str());
-  return false;
-}
 
 // The engine reports some faults of a file outside the parser's context (an
 // encoding conversion that fails on the input) through its generic error
@@ -251,7 +195,7 @@ bool CXmlDocument::LoadFile(std::u16string path) {
   if (m_document == nullptr && FAILED(CreateDocument())) return false;
   std::string file = ToUtf8(path);
   std::string bytes;
-  xmlDoc* doc = ReadWholeFile(file, bytes) ? Parse(bytes, file.c_str(), nullptr, 0, nullptr) : nullptr;
+  xmlDoc* doc = ReadRegularFile(file, kMaxFileSize, bytes) ? Parse(bytes, file.c_str(), nullptr, 0, nullptr) : nullptr;
   bool loaded = doc != nullptr;
   Replace(doc);
   return loaded;
@@ -278,7 +222,7 @@ bool CXmlDocument::SaveFile(std::u16string path) {
   xmlDocDumpMemoryEnc(m_document, &out, &size, "UTF-8");
   if (out == nullptr) throw _com_error(E_OUTOFMEMORY);
   std::unique_ptr<xmlChar, decltype(xmlFree)> text(out, xmlFree);
-  return WriteWholeFile(ToUtf8(path), reinterpret_cast<const char*>(out), static_cast<size_t>(size));
+  return ReplaceFile(ToUtf8(path), std::string_view(reinterpret_cast<const char*>(out), static_cast<size_t>(size)));
 }
 
 bool CXmlDocument::FindSibling(const char16_t* name) {

@@ -36,7 +36,7 @@ DARU_API std::u16string GetMediaCopyPath(std::u16string_view filename);
 inline constexpr size_t kArticleNameLength = 32;
 DARU_API bool IsArticleName(std::u16string_view name);
 // The description file name of an article name.
-inline constexpr char16_t kDescriptionSuffix[] = u".xml";
+inline constexpr std::u16string_view kDescriptionSuffix = u".xml";
 inline constexpr char16_t kMediaCopyName[] = u"mime.zevm";
 
 // A single folder or file name that stays where it is put: not empty, no

@@ -23,5 +23,6 @@
 #include "platform/ModuleInfo.h"
 #include "storage/CatalogueCheck.h"
 #include "storage/DB.h"
+#include "storage/DBAccess.h"
 #include "storage/DBSqlite.h"
 #include "storage/DataRootSetup.h"

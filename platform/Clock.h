@@ -11,7 +11,7 @@ DARU_API DWORD GetTickCount();
 // Moves the clock forward, firing every timer that falls due on the way.
 DARU_API void DaruAdvanceClock(DWORD milliseconds);
 // Sets the tick count (for tests of wrap-around); pending timers keep their remaining time.
-DARU_API void DaruSetTickCount(DWORD ticks);
+void DaruSetTickCount(DWORD ticks);  // tests only
 
 // Window timers. A period below 10 ms counts as 10 ms. Setting a timer that
 // already runs for the window and id restarts it. Returns the id (never 0)

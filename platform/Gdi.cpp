@@ -6,7 +6,6 @@
 #include <unordered_map>
 
 #include "platform/Resources.h"
-#include "platform/Wnd.h"
 
 IMPLEMENT_DYNAMIC(CGdiObject, CObject)
 IMPLEMENT_DYNAMIC(CBitmap, CGdiObject)
@@ -95,20 +94,25 @@ COLORREF GetSysColor(int nIndex) {
   return Colours()[static_cast<size_t>(nIndex)];
 }
 
+namespace {
+// The window layer tells its windows about a colour change; drawing knows no windows.
+void (*&SysColorListener())() {
+  static void (*listener)() = nullptr;
+  return listener;
+}
+}  // namespace
+
 BOOL SetSysColors(int cElements, const int* lpaElements, const COLORREF* lpaRgbValues) {
   for (int i = 0; i < cElements; ++i) {
     int index = lpaElements[i];
     if (index >= 0 && index < static_cast<int>(Colours().size()))
       Colours()[static_cast<size_t>(index)] = lpaRgbValues[i];
   }
-  for (HWND top : GetTopLevelWindows()) {
-    if (CWnd* w = CWnd::FromHandle(top)) {
-      w->SendMessage(WM_SYSCOLORCHANGE);
-      if (CWnd* again = CWnd::FromHandle(top)) again->SendMessageToDescendants(WM_SYSCOLORCHANGE);
-    }
-  }
+  if (SysColorListener()) SysColorListener()();
   return TRUE;
 }
+
+void DaruSetSysColorListener(void (*listener)()) { SysColorListener() = listener; }
 
 void ResetSysColors() { Colours() = kClassicColours; }
 

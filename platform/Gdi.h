@@ -83,8 +83,10 @@ constexpr int COLOR_HOTLIGHT = 26;
 // The classic Windows scheme: window white, text black, highlight
 // RGB(10, 36, 106), button face RGB(212, 208, 200), grey text RGB(128, 128, 128).
 DARU_API COLORREF GetSysColor(int nIndex);
-// Changes system colours and sends WM_SYSCOLORCHANGE to every window.
+// Changes system colours and calls the colour listener, through which the
+// window layer sends WM_SYSCOLORCHANGE to every window.
 DARU_API BOOL SetSysColors(int cElements, const int* lpaElements, const COLORREF* lpaRgbValues);
+DARU_API void DaruSetSysColorListener(void (*listener)());
 // Back to the classic scheme, without notifying anyone (for tests).
 DARU_API void ResetSysColors();
 

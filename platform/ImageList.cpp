@@ -177,6 +177,11 @@ CDragImageState DaruGetDragImageState() { return TheLists().drag; }
 
 void DaruFailImageListCreate(int count) { TheLists().failCreates = count; }
 
+void DaruResetImageListState() {
+  TheLists().drag = CDragImageState();
+  TheLists().failCreates = 0;
+}
+
 int DaruImageListCount() { return static_cast<int>(TheLists().lists.size()); }
 
 // ---- CImageList ----

@@ -80,7 +80,9 @@ struct DARU_API CDragImageState {
 };
 DARU_API CDragImageState DaruGetDragImageState();
 
-// Makes the next count image-list creations fail (for tests of the failure path).
-DARU_API void DaruFailImageListCreate(int count);
+// Tests only: makes the next count image-list creations fail.
+void DaruFailImageListCreate(int count);
+// Tests only: no drag image and no pending failure.
+void DaruResetImageListState();
 // How many image lists exist now; tests use it to find leaks.
 DARU_API int DaruImageListCount();

@@ -46,6 +46,8 @@ BOOL SetCursorPos(int x, int y) {
 }
 
 UINT DaruMouseButtons() { return State().buttons; }
+
+void DaruResetInputState() { State() = InputState(); }
 void DaruSetModifierKeys(UINT mkFlags) { State().modifiers = mkFlags & (MK_SHIFT | MK_CONTROL); }
 
 short GetKeyState(int nVirtKey) {

@@ -32,3 +32,6 @@ DARU_API void InputRightClick(HWND hWnd, POINT pt);
 DARU_API void InputDoubleClick(HWND hWnd, POINT pt);
 // Key down and up, sent to the window with the keyboard focus (or hWnd when given).
 DARU_API void InputKey(UINT vk, HWND hWnd = nullptr);
+
+// Tests only: no button or modifier held and the cursor at 0, 0 again.
+void DaruResetInputState();

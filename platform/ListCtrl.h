@@ -145,6 +145,8 @@ class DARU_API CListCtrl : public CWnd {
  private:
   struct Impl;
   struct Row;
+  struct Input;    // the built-in message handlers (ListCtrlInput.cpp)
+  struct Painter;  // the custom-draw painting (ListCtrlPaint.cpp)
   Row* R(int nItem) const;
   int ColumnLeft(int nCol) const;
   int StateIconWidth() const;

@@ -15,13 +15,14 @@
 // next (another kind of question, an unexpected text, a button the message
 // box lacks, a disabled menu item), it throws CScriptedUserError describing
 // what was asked and what happened before, which fails the test.
+// Not exported: tests link the static archive; a host brings its own user.
 
-class DARU_API CScriptedUserError : public std::logic_error {
+class CScriptedUserError : public std::logic_error {
  public:
   explicit CScriptedUserError(const std::string& what) : std::logic_error(what) {}
 };
 
-class DARU_API CScriptedUser : public IUserInteraction {
+class CScriptedUser : public IUserInteraction {
  public:
   using DialogStep = std::function<void(CModalSession&)>;
 

@@ -142,6 +142,7 @@ class DARU_API CTreeCtrl : public CWnd {
  private:
   struct Impl;
   struct Node;
+  struct Input;  // the built-in message handlers (TreeCtrlInput.cpp)
   Node* N(HTREEITEM hItem) const;
   std::vector<Node*> VisibleNodes() const;
   void ClampTop();

@@ -81,7 +81,8 @@ IUserInteraction::~IUserInteraction() = default;
 
 UINT IUserInteraction::TrackPopupMenu(const CPopupMenuView&) { return 0; }
 
-void IUserInteraction::OperateDialog(CModalSession& dialog) { dialog.Cancel(); }
+// Doing nothing is enough: a dialog loop closes a dialog the user left alone as cancelled.
+void IUserInteraction::OperateDialog(CModalSession&) {}
 
 IUserInteraction* SetUserInteraction(IUserInteraction* handler) {
   IUserInteraction* old = g_handler;

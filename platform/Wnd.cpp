@@ -745,7 +745,40 @@ BOOL CHostWnd::CreateHost(const std::u16string& title, const RECT& rect) {
 }
 
 LRESULT CHostWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message >= WM_USER && message < WM_REFLECT_BASE) m_received.push_back(Received{message, wParam, lParam});
-  if (m_handler) return m_handler(message, wParam, lParam);
+  const bool hostMessage = message >= WM_USER && message < WM_REFLECT_BASE;
+  if (hostMessage) m_received.push_back(Received{message, wParam, lParam});
+  if (!m_handler) return CWnd::WindowProc(message, wParam, lParam);
+  const HWND self = m_hWnd;
+  const LRESULT answer = m_handler(message, wParam, lParam);
+  if (hostMessage || self == nullptr || !IsWindow(self)) return answer;
+  // The window's own processing always follows, so a host that listens for a
+  // few messages cannot cut its child controls off by forgetting to pass the
+  // rest on: a notification goes back to the control that sent it when the
+  // control handles it itself (its answer wins), else the handler's answer
+  // stands; every other message gets its default processing.
+  if (message == WM_NOTIFY || message == WM_COMMAND || message == WM_DRAWITEM) {
+    LRESULT reflected = 0;
+    return OnWndMsg(message, wParam, lParam, &reflected) ? reflected : answer;
+  }
   return CWnd::WindowProc(message, wParam, lParam);
 }
+
+namespace {
+
+// Every window hears of a change of the system colours: the top-level windows
+// first, then each one's descendants.
+void BroadcastSysColorChange() {
+  for (HWND top : GetTopLevelWindows()) {
+    if (CWnd* w = CWnd::FromHandle(top)) {
+      w->SendMessage(WM_SYSCOLORCHANGE);
+      if (CWnd* again = CWnd::FromHandle(top)) again->SendMessageToDescendants(WM_SYSCOLORCHANGE);
+    }
+  }
+}
+
+struct SysColorListenerInstaller {
+  SysColorListenerInstaller() { DaruSetSysColorListener(&BroadcastSysColorChange); }
+};
+const SysColorListenerInstaller g_sysColorListener;
+
+}  // namespace

@@ -190,8 +190,13 @@ class DARU_API CWnd : public CCmdTarget {
   DECLARE_MESSAGE_MAP()
 };
 
-// A window owned by a host: every message it gets goes to the handler, which
-// returns the result. Hosts create one to receive the library's messages.
+// A window owned by a host. The handler sees every message first and its
+// result answers the host messages (WM_USER and above). Everything else then
+// goes on to the window's own processing whatever the handler did: a child's
+// notification or command is reflected to the child, whose answer wins when
+// it handles it (otherwise the handler's answer stands), and other messages
+// get their default processing. Hosts create one to receive the library's
+// messages.
 class DARU_API CHostWnd : public CWnd {
   DECLARE_DYNAMIC(CHostWnd)
  public:

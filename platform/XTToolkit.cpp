@@ -1,6 +1,8 @@
 #include "platform/XTToolkit.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -12,22 +14,7 @@
 
 namespace {
 
-struct SortContext {
-  std::vector<std::u16string> texts;  // the column's text of each row, by its position before the sort
-  XTSortType type;
-  bool ascending;
-};
-
 char16_t Fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
-int CompareText(const std::u16string& a, const std::u16string& b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const char16_t x = Fold(a[i]), y = Fold(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 long long ToInt(const std::u16string& s) {
   const std::string t = ToUtf8(s);
@@ -39,27 +26,29 @@ double ToDecimal(const std::u16string& s) {
   return std::strtod(t.c_str(), nullptr);
 }
 
-int Compare(LPARAM a, LPARAM b, LPARAM context) {
-  const auto* ctx = reinterpret_cast<const SortContext*>(context);
-  const std::u16string& x = ctx->texts[static_cast<size_t>(a)];
-  const std::u16string& y = ctx->texts[static_cast<size_t>(b)];
-  int r = 0;
-  switch (ctx->type) {
-    case SORT_INT: {
-      const long long p = ToInt(x), q = ToInt(y);
-      r = p < q ? -1 : (p > q ? 1 : 0);
-      break;
-    }
-    case SORT_DEC: {
-      const double p = ToDecimal(x), q = ToDecimal(y);
-      r = p < q ? -1 : (p > q ? 1 : 0);
-      break;
-    }
-    default:
-      r = CompareText(x, y);
-      break;
+// The sort keys of a column, worked out once per row rather than once per
+// comparison: numbers for the numeric types, otherwise the folded texts side
+// by side in one buffer, so comparing them stays within the caches.
+struct SortKeys {
+  std::vector<long long> ints;
+  std::vector<double> decimals;
+  std::u16string text;                             // every row's folded text, one after another
+  std::vector<std::pair<size_t, size_t>> extents;  // offset and length of each row's text
+
+  int Compare(size_t a, size_t b, XTSortType type) const {
+    if (type == SORT_INT) return ints[a] < ints[b] ? -1 : (ints[a] > ints[b] ? 1 : 0);
+    if (type == SORT_DEC) return decimals[a] < decimals[b] ? -1 : (decimals[a] > decimals[b] ? 1 : 0);
+    const std::u16string_view x(text.data() + extents[a].first, extents[a].second);
+    const std::u16string_view y(text.data() + extents[b].first, extents[b].second);
+    const int r = x.compare(y);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
   }
-  return ctx->ascending ? r : -r;
+};
+
+// The rows' positions after the sort, by their positions before it.
+int CompareRank(LPARAM a, LPARAM b, LPARAM ranks) {
+  const auto& rank = *reinterpret_cast<const std::vector<int>*>(ranks);
+  return rank[static_cast<size_t>(a)] - rank[static_cast<size_t>(b)];
 }
 
 }  // namespace
@@ -70,9 +59,29 @@ CXTSortClass::~CXTSortClass() = default;
 
 void CXTSortClass::Sort(bool bAsc, XTSortType eType) {
   if (m_pListCtrl == nullptr || m_nCol < 0) return;
-  SortContext ctx{{}, eType, bAsc};
-  for (int i = 0; i < m_pListCtrl->GetItemCount(); ++i) ctx.texts.push_back(m_pListCtrl->GetItemText(i, m_nCol));
-  m_pListCtrl->SortItemsEx(&Compare, reinterpret_cast<DWORD_PTR>(&ctx));
+  const size_t count = static_cast<size_t>(m_pListCtrl->GetItemCount());
+  SortKeys keys;
+  for (size_t i = 0; i < count; ++i) {
+    const std::u16string cell = m_pListCtrl->GetItemText(static_cast<int>(i), m_nCol);
+    if (eType == SORT_INT) {
+      keys.ints.push_back(ToInt(cell));
+    } else if (eType == SORT_DEC) {
+      keys.decimals.push_back(ToDecimal(cell));
+    } else {
+      keys.extents.emplace_back(keys.text.size(), cell.size());
+      for (char16_t c : cell) keys.text.push_back(Fold(c));
+    }
+  }
+  std::vector<size_t> order(count);
+  std::iota(order.begin(), order.end(), size_t{0});
+  // Stable either way: rows that compare equal keep their order.
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const int r = keys.Compare(a, b, eType);
+    return bAsc ? r < 0 : r > 0;
+  });
+  std::vector<int> rank(count);
+  for (size_t position = 0; position < count; ++position) rank[order[position]] = static_cast<int>(position);
+  m_pListCtrl->SortItemsEx(&CompareRank, reinterpret_cast<DWORD_PTR>(&rank));
 }
 
 BOOL CXTPCommandBars::TrackPopupMenu(CMenu* pMenu, UINT nFlags, int x, int y, CWnd* pWnd, LPCRECT, CWnd* pWndOwner,

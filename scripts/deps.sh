@@ -9,6 +9,7 @@ DARU_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   libncurses-dev
+  unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql libpq-dev
   libcurl4-openssl-dev dpkg-dev file
 )
 

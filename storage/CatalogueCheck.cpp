@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/Files.h"
 #include "base/TextConv.h"
 #include "base/U16Format.h"
 #include "content/PathOps.h"
@@ -18,6 +19,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The copy a description file is written to before it replaces the file.
+const std::u16string kUnfinishedDescription = std::u16string(kDescriptionSuffix) + kPartSuffixW;
 
 // A type folder as one comparable relative path: '\' and '/' alike, no empty
 // or "." components.
@@ -360,7 +364,7 @@ class CCatalogueCheck::Runner {
       std::u16string folder = TypeFolder(a.type);
       if (folder.empty()) continue;  // reported with its type
       std::u16string dir = Absolute(folder);
-      std::u16string file = dir + u"/" + a.filename + kDescriptionSuffix;
+      std::u16string file = dir + u"/" + a.filename + std::u16string(kDescriptionSuffix);
       std::error_code ec;
       fs::file_status st = fs::symlink_status(ToUtf8(file), ec);
       if (!fs::is_regular_file(st)) {
@@ -401,25 +405,27 @@ class CCatalogueCheck::Runner {
         std::u16string path = dir + u"/" + name;
         std::error_code sec;
         fs::file_status st = entry.symlink_status(sec);
-        if (fs::is_regular_file(st) && name.size() == 36 && name.ends_with(u".xml") &&
-            IsArticleName(std::u16string_view(name).substr(0, 32)) && !described[folder].count(name.substr(0, 32))) {
+        const std::u16string_view stem = std::u16string_view(name).substr(0, kArticleNameLength);
+        if (fs::is_regular_file(st) && name.size() == kArticleNameLength + kDescriptionSuffix.size() &&
+            name.ends_with(kDescriptionSuffix) && IsArticleName(stem) &&
+            !described[folder].count(std::u16string(stem))) {
           Found(OrphanDescription, u"the description file " + path + u" belongs to no article",
                 [&] { return Files() && DeletePath(path, true); });
         } else if (fs::is_directory(st) && IsArticleName(name) && !names.count(name)) {
           Found(OrphanFolder, u"the article folder " + path + u" belongs to no article",
                 [&] { return Files() && DeletePath(path, false); });
-        } else if (fs::is_regular_file(st) && name.size() == 41 && name.ends_with(u".xml.part") &&
-                   IsArticleName(std::u16string_view(name).substr(0, 32))) {
+        } else if (fs::is_regular_file(st) && name.ends_with(kUnfinishedDescription) &&
+                   IsArticleName(std::u16string_view(name).substr(0, name.size() - kUnfinishedDescription.size()))) {
           Leftover(path);
         } else if (fs::is_directory(st) && IsArticleName(name)) {
-          std::u16string copy = path + u"/mime.zevm.part";
+          std::u16string copy = path + u"/" + kMediaCopyName + kPartSuffixW;
           if (fs::is_regular_file(fs::symlink_status(ToUtf8(copy), sec))) Leftover(copy);
         }
       }
     }
   }
 
-  // Files are written through a ".part" copy that replaces them once complete;
+  // Files are written through a copy that replaces them once complete;
   // one that is still there was left by a write that never finished.
   void Leftover(const std::u16string& path) {
     Found(LeftoverFile, u"the unfinished write " + path + u" was left behind",

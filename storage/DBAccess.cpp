@@ -1,5 +1,6 @@
 #include "storage/DBAccess.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -47,6 +48,7 @@ constexpr const char* kUpdateArticle =
     "articleid=?";
 constexpr const char* kDeleteArticle = "DELETE FROM 文章表 WHERE articleid=?";
 constexpr const char* kDeleteIfUnheld = "DELETE FROM 文章表 WHERE articleid=? AND labels<1";
+constexpr const char* kSetLabelCount = "UPDATE 文章表 SET labels=? WHERE articleid=?";
 constexpr const char* kArticleTable = "文章表";
 
 const char* Flag(bool value) { return value ? "T" : "F"; }
@@ -391,6 +393,37 @@ bool CDBAccess::DeleteArticle(CArticle* article, CLabel* label) {
       transaction.Commit();
     }
     if (lastLabelGone) RemoveArticleFiles(article->type, article->filename);
+    return true;
+  });
+}
+
+bool CDBAccess::ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) {
+  failedLabel = 0;
+  return Guarded([&] {
+    COdbcConnection& db = Connection();
+    CTransaction transaction(db);
+    db.Execute(kDeleteLinks, {articleid});
+    std::vector<int> written;
+    for (int labelid : labelids) {
+      if (std::find(written.begin(), written.end(), labelid) != written.end()) continue;
+      // Stays set if the insert throws, so the caller can name the label.
+      failedLabel = labelid;
+      if (!InsertLink(CLabelToArticle(labelid, articleid))) {
+        SetLastDBError(u"文章的标签链接未能写入。");
+        return false;
+      }
+      written.push_back(labelid);
+    }
+    failedLabel = 0;
+    const long long changed = written.empty()
+                                  ? db.Execute(kDeleteArticle, {articleid})
+                                  : db.Execute(kSetLabelCount, {static_cast<int>(written.size()), articleid});
+    if (changed <= 0) {
+      // No such article: links to it must not stay behind.
+      SetLastDBError(u"文章不存在。");
+      return false;
+    }
+    transaction.Commit();
     return true;
   });
 }

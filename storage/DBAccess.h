@@ -43,6 +43,7 @@ class DARU_API CDBAccess : public CDB {
   bool QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) override;
   bool UpdateArticle(CArticle& article) override;
   bool DeleteArticle(CArticle* article, CLabel* label) override;
+  bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) override;
 
   // The connection string of the embedded default under the current data root.
   static std::u16string DefaultConnectionString();

@@ -4,34 +4,12 @@
 #include <memory>
 #include <new>
 
-#include "base/U16Format.h"
+#include "base/Files.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
+#include "storage/CatalogueStatements.h"
 
-namespace {
-
-// Every text value goes into its statement between single quotes, so each
-// quote inside it is doubled: a quote then stays a character of the value and
-// no value can end its literal early. LIKE wildcards keep their meaning.
-std::u16string Q(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (char16_t c : text) {
-    out += c;
-    if (c == u'\'') out += u'\'';
-  }
-  return out;
-}
-
-const char16_t* Flag(bool value) { return value ? u"T" : u"F"; }
-
-// Later fragments of a pattern query; the blank keeps a number in front of
-// "AND" a token of its own.
-const char16_t* Joined(bool first, const char16_t* firstForm, const char16_t* laterForm) {
-  return first ? firstForm : laterForm;
-}
-
-}  // namespace
+using Sql = CCatalogueStatements;
 
 CDB* CreateStore(int type) {
   if (type != 1) return nullptr;
@@ -60,13 +38,19 @@ void CDBSqlite::SetJournalSync() {
   // rollback journal keeps the engine's full sync, without which it could
   // not promise even that. A file that is no catalogue fails later, at its
   // first statement, as it always did.
+  //
+  // The article files follow the same policy: replaced atomically always,
+  // synced only where the catalogue's commits are. A description file synced
+  // beside a commit that a power cut may still take back buys nothing.
+  bool wal = false;
   try {
     CSQLiteQuery mode = m_db.Query(u"PRAGMA journal_mode");
-    bool wal = !mode.IsEof() && mode.GetString(0, u"") == u"wal";
+    wal = !mode.IsEof() && mode.GetString(0, u"") == u"wal";
     mode.Finalize();
     if (wal) m_db.Execute(u"PRAGMA synchronous=NORMAL");
   } catch (const CSQLiteException&) {
   }
+  SetFileDurability(wal ? FileDurability::Atomic : FileDurability::Synced);
 }
 
 bool CDBSqlite::AddLabel(CLabel& label) {
@@ -75,8 +59,7 @@ bool CDBSqlite::AddLabel(CLabel& label) {
     return false;
   }
   return Guarded([&] {
-    if (m_db.Execute(Fmt(u"INSERT INTO label(name,toplayer)  VALUES('%s',%d)", Q(label.name), label.toplayer)) <= 0)
-      return false;
+    if (m_db.Execute(Sql::InsertLabel(label)) <= 0) return false;
     // The row this connection inserted, whatever another writer added since.
     label.labelid = static_cast<int>(m_db.LastInsertRowId());
     return true;
@@ -84,51 +67,32 @@ bool CDBSqlite::AddLabel(CLabel& label) {
 }
 
 bool CDBSqlite::UpdateLabel(CLabel& label) {
-  return Guarded([&] {
-    return m_db.Execute(Fmt(u"UPDATE label SET name='%s',toplayer=%d WHERE labelid=%d", Q(label.name), label.toplayer,
-                            label.labelid)) > 0;
-  });
+  return Guarded([&] { return m_db.Execute(Sql::UpdateLabel(label)) > 0; });
 }
 
 bool CDBSqlite::DeleteLabel(CLabel& label) {
   return Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
-    if (m_db.Execute(Fmt(u"DELETE FROM label WHERE labelid=%d", label.labelid)) <= 0) return false;
+    if (m_db.Execute(Sql::DeleteLabel(label.labelid)) <= 0) return false;
     {
-      CSQLiteQuery links = m_db.Query(Fmt(u"SELECT * FROM articletolabel WHERE labelid=%d", label.labelid));
+      CSQLiteQuery links = m_db.Query(Sql::LinksOfLabel(label.labelid));
       while (!links.IsEof()) {
         int articleid = links.GetInt(1, 0);
-        if (m_db.Execute(Fmt(u"UPDATE article SET labels=labels-1 WHERE articleid=%d", articleid)) <= 0) return false;
+        if (m_db.Execute(Sql::CountDown(articleid)) <= 0) return false;
         links.NextRow();
       }
       links.Finalize();
     }
-    m_db.Execute(u"DELETE FROM article WHERE labels<1");
-    m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE labelid=%d", label.labelid));
+    m_db.Execute(Sql::DeleteUnheldArticles());
+    m_db.Execute(Sql::DeleteLinksOfLabel(label.labelid));
     transaction.Commit();
     return true;
   });
 }
 
-std::u16string CDBSqlite::LabelQueryText(const CLabel& pattern, unsigned mask) {
-  if (mask == 0) return u"SELECT * FROM label order by toplayer,labelid";
-  std::u16string sql = u"SELECT * FROM label WHERE ";
-  bool first = true;
-  if (mask & kLabelMaskID) {
-    sql += Fmt(u"labelid=%d", pattern.labelid);
-    first = false;
-  }
-  if (mask & kLabelMaskName) {
-    sql += Fmt(Joined(first, u"name='%s'", u" AND name='%s'"), Q(pattern.name));
-    first = false;
-  }
-  if (mask & kLabelMaskParent) sql += Fmt(Joined(first, u"toplayer=%d", u" AND toplayer=%d"), pattern.toplayer);
-  return sql;
-}
-
 bool CDBSqlite::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) {
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(LabelQueryText(pattern, mask));
+    CSQLiteQuery rows = m_db.Query(Sql::QueryLabel(pattern, mask));
     while (!rows.IsEof()) {
       auto label = std::make_unique<CLabel>();
       label->labelid = rows.GetInt(0, 0);
@@ -145,7 +109,7 @@ bool CDBSqlite::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned m
 
 bool CDBSqlite::QueryArticleType(std::vector<CArticleType>& out) {
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(u"SELECT * FROM articletype");
+    CSQLiteQuery rows = m_db.Query(Sql::QueryArticleType());
     while (!rows.IsEof()) {
       int id = rows.GetInt(0, 0);
       std::u16string code = rows.GetString(1, u"");
@@ -160,8 +124,7 @@ bool CDBSqlite::QueryArticleType(std::vector<CArticleType>& out) {
 
 bool CDBSqlite::QueryLabelToArticle(CLabelToArticle& link) {
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(
-        Fmt(u"SELECT * FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+    CSQLiteQuery rows = m_db.Query(Sql::FindLink(link.articleid, link.labelid));
     bool found = !rows.IsEof();
     rows.Finalize();
     return found;
@@ -169,8 +132,7 @@ bool CDBSqlite::QueryLabelToArticle(CLabelToArticle& link) {
 }
 
 bool CDBSqlite::InsertLink(const CLabelToArticle& link) {
-  return m_db.Execute(
-             Fmt(u"INSERT INTO articletolabel(articleid,labelid) VALUES(%d,%d)", link.articleid, link.labelid)) > 0;
+  return m_db.Execute(Sql::InsertLink(link.articleid, link.labelid)) > 0;
 }
 
 bool CDBSqlite::AddLabelToArticle(CLabelToArticle& link) {
@@ -180,9 +142,9 @@ bool CDBSqlite::AddLabelToArticle(CLabelToArticle& link) {
 bool CDBSqlite::DeleteLabelToArticle(CLabelToArticle& link) {
   return Guarded([&] {
     if (link.labelid != 0)
-      m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+      m_db.Execute(Sql::DeleteLink(link.articleid, link.labelid));
     else
-      m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", link.articleid));
+      m_db.Execute(Sql::DeleteLinksOfArticle(link.articleid));
     return true;
   });
 }
@@ -196,28 +158,20 @@ bool CDBSqlite::AddArticle(CArticle& article) {
     // for it. One link stays one article: the stored one is filed under the
     // label as well, and the record takes its id.
     if (!article.filename.empty()) {
-      CSQLiteQuery same =
-          m_db.Query(Fmt(u"SELECT articleid FROM article WHERE filename='%s' ORDER BY articleid", Q(article.filename)));
+      CSQLiteQuery same = m_db.Query(Sql::ArticlesNamed(article.filename));
       if (!same.IsEof()) {
         CLabelToArticle link(article.label, same.GetInt(0, 0));
         same.Finalize();
-        CSQLiteQuery filed = m_db.Query(
-            Fmt(u"SELECT * FROM articletolabel WHERE articleid=%d AND labelid=%d", link.articleid, link.labelid));
+        CSQLiteQuery filed = m_db.Query(Sql::FindLink(link.articleid, link.labelid));
         bool already = !filed.IsEof();
         filed.Finalize();
-        if (!already && (!InsertLink(link) || m_db.Execute(Fmt(u"UPDATE article SET labels=labels+1 WHERE articleid=%d",
-                                                               link.articleid)) <= 0))
-          return false;
+        if (!already && (!InsertLink(link) || m_db.Execute(Sql::CountUp(link.articleid)) <= 0)) return false;
         transaction.Commit();
         article.articleid = link.articleid;
         return true;
       }
     }
-    int count = m_db.Execute(
-        Fmt(u"INSERT INTO article( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, "
-            u"lmdate ) VALUES('%s','%s','%s','%s','%s',%d, %d, %d,'%s','%s', %d,%d,%d)",
-            Q(article.url), Q(article.filename), Q(article.title), Q(article.key1), Q(article.type), 1, article.label,
-            1, u"T", u"F", article.crdate.GetTimeLong(), 0, 0));
+    int count = m_db.Execute(Sql::InsertArticle(article));
     if (count <= 0) return false;
     // The row this connection inserted, whatever another writer added since.
     int articleid = static_cast<int>(m_db.LastInsertRowId());
@@ -229,6 +183,11 @@ bool CDBSqlite::AddArticle(CArticle& article) {
 }
 
 void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
+  // The articles of one query share a few types: each type's folder is looked
+  // up once, not once per row.
+  std::u16string folderType;
+  std::u16string folder;  // the type folder of folderType, with its separator
+  bool haveFolder = false;
   while (!rows.IsEof()) {
     auto article = std::make_unique<CArticle>();
     article->articleid = rows.GetInt(0, 0);
@@ -240,9 +199,20 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
     article->labels = rows.GetInt(6, 0);
     article->label = rows.GetInt(7, 0);
     article->version = rows.GetInt(8, 0);
-    article->descfile = article->GetDescriptionFilename();
-    article->readflag = rows.GetString(9, u"") != u"F";
-    article->impflag = rows.GetString(10, u"") != u"F";
+    if (!haveFolder || article->type != folderType) {
+      folderType = article->type;
+      folder = GetTypeFolder(folderType);
+      folder += u'/';
+      haveFolder = true;
+    }
+    // What GetDescriptionFilename gives, built in place.
+    std::u16string& descfile = article->descfile;
+    descfile.reserve(folder.size() + article->filename.size() + kDescriptionSuffix.size());
+    descfile = folder;
+    descfile += article->filename;
+    descfile += kDescriptionSuffix;
+    article->readflag = !rows.IsText(9, "F");
+    article->impflag = !rows.IsText(10, "F");
     article->crdate.SetTimeLong(rows.GetInt(11, 0));
     article->brdate.SetTimeLong(rows.GetInt(12, 0));
     article->lmdate.SetTimeLong(rows.GetInt(13, 0));
@@ -255,47 +225,16 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
 bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticle pattern, unsigned mask) {
   if (label == nullptr) return false;
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(
-        Fmt(u"SELECT article.* FROM article,articletolabel WHERE article.articleid=articletolabel.articleid AND "
-            u"articletolabel.labelid=%d",
-            label->labelid));
+    CSQLiteQuery rows = m_db.Query(Sql::ArticlesOfLabel(label->labelid));
     LoadArticles(rows, out);
     rows.Finalize();
     return true;
   });
 }
 
-std::u16string CDBSqlite::ArticleQueryText(const CArticle& pattern, unsigned mask, bool like) {
-  if (mask == 0) return u"SELECT * FROM article";
-  std::u16string sql = u"SELECT * FROM article WHERE ";
-  bool first = true;
-  if (mask & kArticleMaskID) {
-    sql += Fmt(u"articleid=%d", pattern.articleid);
-    first = false;
-  }
-  if (mask & kArticleMaskTitle) {
-    if (like)
-      sql += Fmt(Joined(first, u"title LIKE '%%%s%%'", u" AND title LIKE '%%%s%%'"), Q(pattern.title));
-    else
-      sql += Fmt(Joined(first, u"title='%s'", u" AND title='%s'"), Q(pattern.title));
-    first = false;
-  }
-  if (mask & kArticleMaskFilename) {
-    sql += Fmt(Joined(first, u"filename='%s'", u" AND filename='%s'"), Q(pattern.filename));
-    first = false;
-  }
-  if (mask & kArticleMaskKeywords) {
-    if (like)
-      sql += Fmt(Joined(first, u"key1 LIKE '%%%s%%'", u" AND key1 LIKE '%%%s%%'"), Q(pattern.key1));
-    else
-      sql += Fmt(Joined(first, u"key1='%s'", u" AND key1='%s'"), Q(pattern.key1));
-  }
-  return sql;
-}
-
 bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) {
   return Guarded([&] {
-    CSQLiteQuery rows = m_db.Query(ArticleQueryText(pattern, mask, like));
+    CSQLiteQuery rows = m_db.Query(Sql::QueryArticle(pattern, mask, like));
     LoadArticles(rows, out);
     rows.Finalize();
     return true;
@@ -303,13 +242,7 @@ bool CDBSqlite::QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsi
 }
 
 bool CDBSqlite::UpdateArticle(CArticle& article) {
-  return Guarded([&] {
-    return m_db.Execute(Fmt(u"UPDATE article SET title='%s',key1='%s',labels=%d,version=%d,readflag='%s',impflag='%s', "
-                            u"crdate=%d, brdate=%d, lmdate=%d WHERE articleid=%d",
-                            Q(article.title), Q(article.key1), article.labels, article.version, Flag(article.readflag),
-                            Flag(article.impflag), article.crdate.GetTimeLong(), article.brdate.GetTimeLong(),
-                            article.lmdate.GetTimeLong(), article.articleid)) > 0;
-  });
+  return Guarded([&] { return m_db.Execute(Sql::UpdateArticle(article)) > 0; });
 }
 
 bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
@@ -319,16 +252,12 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
     {
       CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
       if (label == nullptr) {
-        if (m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", article->articleid)) <= 0) return false;
-        if (m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", article->articleid)) <= 0) return false;
+        if (m_db.Execute(Sql::DeleteLinksOfArticle(article->articleid)) <= 0) return false;
+        if (m_db.Execute(Sql::DeleteArticle(article->articleid)) <= 0) return false;
       } else {
-        if (m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d AND labelid=%d", article->articleid,
-                             label->labelid)) <= 0)
-          return false;
-        if (m_db.Execute(Fmt(u"UPDATE article SET labels=labels-1 WHERE articleid=%d", article->articleid)) <= 0)
-          return false;
-        lastLabelGone =
-            m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d AND labels<1", article->articleid)) > 0;
+        if (m_db.Execute(Sql::DeleteLink(article->articleid, label->labelid)) <= 0) return false;
+        if (m_db.Execute(Sql::CountDown(article->articleid)) <= 0) return false;
+        lastLabelGone = m_db.Execute(Sql::DeleteArticleIfUnheld(article->articleid)) > 0;
       }
       transaction.Commit();
     }
@@ -343,7 +272,7 @@ bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
   failedLabel = 0;
   return Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
-    m_db.Execute(Fmt(u"DELETE FROM articletolabel WHERE articleid=%d", articleid));
+    m_db.Execute(Sql::DeleteLinksOfArticle(articleid));
     std::vector<int> written;
     for (int labelid : labelids) {
       if (std::find(written.begin(), written.end(), labelid) != written.end()) continue;
@@ -356,9 +285,8 @@ bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
       written.push_back(labelid);
     }
     failedLabel = 0;
-    const int changed = written.empty() ? m_db.Execute(Fmt(u"DELETE FROM article WHERE articleid=%d", articleid))
-                                        : m_db.Execute(Fmt(u"UPDATE article SET labels=%d WHERE articleid=%d",
-                                                           static_cast<int>(written.size()), articleid));
+    const int changed = written.empty() ? m_db.Execute(Sql::DeleteArticle(articleid))
+                                        : m_db.Execute(Sql::SetLabelCount(articleid, static_cast<int>(written.size())));
     if (changed <= 0) {
       // No such article: links to it must not stay behind.
       SetLastDBError(u"文章不存在。");

@@ -7,8 +7,8 @@
 #include "storage/SQLiteDB.h"
 
 // The catalogue store over the SQLite file DARU/darudb under the data root.
-// Every operation composes its statements from fixed templates and the
-// record's fields; no exception of the access layer leaves it: its message
+// Every operation runs the catalogue's statement templates with the record's
+// fields bound as values; no exception of the access layer leaves it: its message
 // becomes the last error and the operation returns false.
 class CDBSqlite : public CDB {
  public:
@@ -32,10 +32,6 @@ class CDBSqlite : public CDB {
   bool UpdateArticle(CArticle& article) override;
   bool DeleteArticle(CArticle* article, CLabel* label) override;
   bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) override;
-
-  // The statement texts that the two pattern queries run.
-  static std::u16string LabelQueryText(const CLabel& pattern, unsigned mask);
-  static std::u16string ArticleQueryText(const CArticle& pattern, unsigned mask, bool like);
 
  private:
   friend class CDBSqliteTestAccess;

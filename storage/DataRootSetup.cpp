@@ -4,11 +4,11 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <system_error>
 #include <vector>
 
+#include "base/Files.h"
 #include "base/TextConv.h"
 #include "core/Records.h"
 #include "storage/DefaultStylesheet.h"
@@ -158,15 +158,8 @@ bool WriteStylesheet(const std::filesystem::path& daru, std::string* error) {
   std::filesystem::path target = daru / "default.xslt";
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return true;
-  std::filesystem::path part = daru / "default.xslt.part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out.write(daru_setup::kDefaultStylesheet,
-              static_cast<std::streamsize>(std::strlen(daru_setup::kDefaultStylesheet)));
-    if (!out) return Fail(error, "cannot write " + part.string());
-  }
-  std::filesystem::rename(part, target, ec);
-  if (ec) return Fail(error, "cannot write " + target.string() + ": " + ec.message());
+  if (!ReplaceFile(target.string(), daru_setup::kDefaultStylesheet))
+    return Fail(error, "cannot write " + target.string());
   return true;
 }
 

@@ -14,132 +14,33 @@
 
 namespace {
 
-// The store composes every statement as text with its values written in.
-// Compiling costs more than running a small INSERT or UPDATE, so row-less
-// statements are compiled once per shape: each value is lifted out into a
-// parameter and bound again at each run. A value is lifted only where a
-// parameter means exactly what the literal meant; anything the lifting does
-// not understand runs as written.
+// Compiling costs more than running a small INSERT or UPDATE, so every
+// statement is compiled once per connection and kept; its values are bound
+// again at each run. Bounded: the store has a few dozen templates.
 constexpr size_t kCachedStatements = 32;
-
-using LiftedValue = std::variant<std::string, long long>;
-
-bool IsWordChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-// The statements the cache takes: those of the store's own kinds.
-bool StartsWithKeyword(const std::string& sql, bool withRows) {
-  size_t i = 0;
-  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
-  size_t j = i;
-  while (j < sql.size() && IsWordChar(sql[j])) ++j;
-  std::string word = sql.substr(i, j - i);
-  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (withRows) return word == "SELECT";
-  for (const char* k : {"INSERT", "UPDATE", "DELETE", "BEGIN", "COMMIT", "END", "ROLLBACK"})
-    if (word == k) return true;
-  return false;
-}
 
 // The engine's result of the first binding that failed, or SQLITE_OK. A value
 // that could not be bound (a copy without memory) would leave its parameter
-// NULL, and the statement would quietly do something else.
-int BindLifted(sqlite3_stmt* stmt, const std::vector<LiftedValue>& values, bool copyTexts) {
+// NULL, and the statement would quietly do something else. texts receives
+// the UTF-8 form of the text values; they must outlive the statement's run
+// unless copyTexts.
+int Bind(sqlite3_stmt* stmt, const std::vector<CSqlStatement::Value>& values, std::vector<std::string>& texts,
+         bool copyTexts) {
+  if (sqlite3_bind_parameter_count(stmt) != static_cast<int>(values.size())) return SQLITE_RANGE;
+  texts.reserve(values.size());
   for (size_t k = 0; k < values.size(); ++k) {
-    int at = static_cast<int>(k) + 1;
+    const int at = static_cast<int>(k) + 1;
     int rc;
-    if (const std::string* text = std::get_if<std::string>(&values[k]))
-      rc = sqlite3_bind_text(stmt, at, text->data(), static_cast<int>(text->size()),
+    if (const std::u16string* text = std::get_if<std::u16string>(&values[k])) {
+      const std::string& utf8 = texts.emplace_back(ToUtf8(*text));
+      rc = sqlite3_bind_text(stmt, at, utf8.data(), static_cast<int>(utf8.size()),
                              copyTexts ? SQLITE_TRANSIENT : SQLITE_STATIC);
-    else
+    } else {
       rc = sqlite3_bind_int64(stmt, at, std::get<long long>(values[k]));
+    }
     if (rc != SQLITE_OK) return rc;
   }
   return SQLITE_OK;
-}
-
-// Integers are lifted only where they stand as an operand of a comparison,
-// an assignment or a list (never after ORDER BY, LIMIT and the like, where a
-// number is not a value).
-bool IntegerMayFollow(std::string_view prev) {
-  for (const char* t : {"=", "==", "<", ">", "<=", ">=", "!=", "<>", "(", ","})
-    if (prev == t) return true;
-  return false;
-}
-
-// The shape of a statement and the values lifted out of it; false when the
-// text holds anything the lifting leaves alone on principle (comments).
-bool Lift(const std::string& sql, std::string& shape, std::vector<LiftedValue>& values) {
-  const size_t n = sql.size();
-  std::string_view prev;  // the last token: a piece of sql, or a word for its kind
-  size_t i = 0;
-  shape.reserve(n);
-  while (i < n) {
-    char c = sql[i];
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      shape += c;
-      ++i;
-    } else if ((c == '-' && i + 1 < n && sql[i + 1] == '-') || (c == '/' && i + 1 < n && sql[i + 1] == '*')) {
-      return false;
-    } else if (c == '\'') {
-      // A quote right after a word is a blob or another special literal.
-      if (i > 0 && IsWordChar(sql[i - 1])) return false;
-      std::string value;
-      size_t j = i + 1;
-      for (;; ++j) {
-        if (j >= n) return false;
-        if (sql[j] != '\'') {
-          value += sql[j];
-        } else if (j + 1 < n && sql[j + 1] == '\'') {
-          value += '\'';
-          ++j;
-        } else {
-          break;
-        }
-      }
-      shape += '?';
-      values.emplace_back(std::move(value));
-      prev = "'";
-      i = j + 1;
-    } else if (c == '"' || c == '`' || c == '[') {
-      char close = c == '[' ? ']' : c;
-      size_t j = sql.find(close, i + 1);
-      if (j == std::string::npos) return false;
-      shape.append(sql, i, j + 1 - i);
-      prev = "name";
-      i = j + 1;
-    } else if (std::isdigit(static_cast<unsigned char>(c))) {
-      size_t j = i;
-      while (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) ++j;
-      bool plain = (j == n || !(IsWordChar(sql[j]) || sql[j] == '.')) && j - i <= 18;
-      if (plain && IntegerMayFollow(prev)) {
-        shape += '?';
-        values.emplace_back(std::stoll(sql.substr(i, j - i)));
-      } else {
-        shape.append(sql, i, j - i);
-      }
-      prev = "number";
-      i = j;
-    } else if (IsWordChar(c)) {
-      size_t j = i;
-      while (j < n && IsWordChar(sql[j])) ++j;
-      shape.append(sql, i, j - i);
-      prev = "word";
-      i = j;
-    } else if (std::strchr("<>=!", c) != nullptr) {
-      size_t j = i;
-      while (j < n && std::strchr("<>=!", sql[j]) != nullptr) ++j;
-      prev = std::string_view(sql).substr(i, j - i);
-      shape += prev;
-      i = j;
-    } else {
-      shape += c;
-      prev = std::string_view(sql).substr(i, 1);
-      ++i;
-    }
-  }
-  return true;
 }
 
 // Nothing but blanks and semicolons after the first statement.
@@ -197,9 +98,9 @@ CStatementCache::~CStatementCache() {
   for (Entry& e : m_entries) sqlite3_finalize(e.stmt);
 }
 
-sqlite3_stmt* CStatementCache::Take(const std::string& shape) {
+sqlite3_stmt* CStatementCache::Take(const std::string& text) {
   for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-    if (it->shape != shape) continue;
+    if (it->text != text) continue;
     sqlite3_stmt* stmt = it->stmt;
     m_entries.erase(it);
     return stmt;
@@ -207,63 +108,70 @@ sqlite3_stmt* CStatementCache::Take(const std::string& shape) {
   return nullptr;
 }
 
-void CStatementCache::Put(std::string shape, sqlite3_stmt* stmt) {
-  m_entries.push_front({std::move(shape), stmt});
+void CStatementCache::Put(std::string text, sqlite3_stmt* stmt) {
+  m_entries.push_front({std::move(text), stmt});
   if (m_entries.size() > kCachedStatements) {
     sqlite3_finalize(m_entries.back().stmt);
     m_entries.pop_back();
   }
 }
 
-sqlite3_stmt* CSQLiteDB::CompileLifted(const std::string& sql, bool withRows, std::string& shape,
-                                       std::vector<LiftedValue>& values) {
-  if (!m_cache || !StartsWithKeyword(sql, withRows) || !Lift(sql, shape, values)) return nullptr;
-  if (sqlite3_stmt* stmt = m_cache->Take(shape)) return stmt;
+sqlite3_stmt* CSQLiteDB::CompileCached(const std::string& sql, bool severalAllowed) {
+  if (sqlite3_stmt* stmt = m_cache->Take(sql)) return stmt;
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
-  // Whatever does not compile as lifted runs as written, with the engine's
-  // own verdict on the original text.
-  if (sqlite3_prepare_v2(m_db, shape.c_str(), static_cast<int>(shape.size()), &stmt, &tail) != SQLITE_OK ||
-      stmt == nullptr || !OnlyOneStatement(tail) ||
-      sqlite3_bind_parameter_count(stmt) != static_cast<int>(values.size())) {
+  int rc = sqlite3_prepare_v2(m_db, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
+  if (rc != SQLITE_OK) {
     sqlite3_finalize(stmt);
-    return nullptr;
+    throw CSQLiteException(rc, sqlite3_errmsg(m_db));
   }
+  if (!OnlyOneStatement(tail)) {
+    sqlite3_finalize(stmt);
+    if (severalAllowed) return nullptr;
+    throw CSQLiteException(SQLITE_MISUSE, "a statement template holds one statement");
+  }
+  // A text without a statement compiles to nothing.
+  if (stmt == nullptr) throw CSQLiteException(CSQLiteException::kLayerError, CSQLiteException::kNullMachine);
   return stmt;
 }
 
-bool CSQLiteDB::ExecuteCached(const std::string& sql, int& changes) {
-  std::string shape;
-  std::vector<LiftedValue> values;
-  sqlite3_stmt* stmt = CompileLifted(sql, false, shape, values);
-  if (stmt == nullptr) return false;
-  sqlite3_int64 before = sqlite3_total_changes64(m_db);
-  int rc = BindLifted(stmt, values, false);
+int CSQLiteDB::Run(sqlite3_stmt* stmt, std::string key, const std::vector<CSqlStatement::Value>& values) {
+  // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE even
+  // when the statement run now changed nothing of the kind.
+  const sqlite3_int64 before = sqlite3_total_changes64(m_db);
+  std::vector<std::string> texts;
+  int rc = Bind(stmt, values, texts, false);
   if (rc == SQLITE_OK) {
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
   }
-  std::string detail = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(m_db);
+  std::string detail = rc == SQLITE_DONE    ? std::string()
+                       : rc == SQLITE_RANGE ? "wrong number of values"
+                                            : sqlite3_errmsg(m_db);
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);  // the bound texts go out of scope
-  m_cache->Put(std::move(shape), stmt);
+  m_cache->Put(std::move(key), stmt);
   if (rc != SQLITE_DONE) throw CSQLiteException(rc, detail.c_str());
-  changes = sqlite3_total_changes64(m_db) == before ? 0 : sqlite3_changes(m_db);
-  return true;
+  return sqlite3_total_changes64(m_db) == before ? 0 : sqlite3_changes(m_db);
 }
 
 int CSQLiteDB::Execute(const std::u16string& sql) {
   std::string text = ToUtf8(sql);
   CheckDB();
-  int changes = 0;
-  if (ExecuteCached(text, changes)) return changes;
-  // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE even
-  // when the statements run now changed nothing of the kind.
+  if (sqlite3_stmt* stmt = CompileCached(text, true)) return Run(stmt, std::move(text), {});
+  // Several statements run as one text, uncached.
   sqlite3_int64 before = sqlite3_total_changes64(m_db);
   char* detail = nullptr;
   int rc = sqlite3_exec(m_db, text.c_str(), nullptr, nullptr, &detail);
   if (rc != SQLITE_OK) throw CSQLiteException(rc, detail, true);
   return sqlite3_total_changes64(m_db) == before ? 0 : sqlite3_changes(m_db);
+}
+
+int CSQLiteDB::Execute(const CSqlStatement& statement) {
+  std::string key = ToUtf8(statement.Template());
+  CheckDB();
+  sqlite3_stmt* stmt = CompileCached(key, false);
+  return Run(stmt, std::move(key), statement.Values());
 }
 
 sqlite3_stmt* CSQLiteDB::Compile(const char* sql) {
@@ -278,34 +186,43 @@ sqlite3_stmt* CSQLiteDB::Compile(const char* sql) {
   return vm;
 }
 
+CSQLiteQuery CSQLiteDB::Start(sqlite3_stmt* stmt, std::string key, const std::vector<CSqlStatement::Value>& values) {
+  CSQLiteQuery query(stmt, false);
+  query.m_home = m_cache;
+  query.m_key = std::move(key);
+  // A binding that fails returns the statement to the cache with the cursor.
+  std::vector<std::string> texts;
+  if (int bound = Bind(stmt, values, texts, true); bound != SQLITE_OK)
+    throw CSQLiteException(bound, bound == SQLITE_RANGE ? "wrong number of values" : sqlite3_errstr(bound));
+  int rc = sqlite3_step(stmt);
+  if (rc == SQLITE_DONE)
+    query.m_eof = true;
+  else if (rc != SQLITE_ROW)
+    query.FailStep(rc);
+  return query;
+}
+
 CSQLiteQuery CSQLiteDB::Query(const std::u16string& sql) {
   std::string text = ToUtf8(sql);
   CheckDB();
-  std::string shape;
-  std::vector<LiftedValue> values;
-  sqlite3_stmt* vm = CompileLifted(text, true, shape, values);
-  if (vm == nullptr) {
-    // As written: the values stay in the text.
-    shape.clear();
-    values.clear();
-    vm = Compile(text.c_str());
-  }
-  // A text without a statement compiles to nothing.
+  if (sqlite3_stmt* stmt = CompileCached(text, true)) return Start(stmt, std::move(text), {});
+  // Only the first of several statements yields the rows, as written.
+  sqlite3_stmt* vm = Compile(text.c_str());
   if (vm == nullptr) throw CSQLiteException(CSQLiteException::kLayerError, CSQLiteException::kNullMachine);
   CSQLiteQuery query(vm, false);
-  if (!shape.empty()) {
-    query.m_home = m_cache;
-    query.m_shape = std::move(shape);
-  }
-  // A binding that fails returns the statement to the cache with the cursor.
-  if (int bound = BindLifted(vm, values, true); bound != SQLITE_OK)
-    throw CSQLiteException(bound, sqlite3_errstr(bound));
   int rc = sqlite3_step(vm);
   if (rc == SQLITE_DONE)
     query.m_eof = true;
   else if (rc != SQLITE_ROW)
     query.FailStep(rc);
   return query;
+}
+
+CSQLiteQuery CSQLiteDB::Query(const CSqlStatement& statement) {
+  std::string key = ToUtf8(statement.Template());
+  CheckDB();
+  sqlite3_stmt* stmt = CompileCached(key, false);
+  return Start(stmt, std::move(key), statement.Values());
 }
 
 std::int64_t CSQLiteDB::LastInsertRowId() {
@@ -338,7 +255,7 @@ CSQLiteQuery::CSQLiteQuery(sqlite3_stmt* vm, bool eof)
 CSQLiteQuery::CSQLiteQuery(CSQLiteQuery&& other) noexcept
     : m_vm(other.m_vm),
       m_home(std::move(other.m_home)),
-      m_shape(std::move(other.m_shape)),
+      m_key(std::move(other.m_key)),
       m_eof(other.m_eof),
       m_columns(other.m_columns),
       m_ownVM(other.m_ownVM) {
@@ -352,7 +269,7 @@ CSQLiteQuery& CSQLiteQuery::operator=(CSQLiteQuery&& other) noexcept {
   FinalizeQuietly();
   m_vm = other.m_vm;
   m_home = std::move(other.m_home);
-  m_shape = std::move(other.m_shape);
+  m_key = std::move(other.m_key);
   m_eof = other.m_eof;
   m_columns = other.m_columns;
   m_ownVM = other.m_ownVM;
@@ -408,12 +325,12 @@ void CSQLiteQuery::Finalize() {
   if (std::shared_ptr<CStatementCache> home = m_home.lock()) {
     rc = sqlite3_reset(m_vm);
     sqlite3_clear_bindings(m_vm);
-    home->Put(std::move(m_shape), m_vm);
+    home->Put(std::move(m_key), m_vm);
   } else {
     rc = sqlite3_finalize(m_vm);
   }
   m_home.reset();
-  m_shape.clear();
+  m_key.clear();
   m_vm = nullptr;
   if (rc != SQLITE_OK) throw CSQLiteException(rc, sqlite3_errmsg(db));
 }
@@ -427,6 +344,7 @@ const char* CSQLiteQuery::GetField(int index) {
   const unsigned char* text = sqlite3_column_text(m_vm, index);
   // A field that cannot be converted for want of memory must not read as
   // empty: the caller would take it for the stored value and write it back.
+  // (The type is asked first: a failed conversion leaves the field NULL.)
   if (text == nullptr && sqlite3_errcode(sqlite3_db_handle(m_vm)) == SQLITE_NOMEM)
     throw CSQLiteException(SQLITE_NOMEM, sqlite3_errstr(SQLITE_NOMEM));
   return text ? reinterpret_cast<const char*>(text) : "";
@@ -435,7 +353,7 @@ const char* CSQLiteQuery::GetField(int index) {
 const char16_t* CSQLiteQuery::GetFieldW(int index) {
   const char* text = GetField(index);
   if (text == nullptr) return nullptr;
-  m_text = FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))));
+  FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))), m_text);
   return m_text.c_str();
 }
 
@@ -457,9 +375,15 @@ int CSQLiteQuery::GetInt(int index, int def) {
 }
 
 std::u16string CSQLiteQuery::GetString(int index, const std::u16string& def) {
-  // Converted straight into the result: a copy through the cursor's buffer
-  // costs a second allocation per field.
+  // Converted in the cursor's buffer, then copied out at its exact size: one
+  // allocation per field, and no unused room kept by the row's records.
   const char* text = GetField(index);
   if (text == nullptr) return def;
-  return FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))));
+  FromUtf8(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))), m_text);
+  return m_text;
+}
+
+bool CSQLiteQuery::IsText(int index, std::string_view text) {
+  const char* field = GetField(index);
+  return field != nullptr && std::string_view(field, static_cast<size_t>(sqlite3_column_bytes(m_vm, index))) == text;
 }

@@ -4,10 +4,11 @@
 #include <list>
 #include <memory>
 #include <string>
-#include <variant>
+#include <string_view>
 #include <vector>
 
 #include "storage/SQLiteException.h"
+#include "storage/SqlStatement.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -18,9 +19,9 @@ struct sqlite3_stmt;
 
 class CSQLiteQuery;
 
-// Compiled statements of one connection kept for reuse, under the text they
-// were compiled from (their values lifted out into parameters). A statement
-// in use by a cursor is out of the cache until the cursor is done with it.
+// Compiled statements of one connection kept for reuse, under the template (or
+// whole statement text) they were compiled from. A statement in use by a
+// cursor is out of the cache until the cursor is done with it.
 class CStatementCache {
  public:
   CStatementCache() = default;
@@ -30,14 +31,14 @@ class CStatementCache {
 
   // The statement compiled from the text, taken out of the cache; null when
   // there is none.
-  sqlite3_stmt* Take(const std::string& shape);
+  sqlite3_stmt* Take(const std::string& text);
   // Keeps a reset statement; the least recently used one goes when full.
-  void Put(std::string shape, sqlite3_stmt* stmt);
+  void Put(std::string text, sqlite3_stmt* stmt);
   size_t size() const { return m_entries.size(); }
 
  private:
   struct Entry {
-    std::string shape;
+    std::string text;
     sqlite3_stmt* stmt;  // owned: finalized on eviction and with the cache
   };
   std::list<Entry> m_entries;  // most recently used first
@@ -65,10 +66,14 @@ class CSQLiteDB {
   // last of them inserted, changed or deleted (0 when none of them was such a
   // statement).
   int Execute(const std::u16string& sql);
+  // Runs one statement template with its values bound; compiled once per
+  // template and connection.
+  int Execute(const CSqlStatement& statement);
   // Compiles one statement; the caller finalizes it.
   sqlite3_stmt* Compile(const char* sql);
   // Compiles the statement and steps to its first row; the cursor owns it.
   CSQLiteQuery Query(const std::u16string& sql);
+  CSQLiteQuery Query(const CSqlStatement& statement);
   // The row id of the row that this connection inserted last.
   std::int64_t LastInsertRowId();
 
@@ -76,13 +81,14 @@ class CSQLiteDB {
   friend class CSQLiteDBTestAccess;
   void CheckDB() const;
   void SetBusyTimeout(int ms);
-  // Compiles (or finds) the statement with its values lifted into bound
-  // parameters; null when the text is not one the cache takes.
-  sqlite3_stmt* CompileLifted(const std::string& sql, bool withRows, std::string& shape,
-                              std::vector<std::variant<std::string, long long>>& values);
-  // Runs one row-less statement through the cache; false when the statement
-  // is not one the cache takes, and nothing has run.
-  bool ExecuteCached(const std::string& sql, int& changes);
+  // The compiled statement of one statement text, from the cache or compiled
+  // now; null (and nothing compiled) when the text holds several statements
+  // and several are allowed. Throws what the engine says of the text.
+  sqlite3_stmt* CompileCached(const std::string& sql, bool severalAllowed);
+  // Steps a row-less statement to its end and hands it back to the cache.
+  int Run(sqlite3_stmt* stmt, std::string key, const std::vector<CSqlStatement::Value>& values);
+  // Binds the values, steps to the first row and hands the statement to a cursor.
+  CSQLiteQuery Start(sqlite3_stmt* stmt, std::string key, const std::vector<CSqlStatement::Value>& values);
 
   sqlite3* m_db;  // owned: closed by Close and the destructor
   int m_busyTimeoutMs;
@@ -140,6 +146,9 @@ class CSQLiteQuery {
   // for SQL NULL.
   int GetInt(int index, int def);
   std::u16string GetString(int index, const std::u16string& def);
+  // Whether the field holds exactly this text (false for SQL NULL); reads it
+  // without converting it.
+  bool IsText(int index, std::string_view text);
 
  private:
   friend class CSQLiteDB;
@@ -151,7 +160,7 @@ class CSQLiteQuery {
 
   sqlite3_stmt* m_vm;  // owned when m_ownVM: finalized (or handed back to m_home) by Finalize and the destructor
   std::weak_ptr<CStatementCache> m_home;  // where a cached statement goes back to
-  std::string m_shape;                    // its text in that cache
+  std::string m_key;                      // its text in that cache
   bool m_eof;
   int m_columns;
   bool m_ownVM;

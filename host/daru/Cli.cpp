@@ -115,6 +115,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
   app.set_version_flag("--version", std::string("daru ") + DaruVersion(), "print the version and stop");
   app.add_option("--root", r.root, "the data root (default: $DARU_HOME, else $XDG_DATA_HOME/daru)");
   app.add_flag("--json", r.json, "print JSON for scripts");
+  app.add_option("--store", r.store,
+                 "the catalogue: sqlite (DARU/darudb), access (DARU/Data/zevdata.mdb over ODBC) or "
+                 "\"odbc:CONNECTION STRING\" (default: $DARU_STORE, else sqlite)");
 
   app.add_subcommand("init", "make the data root ready for use");
   app.add_subcommand("labels", "show the label tree with ids and article counts");

@@ -446,10 +446,14 @@ Report Check(const std::filesystem::path& root, const Request& r) {
 
 Report RunCommand(const Request& r, std::vector<std::string>& warnings) {
   const std::filesystem::path root = ResolveDataRoot(r.root);
-  if (r.command == "init") return InitDataRoot(root);
-  if (r.command == "check") return Check(root, r);
+  const StoreChoice store = StoreChoice::Parse(r.store);
+  if (r.command == "init") return InitDataRoot(root, store);
+  if (r.command == "check") {
+    if (store.kind != StoreChoice::Kind::Sqlite) throw UsageError("daru check works on the SQLite catalogue only");
+    return Check(root, r);
+  }
 
-  Session s(root);
+  Session s(root, store);
   if (r.command == "labels") return Labels(s);
   if (r.command == "label add") return LabelAdd(s, r);
   if (r.command == "label rename") return LabelRename(s, r);

@@ -4,11 +4,11 @@
 #include "daru/Request.h"
 #include "provision/DataRoot.h"
 
-Report InitDataRoot(const std::filesystem::path& root) {
-  const bool existed = IsProvisioned(root);
+Report InitDataRoot(const std::filesystem::path& root, const StoreChoice& store) {
+  const bool existed = store.IsProvisioned(root);
   std::string error;
   // Safe on a ready root: only what is missing is made, nothing is overwritten.
-  if (!provision::ProvisionDataRoot(root, &error)) throw HostError("cannot initialise " + root.string() + ": " + error);
+  if (!store.Provision(root, error)) throw HostError("cannot initialise " + root.string() + ": " + error);
   Report report;
   report.data = {{"root", root.string()},
                  {"created", !existed},

@@ -8,6 +8,7 @@
 struct Request {
   std::string command;  // "init", "labels", "label add", ..., "rm"
   std::string root;     // --root, empty when not given
+  std::string store;    // --store, empty when not given
   bool json = false;
 
   std::string label;   // a label reference: an id or a name

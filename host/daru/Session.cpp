@@ -6,12 +6,13 @@
 #include "daru/LibraryRoot.h"
 #include "daru/Request.h"
 
-Session::Session(const std::filesystem::path& root) : m_root(root) {
+Session::Session(const std::filesystem::path& root, const StoreChoice& store) : m_root(root) {
   UseDataRoot(root);
-  if (!IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+  if (!store.IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
   m_daru.reset(CDARU::Instance());
   if (!m_daru) throw HostError("out of memory");
-  if (!m_daru->Init())
+  CDB* chosen = store.NewStore();
+  if (chosen ? !m_daru->Init(chosen) : !m_daru->Init())
     throw HostError("cannot open the catalogue in " + root.string() + ": " + LastError("unknown error"));
   m_tree = m_daru->GetLabelTree();
 }

@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "daru/StoreChoice.h"
 #include "darulib.h"
 
 // One run of the host against a data root: the facade opened on its catalogue,
 // and the look-ups every command needs. Destroying it closes the catalogue.
 class Session {
  public:
-  explicit Session(const std::filesystem::path& root);
+  explicit Session(const std::filesystem::path& root, const StoreChoice& store = {});
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 

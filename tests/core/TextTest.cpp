@@ -48,6 +48,35 @@ TEST(TextConv, LongTextsOfEveryWidthDecodeWhole) {
   EXPECT_EQ(FromUtf8(""), u"");
 }
 
+// The host's column widths decode code point by code point; they must read
+// exactly what the converter reads, malformed bytes and ASCII runs included.
+TEST(TextConv, CodePointsAgreeWithTheConverter) {
+  const std::string samples[] = {
+      "plain ascii longer than eight bytes", "中文标题 with ASCII runs 1234567890", "\xF0\x9F\x98\x80 emoji",
+      "bad \xC0\xAF overlong", "cut \xE4\xB8", "\xED\xA0\x80 lone surrogate", "\xFF\xFE", "abcdefg\x80hijklmnop"};
+  for (const std::string& text : samples) {
+    std::u16string expected = FromUtf8(text);
+    std::u16string decoded;
+    for (size_t i = 0; i < text.size();) {
+      char32_t cp = NextCodePoint(text, i);
+      if (cp >= 0x10000) {
+        decoded += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+        decoded += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+      } else {
+        decoded += static_cast<char16_t>(cp);
+      }
+    }
+    EXPECT_EQ(decoded, expected) << text;
+    std::u16string reused = u"left over from before, longer than the text";
+    FromUtf8(text, reused);
+    EXPECT_EQ(reused, expected) << text;
+  }
+  EXPECT_TRUE(AsciiCaseEqual(u"FileName", u"filename"));
+  EXPECT_FALSE(AsciiCaseEqual(u"filenam", u"filename"));
+  EXPECT_TRUE(AsciiCaseEqual(std::string_view("RSS"), std::string_view("rss")));
+  EXPECT_FALSE(AsciiCaseEqual(u"Ä", u"ä"));  // only ASCII letters fold
+}
+
 TEST(Format, IntegersAsTheTemplatesUseThem) {
   EXPECT_EQ(Fmt(u"%d/%.2d/%.2d %2d:%.2d:%.2d", 2005, 3, 7, 9, 5, 0), u"2005/03/07  9:05:00");
   EXPECT_EQ(Fmt(u"%ld", 1234567890123L), u"1234567890123");

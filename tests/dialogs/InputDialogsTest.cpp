@@ -4,11 +4,8 @@
 #include <string>
 
 #include "DialogFixture.h"
-#include "platform/Dialog.h"
-#include "ui/dialogs/AddArticleDlg.h"
-#include "ui/dialogs/AddLabelDlg.h"
-#include "ui/dialogs/CommentDlg.h"
-#include "ui/dialogs/SearchDlg.h"
+// As a host reaches them: through the windows' umbrella header.
+#include "darulib_ui.h"
 
 using Kind = CModalSession::Control;
 

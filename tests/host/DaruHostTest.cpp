@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "DaruProcess.h"
+#include "fixtures/DaruLauncher.h"
 #include "fixtures/TempDir.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "DaruProcess.h"
+#include "fixtures/DaruLauncher.h"
 #include "fixtures/TempDir.h"
 
 // A fresh data root and the daru program run against it.

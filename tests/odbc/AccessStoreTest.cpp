@@ -49,9 +49,7 @@ class AccessStore : public ::testing::TestWithParam<StoreKind> {
     store = std::make_unique<CDBAccess>(FromUtf8(catalogue->Connection()));
     ASSERT_TRUE(store->InitDB()) << ToUtf8(store->GetLastDBError());
   }
-  const char* Driver() const {
-    return GetParam() == StoreKind::AccessPostgres ? "psqlodbca.so" : "sqlite3odbc.so";
-  }
+  const char* Driver() const { return GetParam() == StoreKind::AccessPostgres ? "psqlodbca.so" : "sqlite3odbc.so"; }
 
   std::unique_ptr<StoreCatalogue> catalogue;
   std::unique_ptr<CDBAccess> store;

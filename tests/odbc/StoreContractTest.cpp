@@ -455,6 +455,31 @@ TEST_P(Contract, TwoConnectionsCapturingTheSameLinksKeepOneArticlePerLink) {
   EXPECT_EQ(Rows("SELECT count(*) FROM {link}"), Lines({"40"}));
 }
 
+TEST_P(Contract, ReplacingAnArticlesLabelsIsAllOrNothing) {
+  CArticle a = Add(u"a", 3);
+  int failed = -1;
+  ASSERT_TRUE(store->ReplaceArticleLabels(a.articleid, {4, 2, 4}, failed)) << Error();
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(Rows("SELECT labelid FROM {link} ORDER BY labelid"), Lines({"2", "4"}));
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"2"}));
+
+  EXPECT_FALSE(store->ReplaceArticleLabels(99, {3}, failed));
+  EXPECT_EQ(store->GetLastDBError(), u"文章不存在。");
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link} WHERE articleid=99"), Lines({"0"}));
+
+  Exec("CREATE UNIQUE INDEX one_label_five ON {link}(labelid) WHERE labelid=5");
+  Exec("INSERT INTO {link}(labelid, articleid) VALUES(5, 77)");
+  EXPECT_FALSE(store->ReplaceArticleLabels(a.articleid, {3, 5}, failed));
+  EXPECT_EQ(failed, 5);
+  EXPECT_EQ(Rows("SELECT labelid FROM {link} WHERE articleid=" + Id(a.articleid) + " ORDER BY labelid"),
+            Lines({"2", "4"}));
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"2"}));
+
+  ASSERT_TRUE(store->ReplaceArticleLabels(a.articleid, {}, failed)) << Error();
+  EXPECT_EQ(Rows("SELECT count(*) FROM {article}"), Lines({"0"}));
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link} WHERE articleid=" + Id(a.articleid)), Lines({"0"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, Contract,
                          ::testing::Values(StoreKind::Sqlite, StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
                          [](const ::testing::TestParamInfo<StoreKind>& info) { return KindName(info.param); });

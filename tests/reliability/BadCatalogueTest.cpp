@@ -14,8 +14,8 @@
 
 #include "StoreOperations.h"
 #include "Unprivileged.h"
-#include "core/DARU.h"
 #include "base/TextConv.h"
+#include "core/DARU.h"
 #include "fixtures/FaultInjection.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"
@@ -250,7 +250,7 @@ TEST(EngineOutOfMemory, AQueryWhoseValueCannotBeBoundFailsInsteadOfFindingNothin
   db.Open(FromUtf8((dir.path() / "db").string()));
   db.Execute(u"CREATE TABLE t(x TEXT); INSERT INTO t VALUES('needle');");
   auto find = [&db] {
-    CSQLiteQuery q = db.Query(u"SELECT * FROM t WHERE x='needle'");
+    CSQLiteQuery q = db.Query(CSqlStatement(u"SELECT * FROM t WHERE x=?").Text(u"needle"));
     int rows = 0;
     for (; !q.IsEof(); q.NextRow()) rows += q.GetString(0, u"") == u"needle" ? 1 : 100;
     return rows;

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "DaruRunner.h"
 #include "base/TextConv.h"
+#include "fixtures/DaruLauncher.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"
 
@@ -25,17 +25,9 @@ using nlohmann::json;
 
 namespace {
 
-struct Ran {
-  int status;
-  std::string out, err;
-  json Json() const { return json::parse(out, nullptr, false); }
-};
+using Ran = DaruRun;
 
-Ran Daru(const fs::path& root, const std::vector<std::string>& args) {
-  DaruProcess p(root, args);
-  int status = p.Wait();
-  return {status, p.Out(), p.Err()};
-}
+Ran Daru(const fs::path& root, const std::vector<std::string>& args) { return RunDaruOn(root, args); }
 
 class DaruProgram : public ::testing::Test {
  protected:

@@ -3,8 +3,9 @@
 #include <memory>
 
 #include "StorageAccess.h"
-#include "core/DARU.h"
+#include "base/Files.h"
 #include "base/TextConv.h"
+#include "core/DARU.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/DB.h"
 
@@ -44,7 +45,11 @@ TEST(JournalModeDefault, ProvisioningMakesWriteAheadLogCatalogues) {
 
 // The write-ahead log commits without waiting for the disk; the rollback
 // journal keeps the full sync it needs to stay whole.
-TEST_P(JournalMode, SyncFollowsTheMode) { EXPECT_EQ(Synchronous(), Wal() ? 1 : 2); }
+TEST_P(JournalMode, SyncFollowsTheMode) {
+  EXPECT_EQ(Synchronous(), Wal() ? 1 : 2);
+  // The article files are synced exactly where the catalogue's commits are.
+  EXPECT_EQ(GetFileDurability(), Wal() ? FileDurability::Atomic : FileDurability::Synced);
+}
 
 TEST_P(JournalMode, EveryKindOfWriteReachesOtherConnections) {
   CLabel label;

@@ -141,27 +141,38 @@ TEST_F(SQLiteLayer, IntegerCellsReadAsTheirTextWould) {
   EXPECT_EQ(Thrown([&] { q.GetInt(0, 0); }), "CPPSQLITE_ERROR[1000]: Invalid field index requested");
 }
 
-// Row-less statements are compiled once per shape with their values lifted
-// into parameters; every run must still do exactly what its text says.
+// Statements are compiled once per template with their values bound at each
+// run; every run must still do exactly what its values say.
 TEST_F(SQLiteLayer, RepeatedStatementsRunWithTheirOwnValues) {
   for (int i = 10; i < 15; ++i)
-    EXPECT_EQ(db.Execute(u"INSERT INTO t VALUES(" + FromUtf8(std::to_string(i)) + u",'it''s " +
-                         FromUtf8(std::to_string(i)) + u"')"),
-              1);
+    EXPECT_EQ(
+        db.Execute(CSqlStatement(u"INSERT INTO t VALUES(?,?)").Int(i).Text(u"it's " + FromUtf8(std::to_string(i)))), 1);
   EXPECT_EQ(CSQLiteDBTestAccess::CachedStatements(db), 1);
-  EXPECT_EQ(db.Execute(u"UPDATE t SET b='x' WHERE a>=12"), 3);
-  EXPECT_EQ(db.Execute(u"UPDATE t SET b='y' WHERE a>=14"), 1);
-  // Numbers that are no values stay in the text: an ORDER BY position, a
-  // LIMIT, a sign, a decimal.
+  EXPECT_EQ(db.Execute(CSqlStatement(u"UPDATE t SET b=? WHERE a>=?").Text(u"x").Int(12)), 3);
+  EXPECT_EQ(db.Execute(CSqlStatement(u"UPDATE t SET b=? WHERE a>=?").Text(u"y").Int(14)), 1);
+  EXPECT_EQ(CSQLiteDBTestAccess::CachedStatements(db), 2);
+  // Whole statement texts run as written.
   EXPECT_EQ(db.Execute(u"DELETE FROM t WHERE a IN (SELECT a FROM t ORDER BY 1 DESC LIMIT 1)"), 1);
   EXPECT_EQ(db.Execute(u"UPDATE t SET a=a+0.5 WHERE a=-1 OR a=13"), 1);
-  CSQLiteQuery q = db.Query(u"SELECT a, b FROM t WHERE a>=10 ORDER BY a");
+  CSQLiteQuery q = db.Query(CSqlStatement(u"SELECT a, b FROM t WHERE a>=? ORDER BY a").Int(10));
   std::u16string rows;
   for (; !q.IsEof(); q.NextRow()) rows += q.GetString(0, u"") + u":" + q.GetString(1, u"") + u" ";
   EXPECT_EQ(rows, u"10:it's 10 11:it's 11 12:x 13.5:x ");
   q.Finalize();
+  // A value is never statement text, whatever it holds.
+  const std::u16string hostile = u"x'); DROP TABLE t; --";
+  EXPECT_EQ(db.Execute(CSqlStatement(u"INSERT INTO t VALUES(?,?)").Int(40).Text(hostile)), 1);
+  EXPECT_EQ(db.Query(CSqlStatement(u"SELECT b FROM t WHERE b=?").Text(hostile)).GetString(0, u""), hostile);
+  EXPECT_EQ(db.Execute(CSqlStatement(u"DELETE FROM t WHERE a=?").Int(40)), 1);
+  // The values must fill the placeholders exactly.
+  EXPECT_EQ(Thrown([&] { db.Execute(CSqlStatement(u"DELETE FROM t WHERE a=?")); }),
+            "SQLITE_RANGE[25]: wrong number of values");
+  EXPECT_EQ(Thrown([&] { db.Query(CSqlStatement(u"SELECT * FROM t WHERE a=?").Int(1).Int(2)); }),
+            "SQLITE_RANGE[25]: wrong number of values");
+  EXPECT_EQ(Thrown([&] { db.Execute(CSqlStatement(u"DELETE FROM t; DELETE FROM t")); }),
+            "SQLITE_MISUSE[21]: a statement template holds one statement");
 
-  // Texts the lifting leaves alone, or cannot compile lifted, run as written.
+  // Texts of other forms run as written: comments, blobs, several statements.
   EXPECT_EQ(db.Execute(u"INSERT INTO 't' VALUES(20, x'41') -- a comment"), 1);
   EXPECT_EQ(db.Query(u"SELECT typeof(b) FROM t WHERE a=20").GetString(0, u""), u"blob");
   EXPECT_EQ(db.Execute(u"INSERT INTO t VALUES(21,'a'); INSERT INTO t VALUES(22,'b')"), 1);
@@ -181,8 +192,9 @@ TEST_F(SQLiteLayer, RepeatedStatementsRunWithTheirOwnValues) {
 
   // The cache is bounded, and a reopened connection starts without it.
   for (int i = 0; i < 40; ++i)
-    db.Execute(u"UPDATE t SET b='z' WHERE a=" + FromUtf8(std::to_string(100 + i)) + u" OR b IS NULL " +
-               std::u16string(static_cast<size_t>(i), u' ') + u"AND 1");
+    db.Execute(CSqlStatement(u"UPDATE t SET b='z' WHERE a=? OR b IS NULL " +
+                             std::u16string(static_cast<size_t>(i), u' ') + u"AND 1")
+                   .Int(100 + i));
   EXPECT_LE(CSQLiteDBTestAccess::CachedStatements(db), 32);
   db.Open(FromUtf8(root.catalogue().string()));
   EXPECT_EQ(CSQLiteDBTestAccess::CachedStatements(db), 0);

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "StorageAccess.h"
-#include "core/DARU.h"
 #include "base/TextConv.h"
+#include "core/DARU.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/DB.h"
@@ -386,6 +386,15 @@ TEST_F(Store, DeleteArticleRemovesFilesWithItsLastLabel) {
   EXPECT_FALSE(fs::exists(rss / (ToUtf8(name) + ".xml")));
   EXPECT_FALSE(fs::exists(rss / ToUtf8(name)));
   EXPECT_TRUE(fs::exists(rss / "neighbour.xml"));
+
+  // A page's media copy lies under the feed type's folder; it goes with the page.
+  const std::u16string page = u"fedcba9876543210fedcba9876543210";
+  CArticle p = Add(page, 3);
+  Touch(root.daru() / "web" / (ToUtf8(page) + ".xml"));
+  Touch(rss / ToUtf8(page) / "mime.zevm");
+  ASSERT_TRUE(store->DeleteArticle(&p, &three)) << Error();
+  EXPECT_FALSE(fs::exists(root.daru() / "web" / (ToUtf8(page) + ".xml")));
+  EXPECT_FALSE(fs::exists(rss / ToUtf8(page)));
 
   // Without a label: row and every link go, the files stay.
   CArticle b = Add(u"b", 3);

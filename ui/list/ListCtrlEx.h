@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdlib>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
-#include <unordered_set>
+#include <vector>
 
 #include "platform/Gdi.h"
 #include "platform/ImageList.h"
@@ -13,7 +16,9 @@ class CDC;
 
 // What a row of the sortable list carries besides its texts: the article it
 // shows and how its text is drawn. Attached to its row as the row's item data,
-// so it travels with the row through sorting and deletion.
+// so it travels with the row through sorting and deletion. The item data is a
+// key to the record, so that a row whose data is anything else is never
+// taken for one.
 class DARU_API CListRowRecord {
  public:
   virtual ~CListRowRecord();
@@ -93,6 +98,8 @@ class DARU_API CListBase {
  private:
   int SortedColumn() const { return std::abs(m_sortIndicator) - 1; }
   CListRowRecord* ValidRecord(DWORD_PTR data) const;
+  DWORD_PTR KeyOf(size_t slot) const { return (static_cast<DWORD_PTR>(slot) << 16) | m_keyTag; }
+  void Discard(DWORD_PTR key);
 
   CListCtrl* m_pListCtrl;  // not owned; the list control this base is part of
   bool m_sortIndicatorOn = false;
@@ -105,7 +112,12 @@ class DARU_API CListBase {
   COLORREF m_columnColour = 0;
   int m_sortIndicator = 1;
   int m_firstColumnFormat = LVCFMT_LEFT;
-  std::unordered_set<CListRowRecord*> m_records;  // owned; every record not yet discarded
+  // Every record not yet discarded, by slot; a discarded record's slot is
+  // empty until a new row reuses it. Creating and discarding cost O(1), and
+  // clearing the list discards them all at once.
+  std::deque<std::optional<CListRowRecord>> m_records;
+  std::vector<size_t> m_freeSlots;
+  DWORD_PTR m_keyTag;  // low bits of every key, so keys of another list do not match
 };
 
 // The list control with the sortable list base: its window messages go to the
@@ -148,6 +160,7 @@ class DARU_API CListCtrlEx : public CListCtrl, public CListBase {
   void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags);
   void OnColumnclick(NMHDR* pNMHDR, LRESULT* pResult);
   void OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnDeleteAllItems(NMHDR* pNMHDR, LRESULT* pResult);
 
   DECLARE_MESSAGE_MAP()
 };

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "base/DaruApi.h"
+
+// Reading and replacing whole files, the one way the library, the catalogue
+// check and provisioning do it. Paths are UTF-8.
+
+// A file is written to a copy beside it, named with this suffix, which then
+// replaces it; a copy still there was left by a write that never finished.
+inline constexpr char kPartSuffix[] = ".part";
+inline constexpr char16_t kPartSuffixW[] = u".part";
+
+// How far a replaced file is on the disk when the call returns. One policy
+// for the catalogue and the files: a file is synced only when the catalogue's
+// commits are (the store sets the policy when it opens the catalogue).
+//   Atomic: the new file replaces the old one whole, so a crash of the program
+//           leaves one or the other; a power cut may take the last ones back,
+//           as it may the catalogue's last commits (write-ahead log with
+//           synchronous NORMAL).
+//   Synced: as Atomic, and the file and its folder are synced before the call
+//           returns, as the catalogue's commits are (synchronous FULL).
+enum class FileDurability { Atomic, Synced };
+DARU_API void SetFileDurability(FileDurability durability);
+DARU_API FileDurability GetFileDurability();
+
+// The whole of a regular file, or false: not a regular file, larger than
+// maxSize, or unreadable. Never blocks on a pipe or device.
+DARU_API bool ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes);
+
+// Replaces the file at path with the bytes, through path + kPartSuffix. A
+// failure part way (full disk, I/O error, a kill) leaves the previous file
+// whole; a link at path is replaced, not written through. An existing file
+// keeps its permissions, and one that its owner may not write counts as
+// read-only and is kept (false), whoever runs this.
+DARU_API bool ReplaceFile(const std::string& path, std::string_view bytes);
+
+// The same with the content of the regular file at source (which may be the
+// target itself: nothing is lost then).
+DARU_API bool ReplaceFileWithCopy(const std::string& source, const std::string& path);
