@@ -44,7 +44,7 @@ TEST_P(DaruOnAccess, EveryCommandWorksOnTheChosenStore) {
   Daru({"mark", "1", "important"});
   EXPECT_EQ(catalogue->Rows("SELECT impflag FROM {article} WHERE articleid=1"), Lines({"T"}));
   EXPECT_NE(Daru({"labels"}).find("新闻 'a'  #4  (1)"), std::string::npos);
-  Daru({"label", "rm", "4"});
+  Daru({"label", "rm", "4", "--yes"});
   EXPECT_EQ(catalogue->Rows("SELECT count(*) FROM {article}"), Lines({"1"}));
   Daru({"rm", "2"});
   EXPECT_EQ(Daru({"list"}).find("second"), std::string::npos);
