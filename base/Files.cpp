@@ -1,11 +1,13 @@
 #include "base/Files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -42,15 +44,37 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-bool CopyAll(int from, int to) {
+// Copies exactly `size` bytes: false when the source holds fewer or more.
+bool CopyExactly(int from, int to, off_t size) {
   std::string chunk(64 * 1024, '\0');
+  off_t copied = 0;
   for (;;) {
     ssize_t got = read(from, chunk.data(), chunk.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return false;
-    if (got == 0) return true;
+    if (got == 0) return copied == size;
+    copied += got;
+    if (copied > size) return false;
     if (!WriteAll(to, chunk.data(), static_cast<size_t>(got))) return false;
   }
+}
+
+// A copy of the writer's own beside the file: created exclusively under a
+// fresh tag, never an entry that is there already. The name in temp.
+int CreateOwnCopy(const std::string& path, mode_t mode, std::string& temp) {
+  static std::atomic<unsigned> s_counter{0};
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    unsigned tag = 0;
+    if (getrandom(&tag, sizeof tag, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof tag))
+      tag = static_cast<unsigned>(getpid()) * 2654435761u;
+    tag ^= s_counter.fetch_add(1) * 40503u;
+    char hex[10];
+    std::snprintf(hex, sizeof hex, ".%08x", tag);
+    temp = path + hex + kPartSuffix;
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 // The rename itself is on the disk only once the folder is synced.
@@ -61,17 +85,19 @@ bool SyncFolderOf(const std::string& path) {
   return dir.get() >= 0 && fsync(dir.get()) == 0;
 }
 
-// Writes the copy with fill, then lets it replace the file.
+// Writes the copy with fill, then lets it replace the file. The copy is
+// created with mode (less the umask); keepMode gives it the permissions of
+// the file it replaces instead.
 template <class Fill>
-bool Replace(const std::string& path, Fill fill) {
+bool Replace(const std::string& path, mode_t mode, bool keepMode, Fill fill) {
   struct stat previous {};
   const bool exists = lstat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode);
   if (exists && (previous.st_mode & S_IWUSR) == 0) return false;
-  const std::string temp = path + kPartSuffix;
+  std::string temp;
   const bool synced = GetFileDurability() == FileDurability::Synced;
-  CFd file(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666));
+  CFd file(CreateOwnCopy(path, mode, temp));
   if (file.get() < 0) return false;
-  bool written = (!exists || fchmod(file.get(), previous.st_mode & 07777) == 0) && fill(file.get());
+  bool written = (!exists || !keepMode || fchmod(file.get(), previous.st_mode & 07777) == 0) && fill(file.get());
   written = written && (!synced || fsync(file.get()) == 0);
   written = file.Close() && written;
   if (written && rename(temp.c_str(), path.c_str()) == 0) return !synced || SyncFolderOf(path);
@@ -104,12 +130,27 @@ bool ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes
 }
 
 bool ReplaceFile(const std::string& path, std::string_view bytes) {
-  return Replace(path, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
+  return Replace(path, 0666, true, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
 }
 
-bool ReplaceFileWithCopy(const std::string& source, const std::string& path) {
-  CFd in(open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+bool ReplaceFileWithCopy(const std::string& source, const std::string& path, size_t maxSize) {
+  CFd in(open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW));
   struct stat st {};
   if (in.get() < 0 || fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  return Replace(path, [&](int fd) { return CopyAll(in.get(), fd); });
+  if (static_cast<unsigned long long>(st.st_size) > maxSize) return false;
+  return Replace(path, st.st_mode & 0777, false, [&](int fd) { return CopyExactly(in.get(), fd, st.st_size); });
+}
+
+std::u16string PartCopyTarget(std::u16string_view name) {
+  const std::u16string_view suffix = kPartSuffixW;
+  if (name.size() <= suffix.size() || !name.ends_with(suffix)) return {};
+  name.remove_suffix(suffix.size());
+  // The tag: a dot and 8 hexadecimal digits.
+  if (name.size() > 9 && name[name.size() - 9] == u'.') {
+    bool hex = true;
+    for (char16_t c : name.substr(name.size() - 8))
+      hex = hex && ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'));
+    if (hex) name.remove_suffix(9);
+  }
+  return std::u16string(name);
 }

@@ -35,9 +35,37 @@ bool DescriptionFileOf(const CArticle& article, std::u16string& path) {
 
 }  // namespace
 
+namespace {
+
+// A folder given by path may not climb: the type folder a catalogue names is
+// joined to the DARU folder, and "../.." would lead out of the data root.
+bool ClimbsOut(std::u16string_view folder) {
+  size_t start = 0;
+  while (start <= folder.size()) {
+    size_t end = folder.find_first_of(u"/\\", start);
+    if (end == std::u16string_view::npos) end = folder.size();
+    if (folder.substr(start, end - start) == u"..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+bool ExistsUnreadable(const std::u16string& path) {
+  struct stat st {};
+  if (lstat(ToUtf8(path).c_str(), &st) != 0) return false;
+  CXmlDocument existing;
+  return !existing.LoadFile(path);
+}
+
+}  // namespace
+
 bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder) {
   if (!IsSafeFolderName(filename)) return false;
-  if (!useFolder) {
+  if (useFolder) {
+    // The folder the caller names, and the article's own type folder, which
+    // callers name through the catalogue's type table.
+    if (ClimbsOut(folderOrType) || (!type.empty() && !TypeFolderIsSafe(type))) return false;
+  } else {
     if (!TypeFolderIsSafe(folderOrType)) return false;
     folderOrType = GetTypeFolder(folderOrType);
   }
@@ -74,9 +102,18 @@ bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder
       }
     }
   }
+  // A file that is there but cannot be read is not replaced: whatever it
+  // holds (a description, a comment, feed data) was not read into this
+  // rewrite and would be lost. The catalogue check sets it aside.
+  if (ExistsUnreadable(path)) return false;
   bool saved = xml.SaveFile(path);
   xml.ReleaseDocument();
   return saved;
+}
+
+bool CArticle::DescriptionFileIsUnreadable() {
+  std::u16string path;
+  return DescriptionFileOf(*this, path) && ExistsUnreadable(path);
 }
 
 std::u16string CArticle::LoadDescription() {
@@ -156,6 +193,6 @@ void CArticle::CreateMime(std::u16string source) {
   std::u16string folder = GetArticleFolder(filename);
   if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return;
   // A failed copy is not reported; the source is remembered either way.
-  ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)));
+  ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)), kMaxMediaFileSize);
   mimefile = source;
 }

@@ -22,6 +22,10 @@ class DARU_API CRSSSubItem {
   // information file). sourceFile is set first, whatever follows; false when
   // the file cannot be read as XML.
   bool LoadRSSInfo(std::u16string path);
+  // The media file an RSS information file names (newstitle/mime/url), as
+  // written there; empty when it names none. LoadRSSInfo takes it only when
+  // it is really a file beside the information file or below its folder.
+  static std::u16string NamedMediaFile(std::u16string path);
 
   std::u16string link;
   std::u16string title;

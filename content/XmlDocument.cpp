@@ -23,9 +23,7 @@ namespace {
 // stderr: a caller learns of a bad file from the result.
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
-// Description and information files are small; anything beyond this is not one
-// of them and is refused before it is read into memory.
-constexpr size_t kMaxFileSize = 64 * 1024 * 1024;
+constexpr size_t kMaxFileSize = kMaxDocumentSize;
 
 // Bounds the text one GetChildText can assemble through entity references and
 // the depth it walks, whatever a hostile document declares.
@@ -222,6 +220,8 @@ bool CXmlDocument::SaveFile(std::u16string path) {
   xmlDocDumpMemoryEnc(m_document, &out, &size, "UTF-8");
   if (out == nullptr) throw _com_error(E_OUTOFMEMORY);
   std::unique_ptr<xmlChar, decltype(xmlFree)> text(out, xmlFree);
+  // Never write what LoadFile would refuse to read back.
+  if (static_cast<size_t>(size) > kMaxFileSize) return false;
   return ReplaceFile(ToUtf8(path), std::string_view(reinterpret_cast<const char*>(out), static_cast<size_t>(size)));
 }
 

@@ -6,6 +6,9 @@
 #include "base/DaruApi.h"
 #include "core/StdTime.h"
 
+// The largest media file an article keeps a copy of: 1 GiB.
+inline constexpr long long kMaxMediaFileSize = 1LL << 30;
+
 // A stored article: one link, filed under one or more labels.
 class DARU_API CArticle : public CItemExecute {
  public:
@@ -19,15 +22,21 @@ class DARU_API CArticle : public CItemExecute {
 
   // The article's files. These hide the capture item's no-op versions.
   // Writes the description file into the folder (useFolder) or into the folder
-  // of the type code; true when the file was saved.
+  // of the type code; true when the file was saved. A file that is there but
+  // cannot be read is never replaced: the rewrite would lose what it holds.
   bool CreateDescriptionFile(std::u16string folderOrType, bool useFolder);
+  // The description file is there but cannot be read (damaged, too large,
+  // not a regular file): the loads below read nothing from it.
+  bool DescriptionFileIsUnreadable();
   // The description or comment in memory, else the one in the description file.
   std::u16string LoadDescription();
   std::u16string LoadComment();
   // Attaches the feed sub-record read from the description file; false when
   // the file cannot be read, and then no sub-record stays attached.
   bool LoadRssSubItem();
-  // Copies the media file into the article's folder as mime.zevm.
+  // Copies the media file into the article's folder as mime.zevm. The source
+  // must be a regular file, not a symbolic link, of at most kMaxMediaFileSize
+  // bytes; a copy that fails or comes out incomplete is not kept.
   void CreateMime(std::u16string source);
 
   int articleid;

@@ -140,13 +140,14 @@ CArticle* CDARU::AddArticle(CLabel* label, std::u16string url, std::u16string ti
       result = 2;
       return existing;
     }
-    switch (AddArticle(existing, label)) {
+    // The link and the count in one step: a kill or another process in
+    // between would leave the count off.
+    switch (m_pDB->FileArticle(*existing, label->labelid)) {
       case 1:
         result = 3;
         break;
       case 0:
-        ++existing->labels;
-        result = m_pDB->UpdateArticle(*existing) ? 1 : -1;
+        result = 1;
         break;
       default:
         result = -1;

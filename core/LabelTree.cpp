@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 #include <utility>
 
 #include "storage/DB.h"
@@ -114,7 +115,39 @@ bool CLabelTree::LoadLabelTree() {
     }
     lastAppended = label;
   }
+  CutLoops();
   return true;
+}
+
+void CLabelTree::CutLoops() {
+  // A damaged catalogue (or two processes that once moved two labels under
+  // each other) may hold parents that loop. Every walk over the tree must
+  // end, so one label of each loop is taken out of its parent's chain and
+  // stays outside the tree, like a label whose parent is missing. Iterative:
+  // a chain of labels may be as deep as the catalogue is long.
+  enum : unsigned char { kNew, kOnPath, kDone };
+  std::vector<unsigned char> state(m_labels.size(), kNew);
+  std::unordered_map<const CLabel*, size_t> index;
+  index.reserve(m_labels.size());
+  for (size_t i = 0; i < m_labels.size(); ++i) index.emplace(m_labels[i], i);
+  std::vector<CLabel*> path;
+  for (size_t i = 0; i < m_labels.size(); ++i) {
+    path.clear();
+    for (CLabel* at = m_labels[i]; at;) {
+      auto found = index.find(at);
+      if (found == index.end()) break;
+      unsigned char& s = state[found->second];
+      if (s == kDone) break;
+      if (s == kOnPath) {
+        Unlink(at->parent, at);
+        break;
+      }
+      s = kOnPath;
+      path.push_back(at);
+      at = at->parent;
+    }
+    for (CLabel* on : path) state[index[on]] = kDone;
+  }
 }
 
 CLabel* CLabelTree::InsertLabel(CLabel* parent, std::u16string name) {
@@ -137,20 +170,32 @@ bool CLabelTree::UpdateLabel(CLabel* label, std::u16string name, unsigned parent
   if (label == nullptr || m_pDB == nullptr) return false;
   const int newParentId = static_cast<int>(parentId);
   const int oldParentId = label->toplayer;
-  if (newParentId != oldParentId) {
+  const bool moving = newParentId != oldParentId;
+  if (moving) {
     CLabel* target = FindLabel(newParentId);
     if (target && IsInBranch(label, target)) return false;  // would cut the branch off the tree
   }
-  label->name = std::move(name);
-  label->toplayer = newParentId;
-  if (!m_pDB->UpdateLabel(*label)) return false;
-  if (newParentId == oldParentId) return true;
+  // Only what changes is written, so a rename and a move of the same label by
+  // another process both hold; the store also checks the move against the
+  // catalogue as it is now.
+  CLabel row = *label;
+  row.name = std::move(name);
+  row.toplayer = newParentId;
+  bool written;
+  if (moving && row.name != label->name)
+    written = m_pDB->UpdateLabel(row);
+  else if (moving)
+    written = m_pDB->MoveLabel(row);
+  else
+    written = m_pDB->RenameLabel(row);
+  if (!written) return false;
+  label->name = row.name;
+  label->toplayer = row.toplayer;
+  if (row.toplayer == oldParentId) return true;
 
-  CLabel* oldParent = FindLabel(oldParentId);
-  if (oldParent == nullptr) return false;
-  Unlink(oldParent, label);
-  CLabel* newParent = FindLabel(newParentId);
-  if (newParent == nullptr) return false;
+  if (label->parent) Unlink(label->parent, label);
+  CLabel* newParent = FindLabel(row.toplayer);
+  if (newParent == nullptr || IsInBranch(label, newParent)) return false;  // stays out of the tree
   AppendChild(newParent, label);
   return true;
 }
@@ -161,12 +206,11 @@ bool CLabelTree::MoveLabel(CLabel* label, CLabel* newParent) {
   if (std::find(m_labels.begin(), m_labels.end(), newParent) == m_labels.end()) return false;
   if (IsInBranch(label, newParent)) return false;
 
-  const int oldParentId = label->toplayer;
-  label->toplayer = newParent->labelid;
-  if (!m_pDB->UpdateLabel(*label)) {
-    label->toplayer = oldParentId;
-    return false;
-  }
+  CLabel row = *label;
+  row.toplayer = newParent->labelid;
+  if (!m_pDB->MoveLabel(row)) return false;
+  label->toplayer = row.toplayer;
+  label->name = row.name;  // the stored name: another process may have renamed it
   // A label outside the tree has no chain to leave; the move brings it in.
   if (label->parent) Unlink(label->parent, label);
   AppendChild(newParent, label);

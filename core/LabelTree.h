@@ -7,6 +7,8 @@
 #include "core/Records.h"
 
 class CDB;
+class CTreeCtrl;
+struct _TREEITEM;  // a tree item handle (HTREEITEM) of the window layer
 
 // Every label of the catalogue, in memory and linked into a tree, kept in step
 // with the store: inserting, renaming, moving and deleting a label goes
@@ -45,13 +47,22 @@ class DARU_API CLabelTree {
   // Every label in load and insert order (borrowed pointers).
   std::vector<CLabel*> GetAllLabels() { return m_labels; }
 
+  // Puts one item per label of the hierarchy into the tree window, depth
+  // first, and expands the first level. In a label tree window the label of
+  // its default id becomes its default. Defined with the windows, in ui/tree/.
+  void InitLabelTreeCtrl(CTreeCtrl* pTreeCtrl);
+
  protected:
   CLabelTree();
 
  private:
   friend class CLabelTreeTestAccess;
 
+  // Items for the label and its following siblings, with their branches, under the parent item.
+  void InitChildNode(CLabel* label, _TREEITEM* parentItem, CTreeCtrl* pTreeCtrl);
   void AppendChild(CLabel* parent, CLabel* child);
+  // Takes one label of each parent loop out of the tree.
+  void CutLoops();
   static void Unlink(CLabel* parent, CLabel* child);
   // True when candidate is the label itself or lies in its branch.
   bool IsInBranch(CLabel* label, CLabel* candidate) const;

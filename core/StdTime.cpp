@@ -72,13 +72,18 @@ void CStdTime::SetNowTime() {
 long CStdTime::GetTimeLong() {
   if (m_year == 0) return 0;
   struct tm t = ToTm();
+  // mktime's -1 is also one second before 1970; only a failure leaves the
+  // day of the week it cannot compute untouched.
+  t.tm_wday = -1;
   time_t result = mktime(&t);
-  if (result != static_cast<time_t>(-1)) FromTm(t);
+  if (result == static_cast<time_t>(-1) && t.tm_wday == -1) return -1;
+  FromTm(t);
   return static_cast<long>(result);
 }
 
 void CStdTime::SetTimeLong(long value) {
-  if (value < 1) return;
+  // 0 is the empty time; any other value, before 1970 or after 2038, is a time.
+  if (value == 0) return;
   time_t t = static_cast<time_t>(value);
   struct tm local{};
   if (localtime_r(&t, &local) == nullptr) return;

@@ -36,8 +36,8 @@ class DARU_API CStdTime {
   // Seconds since the epoch, reading the value as local time; 0 for the empty
   // time, -1 when it cannot be represented. Normalises the fields in place.
   long GetTimeLong();
-  // The inverse of GetTimeLong: the value becomes the local time of t.
-  // Values below 1 leave the time as it was.
+  // The inverse of GetTimeLong: the value becomes the local time of t, any
+  // time a 64-bit count of seconds holds. 0 leaves the time as it was.
   void SetTimeLong(long t);
 
   // On the empty time the year is a full year; otherwise every argument is an

@@ -41,3 +41,4 @@
 #include "ui/dialogs/SearchDlg.h"
 #include "ui/list/DARUListCtrl.h"
 #include "ui/list/ListCtrlEx.h"
+#include "ui/tree/DARUTreeCtrl.h"

@@ -83,7 +83,7 @@ class DARU_API CRichEditCtrl : public CEdit {
 DARU_API BOOL AfxInitRichEdit2();
 DARU_API bool DaruRichEditAvailable();
 // Forgets the initialisation again (for tests of the failure path).
-DARU_API void DaruResetRichEdit();
+void DaruResetRichEdit();  // tests only
 
 // Creates a control of a window class for a dialog template: an object of the
 // matching control class that deletes itself when its window is destroyed.

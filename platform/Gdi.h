@@ -88,7 +88,7 @@ DARU_API COLORREF GetSysColor(int nIndex);
 DARU_API BOOL SetSysColors(int cElements, const int* lpaElements, const COLORREF* lpaRgbValues);
 DARU_API void DaruSetSysColorListener(void (*listener)());
 // Back to the classic scheme, without notifying anyone (for tests).
-DARU_API void ResetSysColors();
+void ResetSysColors();  // tests only
 
 // Fixed text metrics (see above).
 DARU_API int DaruFontHeight(const LOGFONT& font);
@@ -182,4 +182,4 @@ DARU_API const LOGFONT* DaruGetLogFont(HFONT hFont);
 // The colour of a brush handle; CLR_NONE for the null brush or an unknown handle.
 DARU_API COLORREF DaruGetBrushColor(HBRUSH hBrush);
 // How many GDI objects exist now (stock objects not counted); tests use it to find leaks.
-DARU_API int DaruGdiObjectCount();
+int DaruGdiObjectCount();  // tests only

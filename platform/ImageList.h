@@ -85,4 +85,4 @@ void DaruFailImageListCreate(int count);
 // Tests only: no drag image and no pending failure.
 void DaruResetImageListState();
 // How many image lists exist now; tests use it to find leaks.
-DARU_API int DaruImageListCount();
+int DaruImageListCount();  // tests only

@@ -60,4 +60,4 @@ class DARU_API CMenu : public CObject {
 };
 
 // How many menus exist now; tests use it to find leaks.
-DARU_API int DaruMenuCount();
+int DaruMenuCount();  // tests only

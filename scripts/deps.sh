@@ -8,7 +8,7 @@ DARU_PACKAGES=(
   libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
-  libncurses-dev
+  libncurses-dev tmux
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql libpq-dev
   libcurl4-openssl-dev dpkg-dev file
 )

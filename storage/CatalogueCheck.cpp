@@ -20,8 +20,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The copy a description file is written to before it replaces the file.
-const std::u16string kUnfinishedDescription = std::u16string(kDescriptionSuffix) + kPartSuffixW;
+// A copy a description file was being written to before it replaced the file.
+bool IsUnfinishedDescription(std::u16string_view name) {
+  const std::u16string target = PartCopyTarget(name);
+  return target.ends_with(kDescriptionSuffix) &&
+         IsArticleName(std::u16string_view(target).substr(0, target.size() - std::u16string_view(kDescriptionSuffix).size()));
+}
 
 // A type folder as one comparable relative path: '\' and '/' alike, no empty
 // or "." components.
@@ -414,12 +418,15 @@ class CCatalogueCheck::Runner {
         } else if (fs::is_directory(st) && IsArticleName(name) && !names.count(name)) {
           Found(OrphanFolder, u"the article folder " + path + u" belongs to no article",
                 [&] { return Files() && DeletePath(path, false); });
-        } else if (fs::is_regular_file(st) && name.ends_with(kUnfinishedDescription) &&
-                   IsArticleName(std::u16string_view(name).substr(0, name.size() - kUnfinishedDescription.size()))) {
+        } else if (fs::is_regular_file(st) && IsUnfinishedDescription(name)) {
           Leftover(path);
         } else if (fs::is_directory(st) && IsArticleName(name)) {
-          std::u16string copy = path + u"/" + kMediaCopyName + kPartSuffixW;
-          if (fs::is_regular_file(fs::symlink_status(ToUtf8(copy), sec))) Leftover(copy);
+          // Every unfinished copy of the media file (each write has its own).
+          for (const fs::directory_entry& inside : fs::directory_iterator(ToUtf8(path), sec)) {
+            std::u16string copy = FromUtf8(inside.path().filename().string());
+            if (PartCopyTarget(copy) == kMediaCopyName && fs::is_regular_file(inside.symlink_status(sec)))
+              Leftover(path + u"/" + copy);
+          }
         }
       }
     }

@@ -36,6 +36,20 @@ CSqlStatement CCatalogueStatements::UpdateLabel(const CLabel& label) {
       .Int(label.labelid);
 }
 
+CSqlStatement CCatalogueStatements::RenameLabel(const CLabel& label) {
+  return CSqlStatement(u"UPDATE label SET name=? WHERE labelid=?").Text(label.name).Int(label.labelid);
+}
+
+CSqlStatement CCatalogueStatements::MoveLabel(const CLabel& label) {
+  return CSqlStatement(u"UPDATE label SET toplayer=? WHERE labelid=?").Int(label.toplayer).Int(label.labelid);
+}
+
+CSqlStatement CCatalogueStatements::ParentOf(int labelid) {
+  return CSqlStatement(u"SELECT toplayer FROM label WHERE labelid=?").Int(labelid);
+}
+
+CSqlStatement CCatalogueStatements::CountLabels() { return CSqlStatement(u"SELECT COUNT(*) FROM label"); }
+
 CSqlStatement CCatalogueStatements::DeleteLabel(int labelid) {
   return CSqlStatement(u"DELETE FROM label WHERE labelid=?").Int(labelid);
 }
@@ -145,12 +159,15 @@ CSqlStatement CCatalogueStatements::QueryArticle(const CArticle& pattern, unsign
   return statement;
 }
 
-CSqlStatement CCatalogueStatements::CountUp(int articleid) {
-  return CSqlStatement(u"UPDATE article SET labels=labels+1 WHERE articleid=?").Int(articleid);
+CSqlStatement CCatalogueStatements::Recount(int articleid) {
+  return CSqlStatement(u"UPDATE article SET labels=(SELECT COUNT(*) FROM articletolabel WHERE articleid=?) "
+                       u"WHERE articleid=?")
+      .Int(articleid)
+      .Int(articleid);
 }
 
-CSqlStatement CCatalogueStatements::CountDown(int articleid) {
-  return CSqlStatement(u"UPDATE article SET labels=labels-1 WHERE articleid=?").Int(articleid);
+CSqlStatement CCatalogueStatements::CountLinks(int articleid) {
+  return CSqlStatement(u"SELECT COUNT(*) FROM articletolabel WHERE articleid=?").Int(articleid);
 }
 
 CSqlStatement CCatalogueStatements::SetLabelCount(int articleid, int labels) {
@@ -161,10 +178,3 @@ CSqlStatement CCatalogueStatements::DeleteArticle(int articleid) {
   return CSqlStatement(u"DELETE FROM article WHERE articleid=?").Int(articleid);
 }
 
-CSqlStatement CCatalogueStatements::DeleteArticleIfUnheld(int articleid) {
-  return CSqlStatement(u"DELETE FROM article WHERE articleid=? AND labels<1").Int(articleid);
-}
-
-CSqlStatement CCatalogueStatements::DeleteUnheldArticles() {
-  return CSqlStatement(u"DELETE FROM article WHERE labels<1");
-}

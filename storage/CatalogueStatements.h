@@ -11,6 +11,11 @@ class CCatalogueStatements {
  public:
   static CSqlStatement InsertLabel(const CLabel& label);
   static CSqlStatement UpdateLabel(const CLabel& label);
+  // One field of the label, the other left as it is.
+  static CSqlStatement RenameLabel(const CLabel& label);
+  static CSqlStatement MoveLabel(const CLabel& label);
+  static CSqlStatement ParentOf(int labelid);
+  static CSqlStatement CountLabels();
   static CSqlStatement DeleteLabel(int labelid);
   // Bits of kLabelMask* combined with AND; 0 gives every label, parents first.
   static CSqlStatement QueryLabel(const CLabel& pattern, unsigned mask);
@@ -33,12 +38,9 @@ class CCatalogueStatements {
   // Bits of kArticleMask* combined with AND; like makes title and keywords
   // match anywhere in the column. 0 gives every article.
   static CSqlStatement QueryArticle(const CArticle& pattern, unsigned mask, bool like);
-  static CSqlStatement CountUp(int articleid);
-  static CSqlStatement CountDown(int articleid);
   static CSqlStatement SetLabelCount(int articleid, int labels);
+  // Sets the label count to the number of links, and reads that number.
+  static CSqlStatement Recount(int articleid);
+  static CSqlStatement CountLinks(int articleid);
   static CSqlStatement DeleteArticle(int articleid);
-  // Deletes the article only when no label holds it any more.
-  static CSqlStatement DeleteArticleIfUnheld(int articleid);
-  // Every article that no label holds, whichever label it had.
-  static CSqlStatement DeleteUnheldArticles();
 };

@@ -17,3 +17,15 @@ bool CDB::ReplaceArticleLabels(int, const std::vector<int>&, int& failedLabel) {
 }
 
 void CDB::SetLastDBError(std::u16string text) { m_lastError = std::move(text); }
+
+bool CDB::RenameLabel(CLabel& label) { return UpdateLabel(label); }
+
+bool CDB::MoveLabel(CLabel& label) { return UpdateLabel(label); }
+
+int CDB::FileArticle(CArticle& article, int labelid) {
+  CLabelToArticle link(labelid, article.articleid);
+  if (QueryLabelToArticle(link)) return 1;
+  if (!AddLabelToArticle(link)) return -1;
+  ++article.labels;
+  return UpdateArticle(article) ? 0 : -1;
+}

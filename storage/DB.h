@@ -39,6 +39,20 @@ class DARU_API CDB {
   // link could not be written, or 0 when the failure lay elsewhere. A store
   // without transactions keeps this default, which refuses.
   virtual bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel);
+  // Changes read and written in one transaction against the catalogue as it
+  // is, not as the caller last read it, so two processes changing one label
+  // or filing one article lose nothing. The defaults fall back on the
+  // operations above for a store that has nothing better.
+  //
+  // Writes only the label's name; the record's parent id becomes the stored one.
+  virtual bool RenameLabel(CLabel& label);
+  // Writes only the label's parent id, refused when the new parent lies in
+  // the label's own branch; the record's name becomes the stored one.
+  virtual bool MoveLabel(CLabel& label);
+  // Files the article under the label and sets its label count to its number
+  // of links: 0 filed now, 1 filed already, -1 failed. The record's count
+  // becomes the stored one.
+  virtual int FileArticle(CArticle& article, int labelid);
 
   virtual ~CDB();
 

@@ -4,11 +4,14 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <set>
 
 #include "base/TextConv.h"
 #include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
+#include "storage/AccessStatements.h"
+#include "storage/CatalogueStatements.h"
 #include "storage/OdbcConnection.h"
 
 namespace {
@@ -22,52 +25,15 @@ constexpr const char16_t* kNoLabelName = u"未提供一个有效的标签名。"
 constexpr const char16_t* kDefaultConnection =
     u"Driver=SQLite3;Database=%s/DARU/Data/zevdata.mdb;PWD=2#4!6&;Timeout=60000;";
 
-// Every value is a bound parameter; the texts below never carry one.
-constexpr const char* kInsertLabel = "INSERT INTO 标签表(name,toplayer)  VALUES(?,?)";
-constexpr const char* kUpdateLabel = "UPDATE 标签表 SET name=?,toplayer=? WHERE labelid=?";
-constexpr const char* kDeleteLabel = "DELETE FROM 标签表 WHERE labelid=?";
-constexpr const char* kLinksOfLabel = "SELECT * FROM 文章标签表 WHERE labelid=?";
-constexpr const char* kCountDown = "UPDATE 文章表 SET labels=labels-1 WHERE articleid=?";
-constexpr const char* kCountUp = "UPDATE 文章表 SET labels=labels+1 WHERE articleid=?";
-constexpr const char* kDeleteUnheld = "DELETE FROM 文章表 WHERE labels<1";
-constexpr const char* kDeleteLabelLinks = "DELETE FROM 文章标签表 WHERE labelid=?";
-constexpr const char* kAllLabels = "SELECT * FROM 标签表 order by toplayer,labelid";
-constexpr const char* kArticleTypes = "SELECT * FROM 文章类型表";
-constexpr const char* kFindLink = "SELECT * FROM 文章标签表 WHERE articleid=? AND labelid=?";
-constexpr const char* kInsertLink = "INSERT INTO 文章标签表(articleid,labelid) VALUES(?,?)";
-constexpr const char* kDeleteLink = "DELETE FROM 文章标签表 WHERE articleid=? AND labelid=?";
-constexpr const char* kDeleteLinks = "DELETE FROM 文章标签表 WHERE articleid=?";
-constexpr const char* kSameFile = "SELECT articleid FROM 文章表 WHERE filename=? ORDER BY articleid";
-constexpr const char* kInsertArticle =
-    "INSERT INTO 文章表( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, lmdate ) "
-    "VALUES(?,?,?,?,?,?, ?, ?,?,?, ?,?,?)";
-constexpr const char* kArticlesOfLabel =
-    "SELECT 文章表.* FROM 文章表,文章标签表 WHERE 文章表.articleid=文章标签表.articleid AND 文章标签表.labelid=?";
-constexpr const char* kUpdateArticle =
-    "UPDATE 文章表 SET title=?,key1=?,labels=?,version=?,readflag=?,impflag=?, crdate=?, brdate=?, lmdate=? WHERE "
-    "articleid=?";
-constexpr const char* kDeleteArticle = "DELETE FROM 文章表 WHERE articleid=?";
-constexpr const char* kDeleteIfUnheld = "DELETE FROM 文章表 WHERE articleid=? AND labels<1";
-constexpr const char* kSetLabelCount = "UPDATE 文章表 SET labels=? WHERE articleid=?";
+// The table that a capture holds until it commits, so that two captures of
+// one link keep one article.
 constexpr const char* kArticleTable = "文章表";
-
-const char* Flag(bool value) { return value ? "T" : "F"; }
 
 // The leading decimal integer of a field, as atoi reads it; 0 for NULL.
 int IntField(const COdbcRow& row, size_t index) {
   if (index >= row.size() || !row[index]) return 0;
   return static_cast<int>(std::strtol(row[index]->c_str(), nullptr, 10));
 }
-
-// A substring pattern: the value between percent signs, whose own wildcards
-// keep their meaning. PostgreSQL compares case-blind only with ILIKE, and
-// would take a backslash in the value as an escape.
-std::string LikeCondition(COdbcConnection::Dialect dialect, const char* column) {
-  if (dialect == COdbcConnection::Dialect::PostgreSQL) return std::string(column) + " ILIKE ? ESCAPE ''";
-  return std::string(column) + " LIKE ?";
-}
-
-std::string LikeValue(const std::u16string& text) { return "%" + ToUtf8(text) + "%"; }
 
 // Rolls back unless committed, so a failure inside leaves the catalogue as
 // it was.
@@ -126,6 +92,24 @@ COdbcConnection& CDBAccess::Connection() {
   return *m_connection;
 }
 
+long long CDBAccess::Run(const CSqlStatement& statement) {
+  COdbcConnection& db = Connection();
+  CAccessStatement access = ForAccess(statement, db.GetDialect());
+  return db.Execute(access.sql, access.values);
+}
+
+std::vector<COdbcRow> CDBAccess::Rows(const CSqlStatement& statement) {
+  COdbcConnection& db = Connection();
+  CAccessStatement access = ForAccess(statement, db.GetDialect());
+  return db.Query(access.sql, access.values);
+}
+
+std::optional<long long> CDBAccess::InsertRow(const CSqlStatement& statement, const char* keyColumn) {
+  COdbcConnection& db = Connection();
+  CAccessStatement access = ForAccess(statement, db.GetDialect());
+  return db.Insert(access.sql, access.values, keyColumn);
+}
+
 template <class Body>
 bool CDBAccess::Guarded(Body&& body) {
   try {
@@ -142,6 +126,11 @@ bool CDBAccess::InitDB() {
   const std::u16string text = m_connectionString.empty() ? DefaultConnectionString() : m_connectionString;
   auto connection = std::make_shared<COdbcConnection>();
   try {
+    // A separator in the data root would end the file name early and let the
+    // rest of the folder name be read as further settings.
+    if (m_connectionString.empty() && GetDataRoot().find_first_of(u";{}") != std::u16string::npos)
+      throw _com_error(E_INVALIDARG, u"",
+                       u"the data root holds a character (; { }) that a connection string cannot carry");
     connection->Open(ToUtf8(text));
     if (connection->GetDialect() == COdbcConnection::Dialect::SQLite) {
       // As the SQLite store does: with a write-ahead log a commit need not
@@ -175,9 +164,8 @@ bool CDBAccess::AddLabel(CLabel& label) {
     return false;
   }
   return Guarded([&] {
-    COdbcConnection& db = Connection();
     // The key of the row this connection inserted, whatever another writer added since.
-    std::optional<long long> labelid = db.Insert(kInsertLabel, {label.name, label.toplayer}, "labelid");
+    std::optional<long long> labelid = InsertRow(CCatalogueStatements::InsertLabel(label), "labelid");
     if (!labelid) return false;
     label.labelid = static_cast<int>(*labelid);
     return true;
@@ -185,47 +173,50 @@ bool CDBAccess::AddLabel(CLabel& label) {
 }
 
 bool CDBAccess::UpdateLabel(CLabel& label) {
-  return Guarded([&] { return Connection().Execute(kUpdateLabel, {label.name, label.toplayer, label.labelid}) > 0; });
+  return Guarded([&] { return Run(CCatalogueStatements::UpdateLabel(label)) > 0; });
 }
 
 bool CDBAccess::DeleteLabel(CLabel& label) {
-  return Guarded([&] {
+  std::vector<CArticle> gone;
+  const bool deleted = Guarded([&] {
     COdbcConnection& db = Connection();
     CTransaction transaction(db);
-    if (db.Execute(kDeleteLabel, {label.labelid}) <= 0) return false;
-    for (const COdbcRow& link : db.Query(kLinksOfLabel, {label.labelid}))
-      if (db.Execute(kCountDown, {IntField(link, 1)}) <= 0) return false;
-    db.Execute(kDeleteUnheld);
-    db.Execute(kDeleteLabelLinks, {label.labelid});
+    if (Run(CCatalogueStatements::DeleteLabel(label.labelid)) <= 0) return false;
+    std::set<int> held;
+    for (const COdbcRow& link : Rows(CCatalogueStatements::LinksOfLabel(label.labelid))) held.insert(IntField(link, 1));
+    Run(CCatalogueStatements::DeleteLinksOfLabel(label.labelid));
+    // An article goes only when no link to it is left, whatever its count
+    // says: a count that drifted must not take an article filed elsewhere.
+    for (int articleid : held) {
+      if (Recount(articleid) != 0) continue;
+      CArticle pattern;
+      pattern.articleid = articleid;
+      std::vector<COdbcRow> row = Rows(CCatalogueStatements::QueryArticle(pattern, kArticleMaskID, false));
+      if (row.empty()) continue;  // a link that named no article
+      CArticle article;
+      article.articleid = articleid;
+      article.filename = GetFieldValue(row[0], 1);
+      article.type = GetFieldValue(row[0], 5);
+      if (Run(CCatalogueStatements::DeleteArticle(articleid)) > 0) gone.push_back(std::move(article));
+    }
     transaction.Commit();
     return true;
   });
+  if (!deleted) return false;
+  // Their files go as they do when the last label is taken off one at a time.
+  for (const CArticle& article : gone) RemoveArticleFiles(article.type, article.filename);
+  return true;
+}
+
+int CDBAccess::Recount(int articleid) {
+  Run(CCatalogueStatements::Recount(articleid));
+  std::vector<COdbcRow> row = Rows(CCatalogueStatements::CountLinks(articleid));
+  return row.empty() ? 0 : IntField(row[0], 0);
 }
 
 bool CDBAccess::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) {
   return Guarded([&] {
-    COdbcConnection& db = Connection();
-    std::string sql = kAllLabels;
-    std::vector<COdbcValue> values;
-    if (mask != 0) {
-      sql = "SELECT * FROM 标签表 WHERE ";
-      bool first = true;
-      if (mask & 1) {
-        sql += "labelid=?";
-        values.emplace_back(pattern.labelid);
-        first = false;
-      }
-      if (mask & 2) {
-        sql += first ? "name=?" : " AND name=?";
-        values.emplace_back(pattern.name);
-        first = false;
-      }
-      if (mask & 4) {
-        sql += first ? "toplayer=?" : " AND toplayer=?";
-        values.emplace_back(pattern.toplayer);
-      }
-    }
-    for (const COdbcRow& row : db.Query(sql, values)) {
+    for (const COdbcRow& row : Rows(CCatalogueStatements::QueryLabel(pattern, mask))) {
       auto label = std::make_unique<CLabel>();
       label->labelid = IntField(row, 0);
       label->name = GetFieldValue(row, 1);
@@ -239,18 +230,18 @@ bool CDBAccess::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned m
 
 bool CDBAccess::QueryArticleType(std::vector<CArticleType>& out) {
   return Guarded([&] {
-    for (const COdbcRow& row : Connection().Query(kArticleTypes))
+    for (const COdbcRow& row : Rows(CCatalogueStatements::QueryArticleType()))
       out.emplace_back(IntField(row, 0), GetFieldValue(row, 1), GetFieldValue(row, 2));
     return true;
   });
 }
 
 bool CDBAccess::QueryLabelToArticle(CLabelToArticle& link) {
-  return Guarded([&] { return !Connection().Query(kFindLink, {link.articleid, link.labelid}).empty(); });
+  return Guarded([&] { return !Rows(CCatalogueStatements::FindLink(link.articleid, link.labelid)).empty(); });
 }
 
 bool CDBAccess::InsertLink(const CLabelToArticle& link) {
-  return Connection().Execute(kInsertLink, {link.articleid, link.labelid}) > 0;
+  return Run(CCatalogueStatements::InsertLink(link.articleid, link.labelid)) > 0;
 }
 
 bool CDBAccess::AddLabelToArticle(CLabelToArticle& link) {
@@ -260,9 +251,9 @@ bool CDBAccess::AddLabelToArticle(CLabelToArticle& link) {
 bool CDBAccess::DeleteLabelToArticle(CLabelToArticle& link) {
   return Guarded([&] {
     if (link.labelid != 0)
-      Connection().Execute(kDeleteLink, {link.articleid, link.labelid});
+      Run(CCatalogueStatements::DeleteLink(link.articleid, link.labelid));
     else
-      Connection().Execute(kDeleteLinks, {link.articleid});
+      Run(CCatalogueStatements::DeleteLinksOfArticle(link.articleid));
     return true;
   });
 }
@@ -274,21 +265,20 @@ bool CDBAccess::AddArticle(CArticle& article) {
     // that two captures of one link keep one article.
     CTransaction transaction(db, kArticleTable);
     if (!article.filename.empty()) {
-      std::vector<COdbcRow> same = db.Query(kSameFile, {article.filename});
+      std::vector<COdbcRow> same = Rows(CCatalogueStatements::ArticlesNamed(article.filename));
       if (!same.empty()) {
         CLabelToArticle link(article.label, IntField(same[0], 0));
-        bool already = !db.Query(kFindLink, {link.articleid, link.labelid}).empty();
-        if (!already && (!InsertLink(link) || db.Execute(kCountUp, {link.articleid}) <= 0)) return false;
+        bool already = !Rows(CCatalogueStatements::FindLink(link.articleid, link.labelid)).empty();
+        if (!already) {
+          if (!InsertLink(link)) return false;
+          Recount(link.articleid);
+        }
         transaction.Commit();
         article.articleid = link.articleid;
         return true;
       }
     }
-    std::optional<long long> inserted =
-        db.Insert(kInsertArticle,
-                  {article.url, article.filename, article.title, article.key1, article.type, 1, article.label, 1, "T",
-                   "F", article.crdate.GetTimeLong(), 0L, 0L},
-                  "articleid");
+    std::optional<long long> inserted = InsertRow(CCatalogueStatements::InsertArticle(article), "articleid");
     if (!inserted) return false;
     int articleid = static_cast<int>(*inserted);
     if (!InsertLink(CLabelToArticle(article.label, articleid))) return false;
@@ -324,55 +314,22 @@ void CDBAccess::LoadArticles(const std::vector<COdbcRow>& rows, std::vector<CArt
 bool CDBAccess::QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticle pattern, unsigned mask) {
   if (label == nullptr) return false;
   return Guarded([&] {
-    LoadArticles(Connection().Query(kArticlesOfLabel, {label->labelid}), out);
+    LoadArticles(Rows(CCatalogueStatements::ArticlesOfLabel(label->labelid)), out);
     return true;
   });
 }
 
 bool CDBAccess::QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) {
   return Guarded([&] {
-    COdbcConnection& db = Connection();
-    std::string sql = "SELECT * FROM 文章表";
-    std::vector<COdbcValue> values;
-    if (mask != 0) {
-      sql += " WHERE ";
-      bool first = true;
-      auto condition = [&](const std::string& text) {
-        if (!first) sql += " AND ";
-        sql += text;
-        first = false;
-      };
-      if (mask & 1) {
-        condition("articleid=?");
-        values.emplace_back(pattern.articleid);
-      }
-      if (mask & 2) {
-        condition(like ? LikeCondition(db.GetDialect(), "title") : "title=?");
-        values.emplace_back(like ? LikeValue(pattern.title) : ToUtf8(pattern.title));
-      }
-      if (mask & 4) {
-        condition("filename=?");
-        values.emplace_back(pattern.filename);
-      }
-      if (mask & 8) {
-        condition(like ? LikeCondition(db.GetDialect(), "key1") : "key1=?");
-        values.emplace_back(like ? LikeValue(pattern.key1) : ToUtf8(pattern.key1));
-      }
-      // Without a known bit the statement stays incomplete and fails, as the
-      // SQLite store's does.
-    }
-    LoadArticles(db.Query(sql, values), out);
+    // Without a known bit the statement stays incomplete and fails, as the
+    // SQLite store's does.
+    LoadArticles(Rows(CCatalogueStatements::QueryArticle(pattern, mask, like)), out);
     return true;
   });
 }
 
 bool CDBAccess::UpdateArticle(CArticle& article) {
-  return Guarded([&] {
-    return Connection().Execute(kUpdateArticle,
-                                {article.title, article.key1, article.labels, article.version, Flag(article.readflag),
-                                 Flag(article.impflag), article.crdate.GetTimeLong(), article.brdate.GetTimeLong(),
-                                 article.lmdate.GetTimeLong(), article.articleid}) > 0;
-  });
+  return Guarded([&] { return Run(CCatalogueStatements::UpdateArticle(article)) > 0; });
 }
 
 bool CDBAccess::DeleteArticle(CArticle* article, CLabel* label) {
@@ -383,12 +340,15 @@ bool CDBAccess::DeleteArticle(CArticle* article, CLabel* label) {
     {
       CTransaction transaction(db);
       if (label == nullptr) {
-        if (db.Execute(kDeleteLinks, {article->articleid}) <= 0) return false;
-        if (db.Execute(kDeleteArticle, {article->articleid}) <= 0) return false;
+        if (Run(CCatalogueStatements::DeleteLinksOfArticle(article->articleid)) <= 0) return false;
+        if (Run(CCatalogueStatements::DeleteArticle(article->articleid)) <= 0) return false;
       } else {
-        if (db.Execute(kDeleteLink, {article->articleid, label->labelid}) <= 0) return false;
-        if (db.Execute(kCountDown, {article->articleid}) <= 0) return false;
-        lastLabelGone = db.Execute(kDeleteIfUnheld, {article->articleid}) > 0;
+        if (Run(CCatalogueStatements::DeleteLink(article->articleid, label->labelid)) <= 0) return false;
+        // By the links left, not by the count: the row goes with its last link.
+        if (Recount(article->articleid) == 0) {
+          if (Run(CCatalogueStatements::DeleteArticle(article->articleid)) <= 0) return false;
+          lastLabelGone = true;
+        }
       }
       transaction.Commit();
     }
@@ -402,7 +362,7 @@ bool CDBAccess::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
   return Guarded([&] {
     COdbcConnection& db = Connection();
     CTransaction transaction(db);
-    db.Execute(kDeleteLinks, {articleid});
+    Run(CCatalogueStatements::DeleteLinksOfArticle(articleid));
     std::vector<int> written;
     for (int labelid : labelids) {
       if (std::find(written.begin(), written.end(), labelid) != written.end()) continue;
@@ -415,9 +375,9 @@ bool CDBAccess::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
       written.push_back(labelid);
     }
     failedLabel = 0;
-    const long long changed = written.empty()
-                                  ? db.Execute(kDeleteArticle, {articleid})
-                                  : db.Execute(kSetLabelCount, {static_cast<int>(written.size()), articleid});
+    const long long changed =
+        written.empty() ? Run(CCatalogueStatements::DeleteArticle(articleid))
+                        : Run(CCatalogueStatements::SetLabelCount(articleid, static_cast<int>(written.size())));
     if (changed <= 0) {
       // No such article: links to it must not stay behind.
       SetLastDBError(u"文章不存在。");

@@ -9,6 +9,7 @@
 #include "storage/DB.h"
 
 class COdbcConnection;
+class CSqlStatement;
 class _com_error;
 using COdbcRow = std::vector<std::optional<std::string>>;
 
@@ -65,8 +66,14 @@ class DARU_API CDBAccess : public CDB {
   template <class Body>
   bool Guarded(Body&& body);
   COdbcConnection& Connection();
+  // A catalogue statement on this store's tables, its values bound.
+  long long Run(const CSqlStatement& statement);
+  std::vector<COdbcRow> Rows(const CSqlStatement& statement);
+  std::optional<long long> InsertRow(const CSqlStatement& statement, const char* keyColumn);
   void LoadArticles(const std::vector<COdbcRow>& rows, std::vector<CArticle*>& out);
   bool InsertLink(const CLabelToArticle& link);
+  // Sets the article's label count to its number of links and returns it.
+  int Recount(int articleid);
 
   std::u16string m_connectionString;              // empty: the embedded default
   std::shared_ptr<COdbcConnection> m_connection;  // shared with copies; null until InitDB succeeds

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <set>
 
 #include "base/Files.h"
+#include "base/U16Format.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
 #include "storage/CatalogueStatements.h"
@@ -67,27 +69,134 @@ bool CDBSqlite::AddLabel(CLabel& label) {
 }
 
 bool CDBSqlite::UpdateLabel(CLabel& label) {
-  return Guarded([&] { return m_db.Execute(Sql::UpdateLabel(label)) > 0; });
+  return Guarded([&] {
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
+    if (!ParentIsOutsideBranch(label)) return false;
+    if (m_db.Execute(Sql::UpdateLabel(label)) <= 0) return false;
+    transaction.Commit();
+    return true;
+  });
+}
+
+bool CDBSqlite::RenameLabel(CLabel& label) {
+  return Guarded([&] {
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
+    if (m_db.Execute(Sql::RenameLabel(label)) <= 0) return false;
+    CSQLiteQuery row = m_db.Query(Sql::ParentOf(label.labelid));
+    const int toplayer = row.IsEof() ? label.toplayer : row.GetInt(0, 0);
+    row.Finalize();
+    transaction.Commit();
+    label.toplayer = toplayer;
+    return true;
+  });
+}
+
+bool CDBSqlite::MoveLabel(CLabel& label) {
+  return Guarded([&] {
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
+    if (!ParentIsOutsideBranch(label)) return false;
+    if (m_db.Execute(Sql::MoveLabel(label)) <= 0) return false;
+    CLabel pattern;
+    pattern.labelid = label.labelid;
+    CSQLiteQuery row = m_db.Query(Sql::QueryLabel(pattern, kLabelMaskID));
+    std::u16string name = row.IsEof() ? label.name : row.GetString(1, u"");
+    row.Finalize();
+    transaction.Commit();
+    label.name = std::move(name);
+    return true;
+  });
+}
+
+bool CDBSqlite::ParentIsOutsideBranch(const CLabel& label) {
+  // Up the parents the catalogue holds now (another process may have moved a
+  // label since ours were loaded); a walk that meets a loop already there
+  // ends after as many steps as there are labels.
+  CSQLiteQuery total = m_db.Query(Sql::CountLabels());
+  long long steps = total.IsEof() ? 0 : total.GetInt(0, 0);
+  total.Finalize();
+  for (int at = label.toplayer; at != 0 && steps-- >= 0;) {
+    if (at == label.labelid) {
+      SetLastDBError(Fmt(u"label #%d cannot be moved under itself or a label of its own branch", label.labelid));
+      return false;
+    }
+    CSQLiteQuery up = m_db.Query(Sql::ParentOf(at));
+    at = up.IsEof() ? 0 : up.GetInt(0, 0);
+    up.Finalize();
+  }
+  return true;
 }
 
 bool CDBSqlite::DeleteLabel(CLabel& label) {
-  return Guarded([&] {
+  std::vector<CArticle> gone;
+  bool deleted = Guarded([&] {
     CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
     if (m_db.Execute(Sql::DeleteLabel(label.labelid)) <= 0) return false;
+    std::set<int> held;
     {
       CSQLiteQuery links = m_db.Query(Sql::LinksOfLabel(label.labelid));
       while (!links.IsEof()) {
-        int articleid = links.GetInt(1, 0);
-        if (m_db.Execute(Sql::CountDown(articleid)) <= 0) return false;
+        held.insert(links.GetInt(1, 0));
         links.NextRow();
       }
       links.Finalize();
     }
-    m_db.Execute(Sql::DeleteUnheldArticles());
     m_db.Execute(Sql::DeleteLinksOfLabel(label.labelid));
+    // An article goes only when no link to it is left, whatever its count
+    // says: a count that drifted must not take an article filed elsewhere.
+    for (int articleid : held) {
+      if (!Recount(articleid)) gone.push_back(TakeUnlinked(articleid));
+    }
     transaction.Commit();
     return true;
   });
+  if (!deleted) return false;
+  // Their files go as they do when the last label is taken off one at a time.
+  RemoveFilesOfGone(gone);
+  return true;
+}
+
+int CDBSqlite::Recount(int articleid) {
+  m_db.Execute(Sql::Recount(articleid));
+  CSQLiteQuery row = m_db.Query(Sql::CountLinks(articleid));
+  int links = row.IsEof() ? 0 : row.GetInt(0, 0);
+  row.Finalize();
+  return links;
+}
+
+CArticle CDBSqlite::TakeUnlinked(int articleid) {
+  CArticle article;
+  CArticle pattern;
+  pattern.articleid = articleid;
+  CSQLiteQuery row = m_db.Query(Sql::QueryArticle(pattern, kArticleMaskID, false));
+  if (row.IsEof()) return article;  // a link that named no article: nothing more to remove
+  article.filename = row.GetString(1, u"");
+  article.type = row.GetString(5, u"");
+  row.Finalize();
+  if (m_db.Execute(Sql::DeleteArticle(articleid)) > 0) article.articleid = articleid;
+  return article;
+}
+
+void CDBSqlite::RemoveFilesOfGone(const std::vector<CArticle>& gone) {
+  // Under the write lock, and only while no row has the folder name again:
+  // another process may have stored the same link anew since the rows went,
+  // and its files are not ours to remove. Without the lock (the engine
+  // failing) they go all the same: the rows are gone for good.
+  std::vector<bool> done(gone.size(), false);
+  try {
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
+    for (size_t i = 0; i < gone.size(); ++i) {
+      if (gone[i].articleid == 0) continue;
+      CSQLiteQuery again = m_db.Query(Sql::ArticlesNamed(gone[i].filename));
+      const bool storedAgain = !again.IsEof();
+      again.Finalize();
+      if (!storedAgain) RemoveArticleFiles(gone[i].type, gone[i].filename);
+      done[i] = true;
+    }
+    transaction.Commit();
+  } catch (const CSQLiteException&) {
+  }
+  for (size_t i = 0; i < gone.size(); ++i)
+    if (!done[i] && gone[i].articleid != 0) RemoveArticleFiles(gone[i].type, gone[i].filename);
 }
 
 bool CDBSqlite::QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) {
@@ -165,7 +274,10 @@ bool CDBSqlite::AddArticle(CArticle& article) {
         CSQLiteQuery filed = m_db.Query(Sql::FindLink(link.articleid, link.labelid));
         bool already = !filed.IsEof();
         filed.Finalize();
-        if (!already && (!InsertLink(link) || m_db.Execute(Sql::CountUp(link.articleid)) <= 0)) return false;
+        if (!already) {
+          if (!InsertLink(link)) return false;
+          Recount(link.articleid);
+        }
         transaction.Commit();
         article.articleid = link.articleid;
         return true;
@@ -213,9 +325,9 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
     descfile += kDescriptionSuffix;
     article->readflag = !rows.IsText(9, "F");
     article->impflag = !rows.IsText(10, "F");
-    article->crdate.SetTimeLong(rows.GetInt(11, 0));
-    article->brdate.SetTimeLong(rows.GetInt(12, 0));
-    article->lmdate.SetTimeLong(rows.GetInt(13, 0));
+    article->crdate.SetTimeLong(rows.GetInt64(11, 0));
+    article->brdate.SetTimeLong(rows.GetInt64(12, 0));
+    article->lmdate.SetTimeLong(rows.GetInt64(13, 0));
     out.push_back(article.get());
     article.release();
     rows.NextRow();
@@ -256,14 +368,23 @@ bool CDBSqlite::DeleteArticle(CArticle* article, CLabel* label) {
         if (m_db.Execute(Sql::DeleteArticle(article->articleid)) <= 0) return false;
       } else {
         if (m_db.Execute(Sql::DeleteLink(article->articleid, label->labelid)) <= 0) return false;
-        if (m_db.Execute(Sql::CountDown(article->articleid)) <= 0) return false;
-        lastLabelGone = m_db.Execute(Sql::DeleteArticleIfUnheld(article->articleid)) > 0;
+        // By the links left, not by the count: the row goes with its last link.
+        if (Recount(article->articleid) == 0) {
+          if (m_db.Execute(Sql::DeleteArticle(article->articleid)) <= 0) return false;
+          lastLabelGone = true;
+        }
       }
       transaction.Commit();
     }
     // Files go only once the row is gone for good, and only for the article
     // that lost its last label; without a label they stay on disk.
-    if (lastLabelGone) RemoveArticleFiles(article->type, article->filename);
+    if (lastLabelGone) {
+      CArticle gone;
+      gone.articleid = article->articleid;
+      gone.type = article->type;
+      gone.filename = article->filename;
+      RemoveFilesOfGone({gone});
+    }
     return true;
   });
 }
@@ -295,4 +416,31 @@ bool CDBSqlite::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
     transaction.Commit();
     return true;
   });
+}
+
+int CDBSqlite::FileArticle(CArticle& article, int labelid) {
+  int result = -1;
+  Guarded([&] {
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
+    CSQLiteQuery filed = m_db.Query(Sql::FindLink(article.articleid, labelid));
+    const bool already = !filed.IsEof();
+    filed.Finalize();
+    if (already) {
+      result = 1;
+      return true;
+    }
+    if (!InsertLink(CLabelToArticle(labelid, article.articleid))) return false;
+    const int links = Recount(article.articleid);
+    CArticle pattern;
+    pattern.articleid = article.articleid;
+    CSQLiteQuery row = m_db.Query(Sql::QueryArticle(pattern, kArticleMaskID, false));
+    const bool stored = !row.IsEof();
+    row.Finalize();
+    if (!stored) return false;  // no such article: the link goes again
+    transaction.Commit();
+    article.labels = links;
+    result = 0;
+    return true;
+  });
+  return result;
 }

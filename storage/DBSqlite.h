@@ -32,6 +32,9 @@ class CDBSqlite : public CDB {
   bool UpdateArticle(CArticle& article) override;
   bool DeleteArticle(CArticle* article, CLabel* label) override;
   bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) override;
+  bool RenameLabel(CLabel& label) override;
+  bool MoveLabel(CLabel& label) override;
+  int FileArticle(CArticle& article, int labelid) override;
 
  private:
   friend class CDBSqliteTestAccess;
@@ -52,6 +55,16 @@ class CDBSqlite : public CDB {
   void SetJournalSync();
   bool InsertLink(const CLabelToArticle& link);
   void LoadArticles(CSQLiteQuery& query, std::vector<CArticle*>& out);
+  // False with the last error set when the label's parent id lies in its own
+  // branch, as the catalogue holds it now.
+  bool ParentIsOutsideBranch(const CLabel& label);
+  // Sets the article's label count to its number of links; that number.
+  int Recount(int articleid);
+  // Deletes the article row; what its files are found by, with the id set
+  // when a row went.
+  CArticle TakeUnlinked(int articleid);
+  // Removes the files of articles whose rows went (see the definition).
+  void RemoveFilesOfGone(const std::vector<CArticle>& gone);
 
   CSQLiteDB m_db;
 };

@@ -1,6 +1,7 @@
 #include "storage/DataRootSetup.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -170,13 +171,18 @@ bool PrepareDataFolders(const std::filesystem::path& root, const std::vector<std
   return WriteStylesheet(DaruFolder(root), error);
 }
 
-bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error) {
+bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error, bool* created) {
   std::error_code ec;
   std::filesystem::create_directories(DaruFolder(root), ec);
   if (ec) return Fail(error, "cannot create " + DaruFolder(root).string() + ": " + ec.message());
 
+  // A catalogue its owner may not write is not written, whoever runs this:
+  // it is ready only when it has every table already.
+  struct stat st {};
+  const bool readOnly = stat(CatalogueFile(root).c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(CatalogueFile(root).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  int rc = sqlite3_open_v2(CatalogueFile(root).c_str(), &raw,
+                           readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   Db db(raw);
   if (rc != SQLITE_OK) return Fail(error, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
@@ -189,13 +195,24 @@ bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error) {
     if (!TableExists(db.get(), t.name, exists, error)) return false;
     anyTable = anyTable || exists;
   }
+  if (readOnly) {
+    for (const TableSetup& t : Tables()) {
+      bool exists = false;
+      if (!TableExists(db.get(), t.name, exists, error)) return false;
+      if (!exists) return Fail(error, CatalogueFile(root).string() + " is read-only and has no table " + t.name);
+    }
+    if (created) *created = false;
+    return MakeTypeFolders(db.get(), DaruFolder(root), error) && WriteStylesheet(DaruFolder(root), error);
+  }
   if (!anyTable && !Exec(db.get(), std::string("PRAGMA journal_mode=") + kJournalMode + ";", error)) return false;
 
   if (!Exec(db.get(), "BEGIN IMMEDIATE;", error)) return false;
+  bool made = false;
   for (const TableSetup& t : Tables()) {
     bool exists = false;
     bool ok = TableExists(db.get(), t.name, exists, error) &&
               (exists || (Exec(db.get(), t.create, error) && (t.fill == nullptr || Exec(db.get(), t.fill, error))));
+    made = made || !exists;
     if (!ok) {
       sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
       return false;
@@ -205,6 +222,7 @@ bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error) {
     sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
     return false;
   }
+  if (created) *created = made;
   return MakeTypeFolders(db.get(), DaruFolder(root), error) && WriteStylesheet(DaruFolder(root), error);
 }
 
@@ -215,10 +233,10 @@ bool Reported(bool ok, const std::string& text, std::u16string* error) {
 
 }  // namespace
 
-bool DaruCreateDataRoot(const std::u16string& root, std::u16string* error) {
+bool DaruCreateDataRoot(const std::u16string& root, std::u16string* error, bool* created) {
   std::string text;
   if (root.empty()) return Reported(false, "no data root given", error);
-  return Reported(ProvisionDataRoot(std::filesystem::path(ToUtf8(root)), &text), text, error);
+  return Reported(ProvisionDataRoot(std::filesystem::path(ToUtf8(root)), &text, created), text, error);
 }
 
 bool DaruPrepareDataFolders(const std::u16string& root, const std::vector<std::u16string>& typeFolders,

@@ -24,8 +24,10 @@ inline constexpr const char* kBrowserTypeFolder = "web";
 inline constexpr const char* kFeedTypeFolder = "rss";
 
 // True when the data root (a folder path, UTF-16) is ready; otherwise false
-// with the reason in error, when given.
-DARU_API bool DaruCreateDataRoot(const std::u16string& root, std::u16string* error = nullptr);
+// with the reason in error, when given. created, when given, tells whether a
+// catalogue table had to be made. A catalogue file its owner may not write is
+// never written, whoever runs this.
+DARU_API bool DaruCreateDataRoot(const std::u16string& root, std::u16string* error = nullptr, bool* created = nullptr);
 
 // Only the type folders named (below root/DARU, those that would leave it are
 // skipped) and the stylesheet: for a catalogue that lives elsewhere, such as

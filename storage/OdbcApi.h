@@ -24,6 +24,9 @@ struct COdbcApi {
   X(SQLNumResultCols)          \
   X(SQLFetch)                  \
   X(SQLGetData)                \
+  X(SQLBindCol)                \
+  X(SQLDescribeCol)            \
+  X(SQLSetStmtAttr)            \
   X(SQLFreeStmt)               \
   X(SQLEndTran)
 #define DARU_ODBC_MEMBER(name) decltype(&::name) name = nullptr;

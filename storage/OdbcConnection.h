@@ -81,6 +81,9 @@ class COdbcConnection {
   SQLHSTMT Statement(const std::string& sql);
   void Run(SQLHSTMT stmt, const std::string& sql, const std::vector<COdbcValue>& params);
   void Release(SQLHSTMT stmt);
+  // Reads every row; false when a field did not fit and nothing is complete.
+  bool ReadInBlocks(SQLHSTMT stmt, SQLSMALLINT columns, std::vector<COdbcRow>& rows);
+  void ReadPieces(SQLHSTMT stmt, SQLSMALLINT columns, std::vector<COdbcRow>& rows);
   [[noreturn]] void Throw(SQLSMALLINT type, SQLHANDLE handle, const char* fallback);
   std::u16string InfoText(SQLUSMALLINT info);
   void SetAutocommit(bool on);

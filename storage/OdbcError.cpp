@@ -34,11 +34,13 @@ HRESULT HResultFromDiagnostic(const std::string& sqlstate, const std::string& me
   if (cls == "23") return DB_E_INTEGRITYVIOLATION;
   if (cls == "28") return DB_SEC_E_AUTH_FAILED;
   if (sqlstate == "HY001" || sqlstate == "53200") return E_OUTOFMEMORY;
+  std::string lowered = message;
+  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  // The PostgreSQL driver reports a refused login as a failed connection.
+  if (Has(lowered, "authentication failed")) return DB_SEC_E_AUTH_FAILED;
   if (sqlstate == "HY000") {
     // The SQLite driver reports every engine failure under this one state.
-    std::string lowered = message;
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (Has(lowered, "no such table")) return DB_E_NOTABLE;
     if (Has(lowered, "syntax error") || Has(lowered, "unrecognized token") || Has(lowered, "no such column") ||
         Has(lowered, "incomplete input"))

@@ -1,6 +1,7 @@
 #include "storage/SQLiteDB.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <climits>
@@ -62,10 +63,16 @@ void CSQLiteDB::Open(const std::u16string& path) {
   // The engine reads the name up to its first NUL and would open another file.
   if (file.find('\0') != std::string::npos) throw CSQLiteException(SQLITE_CANTOPEN, sqlite3_errstr(SQLITE_CANTOPEN));
   sqlite3* db = nullptr;
+  // A file its owner may not write is read-only for everyone, root included,
+  // who could otherwise write it anyway.
+  struct stat st {};
+  const bool readOnly = stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
   // One thread uses a connection and its cursors, so the engine's lock around
   // every call (one per field read) buys nothing.
-  int rc =
-      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(file.c_str(), &db,
+                           (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+                               SQLITE_OPEN_NOMUTEX,
+                           nullptr);
   if (rc != SQLITE_OK) {
     std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
@@ -358,6 +365,13 @@ const char16_t* CSQLiteQuery::GetFieldW(int index) {
 }
 
 int CSQLiteQuery::GetInt(int index, int def) {
+  long long value = GetInt64(index, def);
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+long long CSQLiteQuery::GetInt64(int index, long long def) {
   long long value = 0;
   // An integer column is read as the number its text spells, without making
   // the text: the row loaders read several of these per row.
@@ -369,9 +383,7 @@ int CSQLiteQuery::GetInt(int index, int def) {
     if (text == nullptr) return def;
     value = std::strtoll(text, nullptr, 10);
   }
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
+  return value;
 }
 
 std::u16string CSQLiteQuery::GetString(int index, const std::u16string& def) {

@@ -145,6 +145,8 @@ class CSQLiteQuery {
   // The leading decimal integer of the text (atoi rules, clamped to int); def
   // for SQL NULL.
   int GetInt(int index, int def);
+  // The same, unclamped: times are 64-bit.
+  long long GetInt64(int index, long long def);
   std::u16string GetString(int index, const std::u16string& def);
   // Whether the field holds exactly this text (false for SQL NULL); reads it
   // without converting it.

@@ -9,14 +9,13 @@
 
 namespace {
 
-// The names of codes 0 to 25, in code order. Later primary codes of the engine
-// (26 and up) have no name here and read as unknown.
+// The names of the engine's primary codes 0 to 28, in code order.
 constexpr const char* kCodeNames[] = {
     "SQLITE_OK",       "SQLITE_ERROR",      "SQLITE_INTERNAL", "SQLITE_PERM",      "SQLITE_ABORT", "SQLITE_BUSY",
     "SQLITE_LOCKED",   "SQLITE_NOMEM",      "SQLITE_READONLY", "SQLITE_INTERRUPT", "SQLITE_IOERR", "SQLITE_CORRUPT",
     "SQLITE_NOTFOUND", "SQLITE_FULL",       "SQLITE_CANTOPEN", "SQLITE_PROTOCOL",  "SQLITE_EMPTY", "SQLITE_SCHEMA",
     "SQLITE_TOOBIG",   "SQLITE_CONSTRAINT", "SQLITE_MISMATCH", "SQLITE_MISUSE",    "SQLITE_NOLFS", "SQLITE_AUTH",
-    "SQLITE_FORMAT",   "SQLITE_RANGE",
+    "SQLITE_FORMAT",   "SQLITE_RANGE",      "SQLITE_NOTADB",   "SQLITE_NOTICE",    "SQLITE_WARNING",
 };
 
 }  // namespace

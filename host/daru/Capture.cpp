@@ -27,9 +27,24 @@ void LoadForRewrite(CArticle* article) {
   }
 }
 
-void WriteDescription(CArticle* article, std::vector<std::string>& warnings) {
-  if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
-    warnings.push_back("the description file " + ToUtf8(article->GetDescriptionFilename()) + " could not be written");
+bool WriteDescription(CArticle* article, std::string& why) {
+  if (article->CreateDescriptionFile(GetTypeFolder(article->type), true)) return true;
+  const std::string file = ToUtf8(article->GetDescriptionFilename());
+  if (article->DescriptionFileIsUnreadable())
+    why = "the description file " + file +
+          " cannot be read, so it is kept as it is ('daru check --repair' sets it aside)";
+  else
+    why = "cannot write the description file " + file;
+  return false;
+}
+
+void UndoCapture(Session& s, CArticle* article, CLabel* label, int result, const std::string& why) {
+  if (result == 0 || result == 1) {
+    CArticle copy(*article);
+    if (!s.Daru()->DeleteArticle(&copy, label))
+      throw HostError(why + "; undoing the capture failed too: " + s.LastError("the catalogue refused it"));
+  }
+  throw HostError(why + (result == 0 || result == 1 ? "; nothing was saved" : ""));
 }
 
 CLabel* ChannelLabel(Session& s, const std::u16string& channel) {

@@ -34,8 +34,14 @@ bool HasFeedData(CRSSSubItem* item);
 // comment and feed data.
 void LoadForRewrite(CArticle* article);
 
-// Writes the article's description file; a failure becomes a warning.
-void WriteDescription(CArticle* article, std::vector<std::string>& warnings);
+// Writes the article's description file; false with the reason. A file that
+// exists but cannot be read is never replaced.
+bool WriteDescription(CArticle* article, std::string& why);
+
+// A capture whose description file cannot be written is undone: the filing
+// under this label goes again (and the article with it, when that was its
+// only label), and the command fails. Nothing is left half done.
+[[noreturn]] void UndoCapture(Session& s, CArticle* article, CLabel* label, int result, const std::string& why);
 
 // The label named after a channel below the favourite feeds, made on first use.
 CLabel* ChannelLabel(Session& s, const std::u16string& channel);

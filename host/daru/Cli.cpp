@@ -113,7 +113,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
   // Global options may also follow the command.
   app.fallthrough();
   app.set_version_flag("--version", std::string("daru ") + DaruVersion(), "print the version and stop");
-  app.add_option("--root", r.root, "the data root (default: $DARU_HOME, else $XDG_DATA_HOME/daru)");
+  CLI::Option* root = app.add_option("--root", r.root, "the data root (default: $DARU_HOME, else $XDG_DATA_HOME/daru)");
   app.add_flag("--json", r.json, "print JSON for scripts");
   app.add_option("--store", r.store,
                  "the catalogue: sqlite (DARU/darudb), access (DARU/Data/zevdata.mdb over ODBC) or "
@@ -200,6 +200,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
       "check", "check the catalogue and the article files against each other (exit status 1 on problems)");
   check->add_flag("--repair", r.repair, "repair what can be repaired without losing anything");
 
+  app.add_subcommand("ui", "work with the library full-screen in the terminal (keys and mouse)");
+
   if (std::optional<int> status = UnknownCommand(app, argc, argv)) return status;
   try {
     app.parse(argc, argv);
@@ -211,6 +213,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     return Usage(Chosen(app), InWords(e));
+  }
+  // An empty --root would quietly fall back on the default root.
+  if (root->count() > 0 && r.root.empty()) {
+    return Usage(Chosen(app), "--root needs a folder");
   }
   r.command = Chosen(app);
   // Checked here rather than by the parser, so the message says what is wanted.

@@ -24,13 +24,18 @@ using nlohmann::json;
 
 // --- labels ---------------------------------------------------------------
 
-json LabelNode(Session& s, CLabel* label, std::set<CLabel*>& seen) {
+// Deeper branches are listed flat with the labels outside the tree: the
+// output (and the program's stack) stays bounded whatever the catalogue holds.
+constexpr int kMaxShownDepth = 200;
+
+json LabelNode(Session& s, CLabel* label, std::set<CLabel*>& seen, int depth = 0) {
   seen.insert(label);
   json node = LabelJson(label);
   node["articles"] = std::max(0, s.CountArticles(label));
   node["children"] = json::array();
+  if (depth >= kMaxShownDepth) return node;
   for (CLabel* child = label->firstChild; child; child = child->nextSibling)
-    node["children"].push_back(LabelNode(s, child, seen));
+    if (!seen.count(child)) node["children"].push_back(LabelNode(s, child, seen, depth + 1));
   return node;
 }
 
@@ -79,25 +84,40 @@ Report LabelRename(Session& s, const Request& r) {
   return Message("renamed label " + old + " to " + Quoted(label->name), {{"label", LabelJson(label)}});
 }
 
-bool InBranch(const CLabel* top, const CLabel* label) {
-  for (; label; label = label->parent)
+bool InBranch(Session& s, const CLabel* top, const CLabel* label) {
+  // Bounded: the walk ends even on parents that loop.
+  size_t steps = s.Tree()->GetAllLabels().size() + 1;
+  for (; label && steps > 0; label = label->parent, --steps)
     if (label == top) return true;
-  return false;
+  return label != nullptr;
 }
 
 Report LabelMove(Session& s, const Request& r) {
   CLabel* label = s.ResolveLabel(r.label);
   CLabel* parent = s.ResolveLabel(r.target);
   if (label == s.Tree()->GetHeadLabel()) throw HostError("the head label cannot be moved");
-  if (InBranch(label, parent)) throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
+  if (InBranch(s, label, parent))
+    throw HostError("cannot move label " + Named(label) + " under itself or its own branch");
   if (!s.Tree()->MoveLabel(label, parent))
     throw HostError("cannot move label " + Named(label) + ": " + s.LastError("the catalogue refused it"));
   return Message("moved label " + Named(label) + " under " + Named(parent), {{"label", LabelJson(label)}});
 }
 
-void CollectBranch(CLabel* label, std::vector<CLabel*>& deepestFirst) {
-  for (CLabel* child = label->firstChild; child; child = child->nextSibling) CollectBranch(child, deepestFirst);
-  deepestFirst.push_back(label);
+// The branch of the label, each label after every label below it. Iterative,
+// and each label once: a branch may be deep, and a damaged catalogue's loops
+// must not make it endless.
+std::vector<CLabel*> BranchDeepestFirst(CLabel* top) {
+  std::vector<CLabel*> order;  // each label before the labels below it
+  std::set<CLabel*> seen{top};
+  std::vector<CLabel*> pending{top};
+  while (!pending.empty()) {
+    CLabel* label = pending.back();
+    pending.pop_back();
+    order.push_back(label);
+    for (CLabel* child = label->firstChild; child; child = child->nextSibling)
+      if (seen.insert(child).second) pending.push_back(child);
+  }
+  return {order.rbegin(), order.rend()};
 }
 
 // The ids of the articles filed anywhere in the branch.
@@ -122,8 +142,7 @@ bool Confirmed(const std::string& question) {
 Report LabelRemove(Session& s, const Request& r) {
   CLabel* label = s.ResolveLabel(r.label);
   RefuseReserved(label, "removed");
-  std::vector<CLabel*> branch;
-  CollectBranch(label, branch);
+  std::vector<CLabel*> branch = BranchDeepestFirst(label);
   const std::string name = Named(label);
   const std::set<int> held = ArticlesIn(s, branch);
   if (!held.empty() && !r.yes) {
@@ -193,7 +212,7 @@ Report CaptureReport(Session& s, CArticle* article, CLabel* label, int result) {
   return Message(text, {{"result", Outcome(result)}, {"label", LabelJson(label)}, {"article", ArticleJson(*article)}});
 }
 
-Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
+Report Save(Session& s, const Request& r) {
   if (r.url.empty()) throw UsageError("a page needs a link");
   CLabel* label = r.label.empty() ? s.DefaultLabel() : s.ResolveLabel(r.label);
   int result = r.noLink ? 0 : 1;
@@ -204,10 +223,12 @@ Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
     throw HostError("cannot save the page: " + s.LastError("the catalogue refused it"));
   }
   std::unique_ptr<CArticle, std::function<void(CArticle*)>> owned(article, [&](CArticle* a) { s.Release(a); });
+  std::string why;
   if (result == 0) {
     article->SetDescription(FromUtf8(r.description.value_or("")));
     article->SetComment(FromUtf8(r.comment.value_or("")));
-    WriteDescription(article, warnings);
+    std::string why;
+    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
     return CaptureReport(s, article, label, result);
   }
   // A stored page gets new texts only where they were given; the rest of its
@@ -225,7 +246,10 @@ Report Save(Session& s, const Request& r, std::vector<std::string>& warnings) {
     if (mayChange) article->SetComment(FromUtf8(*r.comment));
     (mayChange ? changed : ignored).push_back("comment");
   }
-  if (!changed.empty()) WriteDescription(article, warnings);
+  if (!changed.empty()) {
+    std::string why;
+    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
+  }
   if (FromUtf8(r.title) != article->title) ignored.push_back("title");
   if (r.keywords && FromUtf8(*r.keywords) != article->key1) ignored.push_back("keywords");
   Report report = CaptureReport(s, article, label, result);
@@ -255,6 +279,11 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
   if (ec || !std::filesystem::is_regular_file(info, ec)) throw HostError("no feed item file " + r.infoFile);
   CRSSSubItem item;
   if (!item.LoadRSSInfo(FromUtf8(info.string()))) throw HostError("cannot read the feed item file " + info.string());
+  // Any well-formed XML file loads; one without an item's title and link is
+  // not a feed item.
+  if (item.title.empty() && item.link.empty())
+    throw HostError("the file " + info.string() + " holds no feed item (no newstitle with a title or a link)");
+  const std::u16string named = CRSSSubItem::NamedMediaFile(FromUtf8(info.string()));
   item.channelTitle = FromUtf8(r.channel);
   item.channelLink = FromUtf8(r.channelLink);
 
@@ -272,11 +301,17 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
   if (result == 0) {
     LentFeedItem lent(article, &item);
     article->SetDescription(item.description);
-    WriteDescription(article, warnings);
+    std::string why;
+    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
     if (!item.mimeUrl.empty()) {
       article->CreateMime(item.mimeUrl);
       if (!PathExists(GetMediaCopyPath(article->filename), true))
-        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) + " could not be copied");
+        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) +
+                           " could not be copied (a regular file of at most " +
+                           std::to_string(kMaxMediaFileSize >> 20) + " MiB is copied)");
+    } else if (!named.empty()) {
+      warnings.push_back("the media file '" + ToUtf8(named) +
+                         "' is not a file beside the feed item file or below its folder; it was not copied");
     }
   }
   Report report = CaptureReport(s, article, label, result);
@@ -374,8 +409,8 @@ Report Comment(Session& s, const Request& r) {
   CArticle* article = s.FindArticle(r.id);
   LoadForRewrite(article);
   article->SetComment(FromUtf8(r.text));
-  if (!article->CreateDescriptionFile(GetTypeFolder(article->type), true))
-    throw HostError("cannot write the description file " + ToUtf8(article->GetDescriptionFilename()));
+  std::string why;
+  if (!WriteDescription(article, why)) throw HostError(why);
   return Message("commented #" + std::to_string(article->articleid) + " " + Quoted(article->title),
                  {{"article", ArticleJson(*article)}});
 }
@@ -459,7 +494,7 @@ Report RunCommand(const Request& r, std::vector<std::string>& warnings) {
   if (r.command == "label rename") return LabelRename(s, r);
   if (r.command == "label move") return LabelMove(s, r);
   if (r.command == "label rm") return LabelRemove(s, r);
-  if (r.command == "save") return Save(s, r, warnings);
+  if (r.command == "save") return Save(s, r);
   if (r.command == "feed") return Feed(s, r, warnings);
   if (r.command == "list") return List(s, r);
   if (r.command == "search") return Search(s, r);

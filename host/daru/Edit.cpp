@@ -67,7 +67,8 @@ Report Edit(Session& s, const Request& r, std::vector<std::string>& warnings) {
   // The description file repeats title and keywords; the comment and feed data stay as they are.
   LoadForRewrite(&article);
   if (r.description) article.SetDescription(FromUtf8(*r.description));
-  WriteDescription(&article, warnings);
+  std::string why;
+  if (!WriteDescription(&article, why)) throw HostError(why + " (the catalogue has the new texts)");
   std::string list;
   for (size_t i = 0; i < changed.size(); ++i)
     list += (i == 0 ? "" : i + 1 == changed.size() ? " and " : ", ") + changed[i].get<std::string>();

@@ -8,8 +8,10 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <climits>
 #include <memory>
 
+#include "base/Files.h"
 #include "daru/Request.h"
 #include "darulib.h"
 
@@ -29,6 +31,14 @@ using Sheet = std::unique_ptr<xsltStylesheet, Deleter<xsltStylesheet, xsltFreeSt
 using Context = std::unique_ptr<xsltTransformContext, Deleter<xsltTransformContext, xsltFreeTransformContext>>;
 using Prefs = std::unique_ptr<xsltSecurityPrefs, Deleter<xsltSecurityPrefs, xsltFreeSecurityPrefs>>;
 
+// A regular file of at most the library's document size, parsed without
+// network, entities or DTDs; null when it is none.
+xmlDoc* ReadDocument(const std::string& path) {
+  std::string bytes;
+  if (!ReadRegularFile(path, kMaxDocumentSize, bytes) || bytes.size() > static_cast<size_t>(INT_MAX)) return nullptr;
+  return xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), path.c_str(), nullptr, XML_PARSE_NONET);
+}
+
 }  // namespace
 
 std::string RenderDescription(const std::u16string& descriptionFile, const std::u16string& stylesheet) {
@@ -37,14 +47,16 @@ std::string RenderDescription(const std::u16string& descriptionFile, const std::
   const std::string sheetPath = ToUtf8(stylesheet);
   const std::string docPath = ToUtf8(descriptionFile);
 
-  Doc sheetDoc(xmlReadFile(sheetPath.c_str(), nullptr, XML_PARSE_NONET));
+  // Both files through the library's guarded reader: a FIFO or a device in
+  // their place is refused, not waited on, and so is a file too large.
+  Doc sheetDoc(ReadDocument(sheetPath));
   if (!sheetDoc) throw HostError("cannot read the stylesheet " + sheetPath);
   Sheet sheet(xsltParseStylesheetDoc(sheetDoc.get()));
   if (!sheet) throw HostError("the stylesheet " + sheetPath + " is not usable");
   sheetDoc.release();  // the stylesheet owns its document now
 
   // Description files come from outside: no network, no entities, no DTDs.
-  Doc doc(xmlReadFile(docPath.c_str(), nullptr, XML_PARSE_NONET));
+  Doc doc(ReadDocument(docPath));
   if (!doc) throw HostError("cannot read the description file " + docPath);
 
   // A stylesheet may not write, create folders or go on the network.

@@ -147,7 +147,8 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
     row["result"] = "new";
     article->SetDescription(FromUtf8(e.description));
     if (bookmarks) {
-      WriteDescription(article.get(), warnings);
+      std::string why;
+      if (!WriteDescription(article.get(), why)) UndoCapture(s, article.get(), label, result, why);
     } else {
       CRSSSubItem item;
       item.title = FromUtf8(e.title);
@@ -169,7 +170,8 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
         item.mimeUrl = media;
       }
       LentFeedItem lent(article.get(), &item);
-      WriteDescription(article.get(), warnings);
+      std::string why;
+      if (!WriteDescription(article.get(), why)) UndoCapture(s, article.get(), label, result, why);
       if (!media.empty()) {
         article->CreateMime(media);
         if (!PathExists(GetMediaCopyPath(article->filename), true))

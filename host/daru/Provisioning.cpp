@@ -5,10 +5,11 @@
 #include "provision/DataRoot.h"
 
 Report InitDataRoot(const std::filesystem::path& root, const StoreChoice& store) {
-  const bool existed = store.IsProvisioned(root);
   std::string error;
+  bool created = false;
   // Safe on a ready root: only what is missing is made, nothing is overwritten.
-  if (!store.Provision(root, error)) throw HostError("cannot initialise " + root.string() + ": " + error);
+  if (!store.Provision(root, error, &created)) throw HostError("cannot initialise " + root.string() + ": " + error);
+  const bool existed = !created;
   Report report;
   report.data = {{"root", root.string()},
                  {"created", !existed},

@@ -5,10 +5,18 @@
 
 #include "daru/LibraryRoot.h"
 #include "daru/Request.h"
+#include "provision/DataRoot.h"
 
 Session::Session(const std::filesystem::path& root, const StoreChoice& store) : m_root(root) {
   UseDataRoot(root);
-  if (!store.IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+  if (!store.IsProvisioned(root)) {
+    std::error_code ec;
+    const std::filesystem::path catalogue = provision::CatalogueFile(root);
+    if (store.kind == StoreChoice::Kind::Sqlite &&
+        std::filesystem::exists(std::filesystem::symlink_status(catalogue, ec)))
+      throw HostError("the catalogue " + catalogue.string() + " is not a file");
+    throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+  }
   m_daru.reset(CDARU::Instance());
   if (!m_daru) throw HostError("out of memory");
   CDB* chosen = store.NewStore();
@@ -22,22 +30,39 @@ std::string Session::LastError(const std::string& fallback) {
   return error.empty() ? fallback : error;
 }
 
+namespace {
+
+bool ParseId(std::string_view text, int& id) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, id);
+  return !text.empty() && ec == std::errc() && ptr == end;
+}
+
+}  // namespace
+
 CLabel* Session::ResolveLabel(const std::string& reference) {
   int id = 0;
-  const char* end = reference.data() + reference.size();
-  auto [ptr, ec] = std::from_chars(reference.data(), end, id);
-  if (ec == std::errc() && ptr == end) {
+  // "#7" is always the id.
+  if (reference.size() > 1 && reference[0] == '#' && ParseId(std::string_view(reference).substr(1), id)) {
     if (CLabel* label = m_tree->FindLabel(id)) return label;
-    throw HostError("no label #" + reference);
+    throw HostError("no label " + reference);
   }
   std::vector<CLabel*> named;
   for (CLabel* label : m_tree->GetAllLabels())
     if (label->name == FromUtf8(reference)) named.push_back(label);
-  if (named.empty()) throw HostError("no label named '" + reference + "'");
+  CLabel* byId = ParseId(reference, id) ? m_tree->FindLabel(id) : nullptr;
+  // A bare number that is also a label's name is not guessed at: the command
+  // may remove what it names.
+  if (byId && !named.empty() && !(named.size() == 1 && named.front() == byId))
+    throw HostError("'" + reference + "' is the name of a label and the id of another; give '#" + reference +
+                    "' for the id");
+  if (byId) return byId;
+  if (named.empty())
+    throw HostError(ParseId(reference, id) ? "no label #" + reference : "no label named '" + reference + "'");
   if (named.size() > 1) {
     std::string ids;
     for (CLabel* label : named) ids += " #" + std::to_string(label->labelid);
-    throw HostError("several labels are named '" + reference + "':" + ids + "; give the id");
+    throw HostError("several labels are named '" + reference + "':" + ids + "; give the id as #ID");
   }
   return named.front();
 }

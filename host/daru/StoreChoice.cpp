@@ -70,10 +70,11 @@ bool StoreChoice::IsProvisioned(const std::filesystem::path& root) const {
   return false;
 }
 
-bool StoreChoice::Provision(const std::filesystem::path& root, std::string& error) const {
+bool StoreChoice::Provision(const std::filesystem::path& root, std::string& error, bool* created) const {
+  if (kind != Kind::Sqlite && created != nullptr) *created = !IsProvisioned(root);
   switch (kind) {
     case Kind::Sqlite:
-      return provision::ProvisionDataRoot(root, &error);
+      return provision::ProvisionDataRoot(root, &error, created);
     case Kind::Access:
       return provision::ProvisionOdbcStore(root, "", &error);
     case Kind::Odbc:

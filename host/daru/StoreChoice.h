@@ -25,5 +25,6 @@ struct StoreChoice {
   // elsewhere: when the data root has its DARU folder).
   bool IsProvisioned(const std::filesystem::path& root) const;
   // Makes the catalogue and the data root's folders; false with the reason.
-  bool Provision(const std::filesystem::path& root, std::string& error) const;
+  // created tells whether the catalogue was made now rather than found ready.
+  bool Provision(const std::filesystem::path& root, std::string& error, bool* created = nullptr) const;
 };

@@ -6,7 +6,10 @@
 
 #include "daru/Cli.h"
 #include "daru/Commands.h"
+#include "daru/LibraryRoot.h"
+#include "daru/StoreChoice.h"
 #include "darulib.h"
+#include "ui/TerminalUi.h"
 
 namespace {
 
@@ -23,6 +26,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> warnings;
   int status = 0;
   try {
+    if (request.command == "ui") {
+      // The same data root and store rules as every other command.
+      const std::filesystem::path root = ResolveDataRoot(request.root);
+      const StoreChoice store = StoreChoice::Parse(request.store);
+      UseDataRoot(root);
+      if (!store.IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
+      return RunTerminalUi(root, store.NewStore());
+    }
     Report report = RunCommand(request, warnings);
     PrintReport(report, request.json, std::cout);
     status = report.status;

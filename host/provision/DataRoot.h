@@ -25,10 +25,12 @@ inline std::filesystem::path DaruFolder(const std::filesystem::path& root) { ret
 inline std::filesystem::path CatalogueFile(const std::filesystem::path& root) { return DaruFolder(root) / "darudb"; }
 
 // True when the data root is ready; otherwise false with the reason in error
-// (UTF-8), when given.
-inline bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error = nullptr) {
+// (UTF-8), when given. created, when given, tells whether a catalogue table
+// had to be made.
+inline bool ProvisionDataRoot(const std::filesystem::path& root, std::string* error = nullptr,
+                              bool* created = nullptr) {
   std::u16string text;
-  const bool ok = DaruCreateDataRoot(FromUtf8(root.string()), &text);
+  const bool ok = DaruCreateDataRoot(FromUtf8(root.string()), &text, created);
   if (!ok && error) *error = ToUtf8(text);
   return ok;
 }

@@ -188,6 +188,8 @@ bool ProvisionOdbcStore(const std::filesystem::path& root, const std::string& co
   std::filesystem::create_directories(DaruFolder(root) / (embedded ? "Data" : ""), ec);
   if (ec) return Fail(error, "cannot create " + DaruFolder(root).string() + ": " + ec.message());
 
+  if (embedded && DaruFolder(root).string().find_first_of(";{}") != std::string::npos)
+    return Fail(error, "the data root holds a character (; { }) that an ODBC connection string cannot carry");
   ThreadUtf8 utf8;
   Connection db;
   Engine engine = Engine::SQLite;

@@ -65,10 +65,11 @@ TEST_P(Files, ALinkIsReplacedNotWrittenThrough) {
   EXPECT_EQ(Slurp(link), "new");
   EXPECT_EQ(Slurp(outside), "untouched");
 
-  // A link where the copy goes is not followed either.
+  // Nor is a link where a copy once went: each write makes a copy of its own.
   const fs::path target = dir.path() / "c.xml";
   fs::create_symlink(outside, target.string() + kPartSuffix);
-  EXPECT_FALSE(ReplaceFile(target.string(), "x"));
+  EXPECT_TRUE(ReplaceFile(target.string(), "x"));
+  EXPECT_EQ(Slurp(target), "x");
   EXPECT_EQ(Slurp(outside), "untouched");
 }
 
@@ -76,12 +77,15 @@ TEST_P(Files, CopiesOnlyRegularFilesAndSurvivesCopyingOntoItself) {
   const fs::path source = dir.path() / "clip.wav";
   std::ofstream(source) << std::string(200000, 'w');
   const fs::path copy = dir.path() / "mime.zevm";
-  ASSERT_TRUE(ReplaceFileWithCopy(source.string(), copy.string()));
+  ASSERT_TRUE(ReplaceFileWithCopy(source.string(), copy.string(), 200000));
   EXPECT_EQ(Slurp(copy), std::string(200000, 'w'));
-  ASSERT_TRUE(ReplaceFileWithCopy(copy.string(), copy.string()));
+  ASSERT_TRUE(ReplaceFileWithCopy(copy.string(), copy.string(), 200000));
   EXPECT_EQ(Slurp(copy), std::string(200000, 'w'));
-  EXPECT_FALSE(ReplaceFileWithCopy(dir.path().string(), copy.string()));  // a folder
-  EXPECT_FALSE(ReplaceFileWithCopy((dir.path() / "none").string(), copy.string()));
+  EXPECT_FALSE(ReplaceFileWithCopy(dir.path().string(), copy.string(), 200000));  // a folder
+  EXPECT_FALSE(ReplaceFileWithCopy((dir.path() / "none").string(), copy.string(), 200000));
+  EXPECT_FALSE(ReplaceFileWithCopy(source.string(), copy.string(), 199999));  // above the limit
+  fs::create_symlink(source, dir.path() / "link.wav");
+  EXPECT_FALSE(ReplaceFileWithCopy((dir.path() / "link.wav").string(), copy.string(), 200000));
   EXPECT_EQ(Slurp(copy), std::string(200000, 'w'));
 }
 

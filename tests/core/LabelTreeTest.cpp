@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/TextConv.h"
 #include "core/LabelTree.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/ProvisionedRoot.h"
@@ -193,7 +194,7 @@ TEST_F(LabelTreeTest, UpdateLabelFailuresAndBranchCuts) {
 
   Refuse("UPDATE");
   EXPECT_FALSE(tree->UpdateLabel(L(4), u"new", 2));
-  EXPECT_EQ(L(4)->name, u"new");  // memory took the new values; the place is unchanged
+  EXPECT_EQ(L(4)->name, u"d");  // memory stays as the catalogue has it
   EXPECT_EQ(Tree(), "1(2 3(4 5))");
   Allow();
 
@@ -271,4 +272,53 @@ TEST_F(LabelTreeTest, DeleteLabelFailures) {
   EXPECT_TRUE(root.Rows("SELECT * FROM label WHERE labelid=1").empty());
   EXPECT_EQ(Tree(), "1(2 3(4 5))");
   EXPECT_FALSE(tree->DeleteLabel(nullptr));
+}
+
+// Two processes once moved two labels under each other: the parents loop.
+// The load cuts each loop, so every walk up or down the tree ends.
+TEST_F(LabelTreeTest, ParentLoopsInTheCatalogueAreCutAtLoad) {
+  Seed("(1,'r',0),(3,'d',1),(4,'a',5),(5,'b',4),(6,'c',4),(7,'x',8),(8,'y',9),(9,'z',7)");
+  Load();
+  EXPECT_EQ(Tree(), "1(3)");
+  const size_t count = CLabelTreeTestAccess::Labels(tree).size();
+  for (CLabel* label : CLabelTreeTestAccess::Labels(tree)) {
+    size_t steps = 0;
+    for (CLabel* at = label; at; at = at->parent) ASSERT_LE(++steps, count) << "loop above " << label->labelid;
+  }
+  EXPECT_EQ((L(4)->parent == nullptr) + (L(5)->parent == nullptr), 1);
+  EXPECT_EQ((L(7)->parent == nullptr) + (L(8)->parent == nullptr) + (L(9)->parent == nullptr), 1);
+  // A label in a cut loop can be moved back into the tree.
+  CLabel* top = L(4)->parent == nullptr ? L(4) : L(5);
+  ASSERT_TRUE(tree->MoveLabel(top, L(3)));
+  EXPECT_EQ(Tree(), top == L(4) ? "1(3(4(5 6)))" : "1(3(5(4(6))))");
+}
+
+// Another process moved label 5 under 4 after this one loaded: moving 4 under
+// 5 now would make a loop, whatever the loaded tree says.
+TEST_F(LabelTreeTest, AMoveIsCheckedAgainstTheCatalogueAsItIsNow) {
+  SeedCommon();
+  Load();
+  root.Exec("UPDATE label SET toplayer=4 WHERE labelid=5");
+  EXPECT_FALSE(tree->MoveLabel(L(4), L(5)));
+  EXPECT_EQ(Stored(4), "d|3");
+  EXPECT_NE(ToUtf8(store->GetLastDBError()).find("own branch"), std::string::npos) << ToUtf8(store->GetLastDBError());
+  EXPECT_FALSE(tree->UpdateLabel(L(4), u"d2", 5));
+  EXPECT_EQ(Stored(4), "d|3");
+  EXPECT_EQ(Tree(), "1(2 3(4 5))");  // memory unchanged too
+}
+
+// A rename and a move of one label by two processes: each writes only its own
+// field, so both hold.
+TEST_F(LabelTreeTest, ARenameAndAMoveOfOneLabelBothHold) {
+  SeedCommon();
+  Load();
+  root.Exec("UPDATE label SET name='renamed elsewhere' WHERE labelid=4");
+  ASSERT_TRUE(tree->MoveLabel(L(4), L(2)));
+  EXPECT_EQ(Stored(4), "renamed elsewhere|2");
+  EXPECT_EQ(ToUtf8(L(4)->name), "renamed elsewhere");
+
+  root.Exec("UPDATE label SET toplayer=2 WHERE labelid=5");
+  ASSERT_TRUE(tree->UpdateLabel(L(5), u"new", static_cast<unsigned>(L(5)->toplayer)));
+  EXPECT_EQ(Stored(5), "new|2");
+  EXPECT_EQ(Tree(), "1(2(4 5) 3)");  // the stored parent, not the loaded one
 }

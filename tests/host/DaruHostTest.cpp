@@ -2,12 +2,17 @@
 // checked through its output, the catalogue it leaves and the files it writes.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "fixtures/DaruLauncher.h"
 #include "fixtures/TempDir.h"
@@ -403,4 +408,189 @@ TEST_F(DaruHost, HostileInputIsRefusedOrKeptNeverRunsAway) {
   json all = DaruJson({"list"});
   for (const json& a : all["articles"]) EXPECT_EQ(Daru({"show", std::to_string(a["id"].get<int>())}).status, 0);
   EXPECT_EQ(Daru({"labels"}).status, 0);
+}
+
+// A bare number that names one label and is the id of another is not guessed
+// at; "#N" is always the id.
+TEST_F(DaruHost, ALabelNamedLikeAnIdIsNeverTakenForAnother) {
+  Init();
+  const int named = AddLabel("5");  // gets id 4
+  const int five = AddLabel("five");
+  ASSERT_EQ(five, 5);
+  const int id = Save("https://a.example/under-5", "t", {"--label", "#5"})["article"]["id"];
+  DaruRun guess = Daru({"label", "rm", "5"});
+  EXPECT_EQ(guess.status, 1);
+  EXPECT_NE(guess.err.find("'#5'"), std::string::npos) << guess.err;
+  EXPECT_EQ(Scalar("SELECT count(*) FROM label WHERE labelid IN (4,5)"), 2);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article WHERE articleid=" + std::to_string(id)), 1);
+  EXPECT_EQ(DaruJson({"list", "#" + std::to_string(named)})["label"]["name"], "5");
+  EXPECT_EQ(DaruJson({"list", "five"})["articles"].size(), 1u);
+  EXPECT_EQ(Daru({"label", "rm", "#5"}).status, 0);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM label WHERE labelid=4"), 1);
+  EXPECT_EQ(Daru({"list", "#99"}).status, 1);
+}
+
+// Deleting a label takes only the articles filed under no other label, with
+// their files, and says which; labels whose parents loop neither crash nor
+// hang the program.
+TEST_F(DaruHost, RemovingALabelTakesOnlyArticlesHeldNowhereElse) {
+  Init();
+  const int a = AddLabel("a");
+  const int b = AddLabel("b");
+  const int only = Save("https://a.example/only", "only", {"--label", "a"})["article"]["id"];
+  const int both = Save("https://a.example/both", "both", {"--label", "a"})["article"]["id"];
+  Save("https://a.example/both", "both", {"--label", "b"});
+  const std::string onlyFile = Show(only)["description_file"];
+  // A count that drifted below the links must not matter.
+  Daru({"check"});
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE article SET labels=1", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  json removed = DaruJson({"label", "rm", std::to_string(a)});
+  EXPECT_EQ(removed["articles_removed"], json::array({only}));
+  EXPECT_NE(removed["message"].get<std::string>().find("1 article(s)"), std::string::npos);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article WHERE articleid=" + std::to_string(both)), 1);
+  EXPECT_FALSE(fs::exists(onlyFile));
+  EXPECT_EQ(Daru({"check"}).status, 0);
+
+  // Two labels whose parents loop, as two processes could once leave them.
+  const int c = AddLabel("c", std::to_string(b));
+  ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, ("UPDATE label SET toplayer=" + std::to_string(c) + " WHERE labelid=" + std::to_string(b)).c_str(),
+               nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(Daru({"labels"}).status, 0);
+  EXPECT_EQ(Daru({"label", "move", std::to_string(c), std::to_string(b)}).status, 1);
+  DaruRun rm = Daru({"label", "rm", std::to_string(b)});
+  EXPECT_EQ(rm.status, 0) << rm.err;
+}
+
+// A capture whose description file cannot be written is undone, and says so.
+TEST_F(DaruHost, ACaptureWithoutItsDescriptionFileIsUndone) {
+  Init();
+  fs::remove_all(root.path() / "DARU" / "web");
+  std::ofstream(root.path() / "DARU" / "web") << "not a folder";
+  DaruRun run = Daru({"save", "https://a.example/x", "x", "--description", "kept?"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("nothing was saved"), std::string::npos) << run.err;
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article"), 0);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM articletolabel"), 0);
+
+  // A type folder the catalogue names outside the data root is refused too.
+  fs::remove(root.path() / "DARU" / "web");
+  fs::create_directory(root.path() / "DARU" / "web");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE articletype SET path='../elsewhere' WHERE type='B'", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  fs::create_directories(root.path() / "elsewhere");
+  EXPECT_EQ(Daru({"save", "https://a.example/y", "y"}).status, 1);
+  EXPECT_TRUE(fs::is_empty(root.path() / "elsewhere"));
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article"), 0);
+}
+
+// A description file that cannot be read is not replaced by a comment that
+// would lose its description and feed data.
+TEST_F(DaruHost, ACommentKeepsAnUnreadableDescriptionFile) {
+  Init();
+  json f = DaruJson({"feed", (SamplesDir() / "weekly-podcast-12.xml").string(), "--channel", "Pod"});
+  const int id = f["article"]["id"];
+  const fs::path file = Show(id)["description_file"].get<std::string>();
+  fs::resize_file(file, fs::file_size(file) - 12);
+  const std::string damaged = ReadFile(file);
+  DaruRun run = Daru({"comment", std::to_string(id), "my note"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot be read"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(file), damaged);
+  EXPECT_EQ(Daru({"check"}).status, 1);  // and the check still sees it
+}
+
+// A feed item file must hold an item; a media file it names that is refused
+// is reported.
+TEST_F(DaruHost, FeedRefusesFilesWithoutAnItemAndReportsRefusedMedia) {
+  Init();
+  TempDir dir;
+  std::ofstream(dir.path() / "fonts.xml") << "<?xml version=\"1.0\"?><fontconfig><dir>/usr</dir></fontconfig>";
+  DaruRun none = Daru({"feed", (dir.path() / "fonts.xml").string(), "--channel", "c"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("no feed item"), std::string::npos) << none.err;
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article"), 0);
+
+  TempDir outside;
+  std::ofstream(outside.path() / "secret") << "secret";
+  fs::create_symlink(outside.path() / "secret", dir.path() / "shadowlink");
+  std::ofstream(dir.path() / "item.xml")
+      << "<r><newstitle><title>t</title><link>http://l.example/</link><mime><url>shadowlink</url></mime></newstitle></r>";
+  DaruRun linked = Daru({"feed", (dir.path() / "item.xml").string(), "--channel", "c"});
+  EXPECT_EQ(linked.status, 0) << linked.err;
+  EXPECT_NE(linked.err.find("warning: the media file 'shadowlink'"), std::string::npos) << linked.err;
+  EXPECT_EQ(Scalar("SELECT count(*) FROM article"), 1);
+  EXPECT_EQ(fs::exists(root.path() / "DARU" / "rss"), true);
+  for (const auto& entry : fs::recursive_directory_iterator(root.path() / "DARU" / "rss"))
+    EXPECT_NE(entry.path().filename(), "mime.zevm");
+}
+
+// Times after 2038 list as they are and survive an update.
+TEST_F(DaruHost, TimesAfter2038SurviveAnUpdate) {
+  Init();
+  const int id = Save("https://a.example/t", "t")["article"]["id"];
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE article SET crdate=2240000000", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(Daru({"mark", std::to_string(id), "important"}).status, 0);
+  EXPECT_EQ(Scalar("SELECT crdate FROM article"), 2240000000LL);
+  EXPECT_EQ(Show(id)["created"].get<std::string>().substr(0, 4), "2040");
+}
+
+// A catalogue without write permission is not written by root either; the
+// smaller faults of the command line.
+TEST_F(DaruHost, ReadOnlyCatalogueAndTheSmallerFaults) {
+  DaruRun empty = RunDaru({"--root", "", "labels"}, {{"DARU_HOME", root.path().string()}});
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("--root"), std::string::npos) << empty.err;
+
+  fs::create_directories(root.path() / "DARU" / "darudb");
+  DaruRun folder = Daru({"labels"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.err.find("is not a file"), std::string::npos) << folder.err;
+  fs::remove(root.path() / "DARU" / "darudb");
+
+  std::ofstream(root.path() / "DARU" / "darudb").close();  // an empty file is a new catalogue
+  json init = DaruJson({"init"});
+  EXPECT_EQ(init["created"], true);
+  EXPECT_EQ(init["message"].get<std::string>().find("already"), std::string::npos) << init["message"];
+
+  fs::permissions(root.path() / "DARU" / "darudb", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const std::string before = ReadFile(root.path() / "DARU" / "darudb");
+  DaruRun add = Daru({"label", "add", "x"});
+  EXPECT_EQ(add.status, 1);
+  EXPECT_NE(add.err.find("readonly"), std::string::npos) << add.err;
+  EXPECT_EQ(Daru({"labels"}).status, 0);
+  EXPECT_EQ(Daru({"init"}).status, 0);  // nothing is missing, so nothing is written
+  EXPECT_EQ(ReadFile(root.path() / "DARU" / "darudb"), before);
+}
+
+// The HTML view reads the description file through the library's guarded
+// reader: a FIFO in its place is refused at once instead of blocking (here a
+// writer comes along later, so an unguarded read would render what it sends).
+TEST_F(DaruHost, HtmlViewRefusesWhatIsNoRegularFile) {
+  Init();
+  const int id = Save("https://a.example/fifo", "fifo")["article"]["id"];
+  const fs::path file = Show(id)["description_file"].get<std::string>();
+  fs::remove(file);
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    int fd = open(file.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd < 0) return;  // nobody is reading: the view did not wait
+    const std::string doc = "<Article><Title>from the pipe</Title></Article>";
+    if (write(fd, doc.data(), doc.size()) < 0) ADD_FAILURE() << "write to the pipe";
+    close(fd);
+  });
+  DaruRun run = Daru({"show", std::to_string(id), "--html"});
+  writer.join();
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.err.find("cannot read the description file"), std::string::npos) << run.err;
 }

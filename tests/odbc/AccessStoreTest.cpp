@@ -8,6 +8,9 @@
 #include "core/DARU.h"
 #include "core/LabelTree.h"
 #include "fixtures/DaruAccess.h"
+#include "provision/OdbcCatalogue.h"
+#include "storage/AccessStatements.h"
+#include "storage/CatalogueStatements.h"
 #include "storage/DBAccess.h"
 #include "storage/OdbcConnection.h"
 #include "storage/OdbcError.h"
@@ -81,6 +84,29 @@ TEST(ComErrorText, DiagnosticsMapByStateAndForTheSqliteDriverByText) {
   EXPECT_EQ(HResultFromDiagnostic("HY000", "database is locked (5)"), E_FAIL);
 }
 
+TEST(AccessStatements, TheCatalogueStatementsRunOnThisStoresTables) {
+  using Dialect = COdbcConnection::Dialect;
+  EXPECT_EQ(
+      AccessTemplate(CCatalogueStatements::ArticlesOfLabel(3).Template(), Dialect::SQLite),
+      "SELECT 文章表.* FROM 文章表,文章标签表 WHERE 文章表.articleid=文章标签表.articleid AND 文章标签表.labelid=?");
+  CArticle article;
+  // The column "label" keeps its name; only the table is renamed.
+  EXPECT_EQ(AccessTemplate(CCatalogueStatements::InsertArticle(article).Template(), Dialect::SQLite),
+            "INSERT INTO 文章表( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, "
+            "lmdate ) VALUES(?,?,?,?,?,?, ?, ?,?,?, ?,?,?)");
+  EXPECT_EQ(AccessTemplate(CCatalogueStatements::QueryLabel(CLabel(), 0).Template(), Dialect::PostgreSQL),
+            "SELECT * FROM 标签表 order by toplayer,labelid");
+  EXPECT_EQ(AccessTemplate(u"SELECT * FROM label,articletype,x WHERE label='label'", Dialect::SQLite),
+            "SELECT * FROM 标签表,文章类型表,x WHERE label='label'");
+  CArticle pattern;
+  pattern.title = u"a\\b";
+  CAccessStatement like = ForAccess(CCatalogueStatements::QueryArticle(pattern, 2 | 8, true), Dialect::PostgreSQL);
+  EXPECT_EQ(like.sql, "SELECT * FROM 文章表 WHERE title ILIKE ? ESCAPE '' AND key1 ILIKE ? ESCAPE ''");
+  EXPECT_EQ(like.values.size(), 2u);
+  EXPECT_EQ(ForAccess(CCatalogueStatements::QueryArticle(pattern, 2, true), Dialect::SQLite).sql,
+            "SELECT * FROM 文章表 WHERE title LIKE ?");
+}
+
 TEST(AccessStoreStart, MissingComponentsAndMissingConnectionHaveTheirOwnMessages) {
   ProvisionedRoot root;
   CDBAccess missingDriver(u"Driver=/nonexistent/libdaru-no-driver.so;Database=x;");
@@ -120,6 +146,21 @@ TEST(AccessStoreStart, MissingComponentsAndMissingConnectionHaveTheirOwnMessages
   EXPECT_FALSE(embedded.QueryArticleType(types));
   ExpectComError(embedded.GetLastDBError(), "80040e37", "IDispatch error #3127", "sqlite3odbc.so",
                  "[HY000] [SQLite]no such table: 文章类型表");
+
+  // A data root whose name would read as further settings is refused.
+  TempDir parent;
+  const std::filesystem::path odd = parent.path() / "x;Database=elsewhere";
+  std::filesystem::create_directories(odd / "DARU" / "Data");
+  {
+    ScopedDataRoot oddRoot(odd);
+    CDBAccess refused;
+    EXPECT_FALSE(refused.InitDB());
+    ExpectComError(refused.GetLastDBError(), "80070057", "The parameter is incorrect.", "",
+                   "the data root holds a character");
+    std::string error;
+    EXPECT_FALSE(provision::ProvisionOdbcStore(odd, "", &error));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::current_path() / "elsewhere"));
+  }
 }
 
 TEST_P(AccessStore, EngineFailuresBecomeComErrorTexts) {
@@ -219,8 +260,37 @@ TEST(AccessStorePostgres, ALostConnectionFailsTheOperationAndWritesNothingHalf) 
   EXPECT_EQ(catalogue.Rows("SELECT labels FROM {article}"), Lines({"1"}));
   EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {link}"), Lines({"1"}));
 
+  // The server goes away in the middle of a label removal.
+  catalogue.Exec(
+      "CREATE FUNCTION die() RETURNS trigger LANGUAGE plpgsql AS "
+      "$$BEGIN PERFORM pg_terminate_backend(pg_backend_pid()); RETURN OLD; END$$");
+  catalogue.Exec("CREATE TRIGGER die BEFORE DELETE ON {article} FOR EACH ROW EXECUTE FUNCTION die()");
+  catalogue.Exec("UPDATE {article} SET labels=1");
+  ASSERT_TRUE(store.InitDB()) << ToUtf8(store.GetLastDBError());
+  EXPECT_FALSE(store.DeleteLabel(four));
+  EXPECT_NE(ToUtf8(store.GetLastDBError()).find("Code = "), std::string::npos);
+  EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {label} WHERE labelid=4"), Lines({"1"}));
+  EXPECT_EQ(catalogue.Rows("SELECT labels FROM {article}"), Lines({"1"}));
+  EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {link}"), Lines({"1"}));
+  catalogue.Exec("DROP TRIGGER die ON {article}");
+
   // Opening again brings the store back.
   ASSERT_TRUE(store.InitDB()) << ToUtf8(store.GetLastDBError());
   ASSERT_TRUE(store.DeleteLabel(four)) << ToUtf8(store.GetLastDBError());
   EXPECT_EQ(catalogue.Rows("SELECT count(*) FROM {article}"), Lines({"0"}));
+}
+
+TEST(AccessStorePostgres, AWrongPasswordIsRefusedWithTheServersReason) {
+  StoreCatalogue catalogue(StoreKind::AccessPostgres);
+  catalogue.Exec(
+      "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname='daru_password') THEN "
+      "CREATE ROLE daru_password LOGIN PASSWORD 'right'; END IF; END$$");
+  std::string connection = catalogue.Connection();
+  connection.replace(connection.find("Username=daru;"), std::strlen("Username=daru;"), "Username=daru_password;");
+  CDBAccess wrong(FromUtf8(connection + "Password=wrong;"));
+  EXPECT_FALSE(wrong.InitDB());
+  ExpectComError(wrong.GetLastDBError(), "80040e4d", "IDispatch error #3149", "unixODBC", "[08001] ");
+  EXPECT_NE(ToUtf8(wrong.GetLastDBError()).find("password authentication failed"), std::string::npos);
+  CDBAccess right(FromUtf8(connection + "Password=right;"));
+  EXPECT_TRUE(right.InitDB()) << ToUtf8(right.GetLastDBError());
 }

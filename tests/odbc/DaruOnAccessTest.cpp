@@ -79,5 +79,14 @@ TEST(DaruStoreOption, AnUnknownStoreIsAUsageError) {
   EXPECT_NE(run.err.find("unknown store 'jet'"), std::string::npos) << run.err;
 }
 
+TEST(DaruStoreOption, WithoutTheEmbeddedDriverTheMissingComponentIsNamed) {
+  StoreCatalogue catalogue(StoreKind::AccessEmbedded);
+  TempDir noDrivers;  // a driver manager that knows no drivers
+  const DaruRun run = RunDaru({"--root", catalogue.root().path().string(), "--store", "access", "labels"},
+                              {{"ODBCSYSINI", noDrivers.path().string()}});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("本机缺少程序运行所需MDAC组件，请安装该组件后再运行。"), std::string::npos) << run.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(Sources, DaruOnAccess, ::testing::Values(StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
                          [](const ::testing::TestParamInfo<StoreKind>& info) { return KindName(info.param); });

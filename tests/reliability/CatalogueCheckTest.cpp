@@ -154,6 +154,8 @@ TEST_F(CatalogueCheck, FilesAreReportedAndOnlyRepairedWhenAsked) {
   fs::create_directories(root.daru() / "rss" / Hex(1));  // media folder of article 1: kept
   Write(Description(1).string() + ".part", "<Arti");     // writes that never finished
   Write(root.daru() / "rss" / Hex(1) / "mime.zevm.part", "med");
+  Write(root.daru() / "rss" / Hex(1) / "mime.zevm.0a1b2c3d.part", "med");  // each write has its own copy
+  Write(Description(1).string() + ".ffffffff.part", "<Arti");
   Write(root.daru() / "rss" / Hex(1) / "notes.part", "kept: not ours");
 
   Check found = Run(false);
@@ -161,8 +163,8 @@ TEST_F(CatalogueCheck, FilesAreReportedAndOnlyRepairedWhenAsked) {
   EXPECT_EQ(found.Count(Check::BadDescription), 1u);
   EXPECT_EQ(found.Count(Check::OrphanDescription), 1u);
   EXPECT_EQ(found.Count(Check::OrphanFolder), 1u);
-  EXPECT_EQ(found.Count(Check::LeftoverFile), 2u);
-  EXPECT_EQ(found.GetFindings().size(), 6u) << Describe(found);
+  EXPECT_EQ(found.Count(Check::LeftoverFile), 4u);
+  EXPECT_EQ(found.GetFindings().size(), 8u) << Describe(found);
   EXPECT_TRUE(fs::exists(Description(3)));
   EXPECT_TRUE(fs::exists(root.daru() / "rss" / Hex(4) / "mime.zevm"));
 
@@ -173,6 +175,8 @@ TEST_F(CatalogueCheck, FilesAreReportedAndOnlyRepairedWhenAsked) {
   EXPECT_TRUE(fs::exists(root.daru() / "rss" / Hex(1)));
   EXPECT_FALSE(fs::exists(Description(1).string() + ".part"));
   EXPECT_FALSE(fs::exists(root.daru() / "rss" / Hex(1) / "mime.zevm.part"));
+  EXPECT_FALSE(fs::exists(root.daru() / "rss" / Hex(1) / "mime.zevm.0a1b2c3d.part"));
+  EXPECT_FALSE(fs::exists(Description(1).string() + ".ffffffff.part"));
   EXPECT_TRUE(fs::exists(root.daru() / "rss" / Hex(1) / "notes.part"));
   // The damaged file is kept aside, and both files are readable anew from the row.
   EXPECT_EQ(Read(Description(2).string() + ".damaged"), "<?xml version=\"1.0\"?><Article><Title>cut sh");

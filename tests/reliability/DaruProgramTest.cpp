@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -135,4 +136,101 @@ TEST_F(DaruProgram, TwoProcessesCapturingAtOnceLoseNothingAndMixNothingUp) {
   for (const auto& f : check.GetFindings()) ADD_FAILURE() << ToUtf8(f.text);
 }
 
+#endif  // DARU_HOST_BUILT
+
+#ifdef DARU_HOST_BUILT
+namespace {
+
+// Runs two daru commands at the same moment.
+std::pair<Ran, Ran> AtOnce(const fs::path& root, std::vector<std::string> a, std::vector<std::string> b) {
+  a.insert(a.begin(), {"--root", root.string()});
+  b.insert(b.begin(), {"--root", root.string()});
+  DaruProcess first(a);
+  DaruProcess second(b);
+  Ran ra = first.Wait();
+  Ran rb = second.Wait();
+  return {ra, rb};
+}
+
+void ExpectConsistent(const std::string& round) {
+  CCatalogueCheck check;
+  ASSERT_TRUE(check.Run(false)) << ToUtf8(check.GetError());
+  for (const auto& f : check.GetFindings()) ADD_FAILURE() << round << ": " << ToUtf8(f.text);
+}
+
+// Rounds of each race; scripts/reliability runs more (DARU_RACE_ROUNDS).
+int Rounds() {
+  const char* rounds = std::getenv("DARU_RACE_ROUNDS");
+  return rounds && std::atoi(rounds) > 0 ? std::atoi(rounds) : 6;
+}
+
+}  // namespace
+
+// Two writers of one description file: each writes a copy of its own, and the
+// last complete one wins; the file is always one whole document.
+TEST_F(DaruProgram, TwoProcessesCommentingOneArticleLeaveOneWholeFile) {
+  ASSERT_EQ(Daru(root.path(), {"save", "http://one.example/", "one", "--description", "the description"}).status, 0);
+  for (int i = 0, rounds = Rounds(); i < rounds; ++i) {
+    const std::string a = "comment a" + std::to_string(i), b = "comment b" + std::to_string(i);
+    auto [ra, rb] = AtOnce(root.path(), {"comment", "1", a}, {"comment", "1", b});
+    EXPECT_EQ(ra.status, 0) << ra.err;
+    EXPECT_EQ(rb.status, 0) << rb.err;
+    Ran shown = Daru(root.path(), {"show", "1", "--json"});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    json article = shown.Json()["article"];
+    EXPECT_EQ(article["description"], "the description");
+    EXPECT_TRUE(article["comment"] == a || article["comment"] == b) << article["comment"];
+    ExpectConsistent("round " + std::to_string(i));
+  }
+}
+
+// Two processes moving two labels under each other at once: at most one move
+// holds, and the parents never loop.
+TEST_F(DaruProgram, TwoProcessesMovingTwoLabelsUnderEachOtherNeverMakeALoop) {
+  root.Exec("INSERT INTO label(labelid,name,toplayer) VALUES(4,'a',3),(5,'b',3)");
+  for (int i = 0, rounds = Rounds(); i < rounds; ++i) {
+    root.Exec("UPDATE label SET toplayer=3 WHERE labelid IN (4,5)");
+    auto [ra, rb] = AtOnce(root.path(), {"label", "move", "#4", "#5"}, {"label", "move", "#5", "#4"});
+    EXPECT_LE(ra.status, 1) << ra.err;
+    EXPECT_LE(rb.status, 1) << rb.err;
+    EXPECT_FALSE(ra.status == 0 && rb.status == 0) << "both moves reported done";
+    ExpectConsistent("round " + std::to_string(i));
+  }
+}
+
+// A rename and a move of one label at once: both hold.
+TEST_F(DaruProgram, TwoProcessesRenamingAndMovingOneLabelBothHold) {
+  root.Exec("INSERT INTO label(labelid,name,toplayer) VALUES(4,'a',3),(5,'b',3)");
+  for (int i = 0, rounds = Rounds(); i < rounds; ++i) {
+    const std::string name = "a" + std::to_string(i);
+    const std::string parent = i % 2 == 0 ? "5" : "3";
+    auto [ra, rb] = AtOnce(root.path(), {"label", "rename", "#4", name}, {"label", "move", "#4", "#" + parent});
+    EXPECT_EQ(ra.status, 0) << ra.err;
+    EXPECT_EQ(rb.status, 0) << rb.err;
+    EXPECT_EQ(root.Rows("SELECT name, toplayer FROM label WHERE labelid=4"),
+              std::vector<std::string>{name + "|" + parent});
+  }
+}
+
+// A label removed while another process files one of its articles under a
+// further label: the article stays when the filing held, goes with its files
+// when it did not, and the counts agree with the links.
+TEST_F(DaruProgram, TwoProcessesRemovingALabelAndFilingItsArticle) {
+  for (int i = 0, rounds = Rounds(); i < rounds; ++i) {
+    const std::string x = "x" + std::to_string(i), y = "y" + std::to_string(i);
+    ASSERT_EQ(Daru(root.path(), {"label", "add", x}).status, 0);
+    ASSERT_EQ(Daru(root.path(), {"label", "add", y}).status, 0);
+    const std::string link = "http://filed.example/" + std::to_string(i);
+    ASSERT_EQ(Daru(root.path(), {"save", link, "t", "--label", x, "--description", "d"}).status, 0);
+    auto [rm, save] = AtOnce(root.path(), {"label", "rm", x}, {"save", link, "t", "--label", y, "--json"});
+    EXPECT_EQ(rm.status, 0) << rm.err;
+    EXPECT_LE(save.status, 1) << save.err;
+    std::vector<std::string> ids = root.Rows("SELECT articleid FROM article WHERE url='" + link + "'");
+    if (save.status == 0) {
+      ASSERT_EQ(ids.size(), 1u) << "round " << i << ": a filing reported done went missing";
+      EXPECT_EQ(root.Rows("SELECT count(*) FROM articletolabel WHERE articleid=" + ids[0]), Lines({"1"}));
+    }
+    ExpectConsistent("round " + std::to_string(i));
+  }
+}
 #endif  // DARU_HOST_BUILT

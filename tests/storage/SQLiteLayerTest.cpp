@@ -37,7 +37,10 @@ TEST(SQLiteException, MessagesNameTheirCode) {
   EXPECT_STREQ(CSQLiteException(42, nullptr).Message(), "UNKNOWN_ERROR[42]: ");
   EXPECT_STREQ(CSQLiteException(1000, "Database not open").Message(), "CPPSQLITE_ERROR[1000]: Database not open");
   EXPECT_STREQ(CSQLiteException(101, "x").Message(), "SQLITE_DONE[101]: x");
-  EXPECT_STREQ(CSQLiteException(26, "x").Message(), "UNKNOWN_ERROR[26]: x");
+  // Every primary code of the engine has its name; a file that is no database says so.
+  EXPECT_STREQ(CSQLiteException(26, "x").Message(), "SQLITE_NOTADB[26]: x");
+  EXPECT_STREQ(CSQLiteException(SQLITE_WARNING, "x").Message(), "SQLITE_WARNING[28]: x");
+  EXPECT_STREQ(CSQLiteException(29, "x").Message(), "UNKNOWN_ERROR[29]: x");
   // An extended code is named after its primary code and keeps its value.
   EXPECT_STREQ(CSQLiteException(SQLITE_IOERR_READ, "x").Message(), "SQLITE_IOERR[266]: x");
   // An engine-allocated detail is taken over and released (the leak checker watches).

@@ -325,22 +325,27 @@ TEST_F(Store, LinksLeaveTheLabelCountAlone) {
   EXPECT_EQ(root.Rows("SELECT labels FROM article"), Lines({"1"}));
 }
 
-TEST_F(Store, DeleteLabelCountsDownAndDropsUnheldArticles) {
+// A label deletion takes an article only when no link to it is left, whatever
+// its count says, and then its files go too.
+TEST_F(Store, DeleteLabelTakesOnlyArticlesNoLinkHoldsWithTheirFiles) {
   root.Exec("INSERT INTO label(labelid,name,toplayer) VALUES(4,'four',3),(5,'five',3),(6,'child',4)");
   CArticle kept = Add(u"kept", 4);
   File(kept, 5);
   CArticle only = Add(u"only", 4);
   CArticle stray = Add(u"stray", 5);
-  root.Exec("UPDATE article SET labels=0 WHERE filename='stray'");
+  // Counts that drifted below the links (a kill between link and count).
+  root.Exec("UPDATE article SET labels=0 WHERE filename IN ('kept','stray')");
   Touch(root.daru() / "web" / "only.xml");
+  Touch(root.daru() / "web" / "kept.xml");
 
   CLabel four = Label(4);
   ASSERT_TRUE(store->DeleteLabel(four)) << Error();
   EXPECT_EQ(root.Rows("SELECT labelid, toplayer FROM label WHERE labelid>3"), Lines({"5|3", "6|4"}));
-  EXPECT_EQ(root.Rows("SELECT filename, labels FROM article"), Lines({"kept|1"}));
+  EXPECT_EQ(root.Rows("SELECT filename, labels FROM article ORDER BY filename"), Lines({"kept|1", "stray|0"}));
   EXPECT_EQ(root.Rows("SELECT labelid, articleid FROM articletolabel ORDER BY articleid"),
             Lines({("5|" + std::to_string(kept.articleid)).c_str(), ("5|" + std::to_string(stray.articleid)).c_str()}));
-  EXPECT_TRUE(fs::exists(root.daru() / "web" / "only.xml"));
+  EXPECT_FALSE(fs::exists(root.daru() / "web" / "only.xml"));
+  EXPECT_TRUE(fs::exists(root.daru() / "web" / "kept.xml"));
 
   CLabel missing = Label(99);
   EXPECT_FALSE(store->DeleteLabel(missing));
@@ -348,19 +353,68 @@ TEST_F(Store, DeleteLabelCountsDownAndDropsUnheldArticles) {
   EXPECT_TRUE(lock.Held());
   lock.Release();
 
-  // The stray link points at a deleted row: the count step fails and all is undone.
+  // A step that fails undoes all of them, files included.
   CLabel five = Label(5);
-  EXPECT_FALSE(store->DeleteLabel(five));
-  EXPECT_EQ(root.Rows("SELECT count(*) FROM label WHERE labelid=5"), Lines({"1"}));
-  EXPECT_EQ(root.Rows("SELECT labels FROM article"), Lines({"1"}));
-  CLabelToArticle strayLink(5, stray.articleid);
-  ASSERT_TRUE(store->DeleteLabelToArticle(strayLink));
   root.Exec("CREATE TRIGGER keep BEFORE DELETE ON article BEGIN SELECT RAISE(ABORT,'kept'); END;");
   EXPECT_FALSE(store->DeleteLabel(five));
   EXPECT_EQ(Error(), "SQLITE_CONSTRAINT[19]: kept");
   EXPECT_EQ(root.Rows("SELECT count(*) FROM label WHERE labelid=5"), Lines({"1"}));
+  EXPECT_EQ(root.Rows("SELECT count(*) FROM articletolabel"), Lines({"2"}));
+  EXPECT_TRUE(fs::exists(root.daru() / "web" / "kept.xml"));
+  root.Exec("DROP TRIGGER keep");
+  // A link whose article row is gone does not stop the deletion.
+  root.Exec("DELETE FROM article WHERE filename='stray'");
+  ASSERT_TRUE(store->DeleteLabel(five)) << Error();
+  EXPECT_EQ(root.Rows("SELECT count(*) FROM article"), Lines({"0"}));
+  EXPECT_EQ(root.Rows("SELECT count(*) FROM articletolabel"), Lines({"0"}));
+  EXPECT_FALSE(fs::exists(root.daru() / "web" / "kept.xml"));
+}
+
+// Filing under a further label links and counts in one step, and the count
+// is the number of links, however far it had drifted.
+TEST_F(Store, FilingLinksAndCountsInOneStep) {
+  root.Exec("INSERT INTO label(labelid,name,toplayer) VALUES(4,'four',3)");
+  CArticle a = Add(u"a", 3);
+  root.Exec("UPDATE article SET labels=7");
+  EXPECT_EQ(store->FileArticle(a, 4), 0) << Error();
+  EXPECT_EQ(a.labels, 2);
+  EXPECT_EQ(root.Rows("SELECT labels FROM article"), Lines({"2"}));
+  EXPECT_EQ(store->FileArticle(a, 4), 1);
+  EXPECT_EQ(root.Rows("SELECT count(*) FROM articletolabel"), Lines({"2"}));
+
+  CArticle gone;
+  gone.articleid = 99;
+  EXPECT_EQ(store->FileArticle(gone, 4), -1);  // no such article: no link is left behind
+  EXPECT_EQ(root.Rows("SELECT count(*) FROM articletolabel WHERE articleid=99"), Lines({"0"}));
+
+  // Taking it off one label goes by the links too: a count of 0 does not take
+  // an article that is still filed.
+  root.Exec("UPDATE article SET labels=0");
+  CLabel four = Label(4);
+  ASSERT_TRUE(store->DeleteArticle(&a, &four)) << Error();
   EXPECT_EQ(root.Rows("SELECT labels FROM article"), Lines({"1"}));
-  EXPECT_EQ(root.Rows("SELECT count(*) FROM articletolabel"), Lines({"1"}));
+}
+
+// Times after 2038 and before 1970 are read back as they were written, and an
+// update writes back the same value.
+TEST_F(Store, TimesBeyondThirtyTwoBitsRoundTrip) {
+  ScopedTimeZone tz("UTC0");
+  for (int year : {2040, 1960, 2200}) {
+    root.Exec("DELETE FROM article; DELETE FROM articletolabel;");
+    CArticle a;
+    a.filename = u"t";
+    a.type = u"B";
+    a.label = 3;
+    ASSERT_TRUE(a.crdate.MakeTime(year, 0, 2, 3, 4, 5, 0));
+    const long written = a.crdate.GetTimeLong();
+    ASSERT_TRUE(store->AddArticle(a)) << Error();
+    Owned<CArticle> out;
+    ASSERT_TRUE(store->QueryArticle(out.v, CArticle(), 0, false)) << Error();
+    ASSERT_EQ(out.v.size(), 1u);
+    EXPECT_EQ(ToUtf8(out.v[0]->crdate.GetFmtString()), std::to_string(year) + "/01/02  3:04:05");
+    ASSERT_TRUE(store->UpdateArticle(*out.v[0])) << Error();
+    EXPECT_EQ(root.Rows("SELECT crdate FROM article"), std::vector<std::string>{std::to_string(written)});
+  }
 }
 
 TEST_F(Store, DeleteArticleRemovesFilesWithItsLastLabel) {

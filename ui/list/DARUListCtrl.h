@@ -1,10 +1,14 @@
 #pragma once
 
+#include <vector>
+
 #include "platform/Gdi.h"
 #include "platform/ImageList.h"
 #include "ui/list/ListCtrlEx.h"
 
 class CArticle;
+class CCmdUI;
+class CLabel;
 class CTreeCtrl;
 
 // The article list: one row per article of the selected label (or of a
@@ -30,6 +34,16 @@ class DARU_API CDARUListCtrl : public CListCtrlEx {
   int GetSortColumn() const { return m_nSortColumn; }
   BOOL IsSortAscending() const { return m_bSortAscending != 0; }
 
+  // Inserts a row for the article at the index, as the rows of a label are
+  // shown: title with the read or unread image, creation date, keywords, bold
+  // while unread, red when important. Returns the row's index, or -1.
+  int InsertArticleRow(int nItem, CArticle* pArticle);
+  // Replaces the rows with one per article, each inserted at the top, so the
+  // last article comes first; the rows are not sorted.
+  void ShowArticles(const std::vector<CArticle*>& articles);
+  // The row showing the article, or -1.
+  int FindArticleRow(const CArticle* pArticle) const;
+
  protected:
   BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 
@@ -39,8 +53,42 @@ class DARU_API CDARUListCtrl : public CListCtrlEx {
   void OnLvnBegindrag(NMHDR* pNMHDR, LRESULT* pResult);
   void OnLButtonDown(UINT nFlags, CPoint point);
 
+  // The commands of the context menu and the add command (ListCommands.cpp).
+  void OnListAdd();
+  void OnUpdateListAdd(CCmdUI* pCmdUI);
+  void OnListComment();
+  // One rule for comment, remove, properties and the label manager: a row is selected.
+  void OnUpdateListComment(CCmdUI* pCmdUI);
+  void OnListDel();
+  void OnListctrlRead();
+  void OnUpdateListctrlRead(CCmdUI* pCmdUI);
+  void OnListctrlUnread();
+  void OnUpdateListctrlUnread(CCmdUI* pCmdUI);
+  void OnListctrlImp();
+  void OnUpdateListctrlImp(CCmdUI* pCmdUI);
+  void OnListctrlUnimp();
+  void OnUpdateListctrlUnimp(CCmdUI* pCmdUI);
+  void OnListProp();
+  void OnListBrowser();
+  void OnUpdateListBrowser(CCmdUI* pCmdUI);
+  void OnListSearch();
+  void OnUpdateListSearch(CCmdUI* pCmdUI);
+  void OnListctrlManager();
+
  private:
   void Sort(int nColumn, bool bAscending);
+  // The label of the tree's selected item; null without a tree or a selection.
+  CLabel* SelectedLabel() const;
+  // The first selected row's article, with its row; null when no row is selected.
+  CArticle* FirstSelectedArticle(int* pRow = nullptr) const;
+  // Enables a flag command: never with no row selected, always with several,
+  // and with one only when the change would do something.
+  void UpdateFlagCommand(CCmdUI* pCmdUI, bool (*wouldChange)(const CArticle&));
+  // Applies a flag change to every selected article that needs it; a row
+  // changes only when the store took the article.
+  void ChangeSelectedFlags(bool (*wouldChange)(const CArticle&), void (*change)(CArticle&),
+                           void (*showRow)(CDARUListCtrl&, int, const CArticle&));
+  void ShowMessage(WPARAM wParam, CArticle* pArticle);
 
   bool m_bSearchTag;       // the rows are search results, not the selected label's articles
   CTreeCtrl* m_pTreeCtrl;  // not owned; the label tree

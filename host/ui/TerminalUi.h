@@ -1,0 +1,12 @@
+#pragma once
+
+#include <filesystem>
+
+class CDB;
+
+// daru ui: the library full-screen in the terminal, on a data root the
+// library has been pointed at, with the store given (owned from here on; null
+// for the SQLite catalogue the facade opens itself). Returns the exit status:
+// 1, with the reason on stderr and the terminal untouched, when the catalogue
+// cannot be opened.
+int RunTerminalUi(const std::filesystem::path& root, CDB* store = nullptr);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/OdbcConnection.h"
+#include "storage/SqlStatement.h"
+
+// A catalogue statement as the ODBC store runs it: the same template with the
+// store's own table names (标签表, 文章表, 文章标签表, 文章类型表), as UTF-8, with
+// the values bound, not written in.
+struct CAccessStatement {
+  std::string sql;
+  std::vector<COdbcValue> values;
+};
+
+// A table name of the template is a name after FROM, INTO or UPDATE, one
+// more in a FROM list, or one that qualifies a column; a column that shares a
+// table's name ("label") stays. On PostgreSQL a LIKE compares case-blind, as
+// SQLite's does, and takes a backslash as a character.
+std::string AccessTemplate(std::u16string_view catalogueTemplate, COdbcConnection::Dialect dialect);
+CAccessStatement ForAccess(const CSqlStatement& statement, COdbcConnection::Dialect dialect);

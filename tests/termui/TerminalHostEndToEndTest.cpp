@@ -1,0 +1,407 @@
+// daru ui end to end: the program in a tmux session of a fixed size on a data
+// root made with daru itself, worked with keys and the mouse, checked on the
+// screen, in the catalogue and in the terminal it leaves behind.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "TmuxSession.h"
+#include "fixtures/TempDir.h"
+#include "ui/TextCells.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kDaru = DARU_PROGRAM;
+
+class TerminalHostEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (RunProgram({"tmux", "-V"}) != 0) FAIL() << "tmux is needed (scripts/deps.sh installs it)";
+    // Screen columns are counted as the terminal counts them.
+    ASSERT_TRUE(termui::UseUtf8Locale());
+    ASSERT_EQ(Daru({"init"}), 0);
+  }
+
+  int Daru(std::vector<std::string> args, std::string* out = nullptr) {
+    args.insert(args.begin(), {kDaru, "--root", root.path().string()});
+    return RunProgram(args, out);
+  }
+
+  std::unique_ptr<TmuxSession> Start(int cols = 80, int rows = 24, std::map<std::string, std::string> env = {}) {
+    env.emplace("LANG", "C.UTF-8");
+    env.emplace("LC_ALL", "C.UTF-8");
+    env.emplace("ASAN_OPTIONS", "detect_leaks=1");
+    return std::make_unique<TmuxSession>(std::vector<std::string>{kDaru, "--root", root.path().string(), "ui"}, cols,
+                                         rows, env);
+  }
+
+  // One value from the catalogue, read past the program.
+  std::string Sql(const std::string& query) {
+    sqlite3* db = nullptr;
+    std::string value;
+    if (sqlite3_open_v2((root.path() / "DARU" / "darudb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* st = nullptr;
+      if (sqlite3_prepare_v2(db, query.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW &&
+          sqlite3_column_text(st, 0) != nullptr)
+        value = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return value;
+  }
+
+  void Exec(const std::string& statement) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+  }
+
+  // A library to work in: labels 科技 (#4) and 新闻 (#5) under the head label, and under
+  // 科技 three unread articles created a day apart: 第三篇 中文 newest, then Alpha, then Beta.
+  void MakeLibrary() {
+    ASSERT_EQ(Daru({"label", "add", "科技"}), 0);
+    ASSERT_EQ(Daru({"label", "add", "新闻"}), 0);
+    ASSERT_EQ(Daru({"save", "https://example.com/beta", "Beta 文章", "--label", "科技", "--keywords", "kb"}), 0);
+    ASSERT_EQ(Daru({"save", "https://example.com/alpha", "Alpha 文章", "--label", "科技", "--keywords", "ka"}), 0);
+    ASSERT_EQ(
+        Daru({"save", "https://example.com/third", "第三篇 中文", "--label", "科技", "--description", "第三篇的描述"}),
+        0);
+    Exec(
+        "UPDATE article SET readflag='F', impflag='F';"
+        "UPDATE article SET crdate=1796600000 WHERE title='Beta 文章';"
+        "UPDATE article SET crdate=1796686400 WHERE title='Alpha 文章';"
+        "UPDATE article SET crdate=1796772800 WHERE title='第三篇 中文';");
+  }
+
+  // Clicks the text where the screen shows it; fails the test when it is not there.
+  void ClickOn(TmuxSession& tmux, const std::string& text, int button = 0) {
+    std::string screen;
+    ASSERT_TRUE(tmux.WaitForText(text, &screen)) << text << " not on\n" << screen;
+    const auto [x, y] = tmux.Find(text);
+    tmux.Click(x + 1, y, button);
+  }
+
+  // The rows of the screen on which the texts show, in screen order.
+  static std::vector<int> LinesOf(TmuxSession& tmux, const std::vector<std::string>& texts) {
+    std::vector<int> lines;
+    for (const std::string& t : texts) lines.push_back(tmux.Find(t).second);
+    return lines;
+  }
+
+  // The program's process: the child of the pane's shell.
+  static pid_t ProgramPid(TmuxSession& tmux) {
+    const std::string shell = tmux.Format("#{pane_pid}");
+    std::ifstream children("/proc/" + shell + "/task/" + shell + "/children");
+    pid_t pid = -1;
+    children >> pid;
+    return pid;
+  }
+
+  // The program ended with the status and left the terminal as it found it.
+  void ExpectCleanExit(TmuxSession& tmux, int status) {
+    std::string screen;
+    EXPECT_TRUE(tmux.WaitFor(
+        [](const std::string& s) {
+          const size_t exit = s.find("[exit ");
+          return exit != std::string::npos && s.find("icanon", exit) != std::string::npos;
+        },
+        &screen))
+        << screen;
+    EXPECT_NE(screen.find("[exit " + std::to_string(status) + "]"), std::string::npos) << screen;
+    // Cooked mode with echo, as the shell had it.
+    EXPECT_NE(screen.find("icanon echo"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("-icanon"), std::string::npos) << screen;
+    EXPECT_EQ(tmux.Format("#{mouse_any_flag}#{alternate_on}#{cursor_flag}"), "001");
+  }
+
+  TempDir root;
+};
+
+TEST_F(TerminalHostEndToEnd, ADataRootThatCannotBeOpenedIsReportedWithoutTouchingTheTerminal) {
+  // No catalogue at all: daru's own rule.
+  TempDir empty;
+  auto tmux =
+      std::make_unique<TmuxSession>(std::vector<std::string>{kDaru, "--root", (empty.path() / "none").string(), "ui"},
+                                    80, 24, std::map<std::string, std::string>{{"LANG", "C.UTF-8"}});
+  std::string screen;
+  EXPECT_TRUE(tmux->WaitForText("[exit 1]", &screen)) << screen;
+  EXPECT_NE(screen.find("run 'daru init' first"), std::string::npos) << screen;
+  ExpectCleanExit(*tmux, 1);
+
+  // A catalogue file the engine cannot read: the library's reason.
+  {
+    std::ofstream damaged(root.path() / "DARU" / "darudb", std::ios::trunc);
+    damaged << "this is not a database, just text that is long enough to be looked at by the engine\n";
+  }
+  tmux = Start();
+  EXPECT_TRUE(tmux->WaitForText("[exit 1]", &screen)) << screen;
+  EXPECT_NE(screen.find("cannot open the catalogue in " + root.path().string() + ": "), std::string::npos) << screen;
+  ExpectCleanExit(*tmux, 1);
+}
+
+TEST_F(TerminalHostEndToEnd, ATooSmallTerminalAsksToBeEnlargedAndResizingRedraws) {
+  auto tmux = Start(30, 8);
+  std::string screen;
+  EXPECT_TRUE(tmux->WaitForText("终端太小", &screen)) << screen;
+  EXPECT_EQ(screen.find("daru"), std::string::npos) << screen;
+  tmux->Keys({"Down", "Enter", "x"});  // nothing happens in a screen that shows nothing
+  tmux->Resize(80, 24);
+  EXPECT_TRUE(tmux->WaitForText("Tab 切换", &screen)) << screen;
+  EXPECT_EQ(screen.find("终端太小"), std::string::npos) << screen;
+  tmux->Resize(100, 30);
+  EXPECT_TRUE(tmux->WaitFor(
+      [](const std::string& s) {
+        // The status line moved to the new last row.
+        const size_t last = s.rfind("Tab 切换");
+        return last != std::string::npos && std::count(s.begin(), s.begin() + static_cast<long>(last), '\n') == 29;
+      },
+      &screen))
+      << screen;
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, LeavingByKeyOrSignalRestoresTheTerminal) {
+  auto tmux = Start();
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("Tab 切换", &screen)) << screen;
+  EXPECT_EQ(tmux->Format("#{mouse_any_flag}"), "1");  // the program listens to the mouse
+  tmux->Keys({"C-c"});
+  ExpectCleanExit(*tmux, 0);
+
+  tmux = Start();
+  ASSERT_TRUE(tmux->WaitForText("Tab 切换", &screen)) << screen;
+  pid_t daru = ProgramPid(*tmux);
+  ASSERT_GT(daru, 0);
+  ::kill(daru, SIGTERM);
+  ExpectCleanExit(*tmux, 0);
+
+  // A fatal signal still gives the terminal back before the program dies of it.
+  tmux = Start();
+  ASSERT_TRUE(tmux->WaitForText("Tab 切换", &screen)) << screen;
+  daru = ProgramPid(*tmux);
+  ASSERT_GT(daru, 0);
+  ::kill(daru, SIGABRT);
+  ExpectCleanExit(*tmux, 128 + SIGABRT);
+}
+
+TEST_F(TerminalHostEndToEnd, ALabelShowsItsArticlesSortedAndAHeaderClickSortsAgain) {
+  MakeLibrary();
+  auto tmux = Start();
+  ClickOn(*tmux, "科技");
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("Beta 文章", &screen)) << screen;
+  // Newest first: the list starts sorted by creation date, descending.
+  auto lines = LinesOf(*tmux, {"第三篇 中文", "Alpha 文章", "Beta 文章"});
+  EXPECT_TRUE(lines[0] < lines[1] && lines[1] < lines[2]) << tmux->Screen();
+  EXPECT_NE(screen.find("3 篇文章"), std::string::npos) << screen;
+  // Unread rows are bold (SGR 1) in the list.
+  EXPECT_NE(tmux->Screen(true).find("\033[1m"), std::string::npos);
+  ClickOn(*tmux, "标题");
+  ASSERT_TRUE(tmux->WaitFor(
+      [&](const std::string&) {
+        auto l = LinesOf(*tmux, {"Alpha 文章", "Beta 文章", "第三篇 中文"});
+        return l[0] < l[1] && l[1] < l[2];
+      },
+      &screen))
+      << screen;
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, ArticlesAreMarkedImportantAndReadAndShownAndTheirLinksOpened) {
+  MakeLibrary();
+  // A stand-in for the desktop's opener that notes what it was asked to open.
+  TempDir bin;
+  const fs::path opened = bin.path() / "opened";
+  {
+    std::ofstream script(bin.path() / "xdg-open");
+    script << "#!/bin/sh\necho \"$1\" > '" << opened.string() << "'\n";
+  }
+  fs::permissions(bin.path() / "xdg-open", fs::perms::owner_all);
+  auto tmux = Start(80, 24, {{"PATH", bin.path().string() + ":" + std::getenv("PATH")}});
+  ClickOn(*tmux, "科技");
+  ASSERT_TRUE(tmux->WaitForText("Beta 文章"));
+  tmux->Keys({"Tab", "Down", "i"});  // the first row, newest: 第三篇 中文
+  std::string screen;
+  EXPECT_TRUE(tmux->WaitFor(
+      [&](const std::string&) { return Sql("SELECT impflag FROM article WHERE title='第三篇 中文'") == "T"; }));
+  EXPECT_NE(tmux->Screen(true).find("\033[31m"), std::string::npos);  // the important row is red
+  EXPECT_EQ(Sql("SELECT readflag FROM article WHERE title='第三篇 中文'"), "F");
+  // Enter opens the row: read, and shown below the list with its description.
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitForText("第三篇的描述", &screen)) << screen;
+  EXPECT_NE(screen.find("链接: https://example.com/third"), std::string::npos) << screen;
+  EXPECT_EQ(Sql("SELECT readflag FROM article WHERE title='第三篇 中文'"), "T");
+  // u marks it unread again; o opens its link.
+  tmux->Keys({"u"});
+  EXPECT_TRUE(tmux->WaitFor(
+      [&](const std::string&) { return Sql("SELECT readflag FROM article WHERE title='第三篇 中文'") == "F"; }));
+  tmux->Keys({"o"});
+  EXPECT_TRUE(tmux->WaitFor([&](const std::string&) { return fs::exists(opened); }));
+  std::ifstream in(opened);
+  std::string link;
+  std::getline(in, link);
+  EXPECT_EQ(link, "https://example.com/third");
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, LabelsAreAddedThroughTheDialogRenamedInPlaceAndDeletedAfterTheQuestion) {
+  MakeLibrary();
+  auto tmux = Start();
+  ClickOn(*tmux, "科技");
+  std::string screen;
+  // Add: an empty name first, which the dialog refuses with its message and stays open.
+  tmux->Keys({"IC"});
+  ASSERT_TRUE(tmux->WaitForText("添加标签...", &screen)) << screen;
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitForText("请输入一个有效的标签名。", &screen)) << screen;
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitFor(
+      [](const std::string& s) { return s.find("请输入一个有效的标签名。") == std::string::npos; }, &screen))
+      << screen;
+  EXPECT_NE(screen.find("添加标签..."), std::string::npos) << screen;
+  tmux->Text("深度");
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(
+      tmux->WaitFor([&](const std::string&) { return Sql("SELECT toplayer FROM label WHERE name='深度'") == "4"; }));
+  ASSERT_TRUE(tmux->WaitForText("深度", &screen)) << screen;
+  // Rename in place: F2 on the new label, the editing keys, Enter.
+  ClickOn(*tmux, "深度");
+  tmux->Keys({"F2", "End", "BSpace", "BSpace"});
+  tmux->Text("学习");
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(
+      tmux->WaitFor([&](const std::string&) { return Sql("SELECT count(*) FROM label WHERE name='学习'") == "1"; }));
+  ASSERT_TRUE(tmux->WaitForText("学习", &screen)) << screen;
+  // Delete: the question first; No keeps it, Yes removes it.
+  tmux->Keys({"DC"});
+  ASSERT_TRUE(tmux->WaitForText("删除标签将同时删除", &screen)) << screen;
+  tmux->Keys({"n"});
+  tmux->Keys({"DC"});
+  ASSERT_TRUE(tmux->WaitForText("删除标签将同时删除", &screen)) << screen;
+  EXPECT_EQ(Sql("SELECT count(*) FROM label WHERE name='学习'"), "1");
+  tmux->Keys({"y"});
+  ASSERT_TRUE(
+      tmux->WaitFor([&](const std::string&) { return Sql("SELECT count(*) FROM label WHERE name='学习'") == "0"; }));
+  ASSERT_TRUE(tmux->WaitFor([](const std::string& s) { return s.find("学习") == std::string::npos; }, &screen))
+      << screen;
+  // Labels 1 to 3 cannot be deleted: the key does nothing for the default label.
+  ClickOn(*tmux, "未分类");
+  tmux->Keys({"DC"});
+  ASSERT_TRUE(tmux->WaitForText("不可用", &screen)) << screen;
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, ALabelIsMovedByDraggingItWithTheMouse) {
+  MakeLibrary();
+  auto tmux = Start();
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("新闻", &screen)) << screen;
+  const auto [nx, ny] = tmux->Find("新闻");
+  const auto [tx, ty] = tmux->Find("科技");
+  // Press, hold as a hand does, pull onto 科技, let go.
+  tmux->Press(nx + 1, ny);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  tmux->Drag(nx + 2, ny);
+  tmux->Drag(nx + 2, (ny + ty) / 2);
+  tmux->Drag(tx + 1, ty);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  tmux->Release(tx + 1, ty);
+  ASSERT_TRUE(tmux->WaitFor([&](const std::string&) {
+    return Sql("SELECT toplayer FROM label WHERE name='新闻'") == "4";
+  })) << tmux->Screen();
+  // The tree shows it under 科技, one level deeper.
+  ASSERT_TRUE(
+      tmux->WaitFor([&](const std::string&) { return tmux->Find("新闻").first > tmux->Find("科技").first; }, &screen))
+      << screen;
+  // And with the keyboard: m, Up to the head label, Enter puts it back.
+  tmux->Keys({"m", "Up", "Up", "Up", "Up", "Enter"});
+  EXPECT_TRUE(tmux->WaitFor([&](const std::string&) {
+    return Sql("SELECT toplayer FROM label WHERE name='新闻'") == "1";
+  })) << tmux->Screen();
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, SearchPropertiesCommentAndLabelsWorkThroughTheirDialogs) {
+  MakeLibrary();
+  auto tmux = Start();
+  std::string screen;
+  ClickOn(*tmux, "科技");
+  ASSERT_TRUE(tmux->WaitForText("Beta 文章", &screen)) << screen;
+  // Search: the dialog, its count message, the results in the list.
+  tmux->Keys({"/"});
+  ASSERT_TRUE(tmux->WaitForText("搜索资料库...", &screen)) << screen;
+  tmux->Text("文章");
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitForText("共找到相关文章主题[2]篇", &screen)) << screen;
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitForText("搜索结果", &screen)) << screen;
+  EXPECT_EQ(screen.find("第三篇 中文"), std::string::npos) << screen;
+  // Back to the label; properties of the newest article: its title edited in the sheet.
+  ClickOn(*tmux, "科技");
+  ASSERT_TRUE(tmux->WaitForText("第三篇 中文", &screen)) << screen;
+  tmux->Keys({"Tab", "Down", "p"});
+  ASSERT_TRUE(tmux->WaitForText("文章属性...", &screen)) << screen;
+  EXPECT_NE(screen.find("基本信息"), std::string::npos) << screen;
+  tmux->Keys({"End"});
+  tmux->Text("改");
+  tmux->Keys({"Enter"});
+  ASSERT_TRUE(tmux->WaitFor([&](const std::string&) {
+    return Sql("SELECT count(*) FROM article WHERE title='第三篇 中文改'") == "1";
+  })) << tmux->Screen();
+  ASSERT_TRUE(tmux->WaitForText("第三篇 中文改", &screen)) << screen;
+  // The comment dialog: typed into its rich edit, OK by Tab and Enter.
+  tmux->Keys({"c"});
+  ASSERT_TRUE(tmux->WaitForText("注释...", &screen)) << screen;
+  tmux->Text("值得一读");
+  tmux->Keys({"Tab", "Enter"});
+  ASSERT_TRUE(tmux->WaitFor([](const std::string& s) { return s.find("注 释:") == std::string::npos; }, &screen))
+      << screen;
+  std::string shown;
+  Daru({"show", Sql("SELECT articleid FROM article WHERE title='第三篇 中文改'")}, &shown);
+  EXPECT_NE(shown.find("值得一读"), std::string::npos) << shown;
+  // The label picker: tick 新闻 with the mouse, confirm with Enter.
+  tmux->Keys({"l"});
+  ASSERT_TRUE(tmux->WaitForText("[ ] 新闻", &screen)) << screen;
+  const auto [bx, by] = tmux->Find("[ ] 新闻");
+  tmux->Click(bx + 1, by);
+  ASSERT_TRUE(tmux->WaitForText("[x] 新闻", &screen)) << screen;
+  tmux->Keys({"Enter"});
+  EXPECT_TRUE(tmux->WaitFor([&](const std::string&) {
+    return Sql("SELECT count(*) FROM articletolabel JOIN label USING(labelid) WHERE name='新闻'") == "1";
+  })) << tmux->Screen();
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+TEST_F(TerminalHostEndToEnd, AMonochromeTerminalGetsTheSameScreen) {
+  MakeLibrary();
+  auto tmux = Start(80, 24, {{"TERM", "vt100"}});
+  ClickOn(*tmux, "科技");
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("Beta 文章", &screen)) << screen;
+  // No colours at all; the title and status bars are reversed instead.
+  const std::string styled = tmux->Screen(true);
+  for (const char* colour : {"\033[31m", "\033[46m", "\033[36m", ";31m", ";46m"})
+    EXPECT_EQ(styled.find(colour), std::string::npos) << colour;
+  EXPECT_NE(styled.find("\033[7m"), std::string::npos);
+  tmux->Keys({"q"});
+  ExpectCleanExit(*tmux, 0);
+}
+
+}  // namespace

@@ -1,0 +1,352 @@
+// The article list's commands: its context menu and the add command the host
+// routes to it. Each acts on the selected rows, calls the facade or a dialog,
+// and updates the rows it changed in place.
+
+#include "base/U16Format.h"
+#include "core/Article.h"
+#include "core/DARU.h"
+#include "core/Records.h"
+#include "platform/CmdUI.h"
+#include "platform/MessageBox.h"
+#include "platform/TreeCtrl.h"
+#include "ui/dialogs/AddArticleDlg.h"
+#include "ui/dialogs/CommentDlg.h"
+#include "ui/dialogs/NewLabelDlg.h"
+#include "ui/dialogs/PropSheet.h"
+#include "ui/dialogs/SearchDlg.h"
+#include "ui/list/DARUListCtrl.h"
+
+namespace {
+
+constexpr int kUnreadImage = 1;
+constexpr int kReadImage = 2;
+constexpr const char16_t* kPageType = u"B";
+constexpr const char16_t* kCaption = u"系统提示";
+
+bool HasFeedData(const CRSSSubItem* feed) {
+  return feed != nullptr &&
+         !(feed->title.empty() && feed->link.empty() && feed->pubDate.empty() && feed->channelTitle.empty() &&
+           feed->channelLink.empty() && feed->mimeUrl.empty() && feed->mimeFiles.empty());
+}
+
+// Loads from the description file what a rewrite must keep and the article
+// does not hold yet: the texts asked for, and the feed data.
+void LoadForRewrite(CArticle& article, bool description, bool comment) {
+  if (description) article.LoadDescription();
+  if (comment) article.LoadComment();
+  if (article.GetRSSSubItem() == nullptr) {
+    article.LoadRssSubItem();
+    // A file without feed data reads back as an empty feed record, which
+    // would be written as an empty feed element: a page must stay a page.
+    CRSSSubItem* feed = article.GetRSSSubItem();
+    if (feed != nullptr && !HasFeedData(feed)) {
+      article.SetRSSSubItem(nullptr);  // hands the record back without deleting it
+      delete feed;
+    }
+  }
+}
+
+// By type code: the type's folder, refused when a catalogue row points it
+// outside the data root.
+bool RewriteDescriptionFile(CArticle& article) { return article.CreateDescriptionFile(article.type, false); }
+
+bool WouldMarkRead(const CArticle& a) { return !a.readflag; }
+bool WouldMarkUnread(const CArticle& a) { return a.readflag; }
+bool WouldMarkImportant(const CArticle& a) { return !a.impflag; }
+bool WouldMarkUnimportant(const CArticle& a) { return a.impflag; }
+
+void MarkRead(CArticle& a) {
+  a.readflag = true;
+  a.brdate.SetNowTime();
+}
+// The read time stays: it tells when the article was last read.
+void MarkUnread(CArticle& a) { a.readflag = false; }
+void MarkImportant(CArticle& a) { a.impflag = true; }
+void MarkUnimportant(CArticle& a) { a.impflag = false; }
+
+void ShowReadState(CDARUListCtrl& list, int row, const CArticle& a) {
+  list.SetItemBold(row, a.readflag ? FALSE : TRUE);
+  list.SetItem(row, 0, LVIF_IMAGE, u"", a.readflag ? kReadImage : kUnreadImage, 0, 0, 0);
+  list.Update(row);
+}
+void ShowImportance(CDARUListCtrl& list, int row, const CArticle& a) { list.SetItemRed(row, a.impflag ? TRUE : FALSE); }
+
+}  // namespace
+
+// ---- Rows and selection ----
+
+int CDARUListCtrl::InsertArticleRow(int nItem, CArticle* pArticle) {
+  if (pArticle == nullptr) return -1;
+  const int row = InsertItem(nItem, pArticle->title, pArticle->readflag ? kReadImage : kUnreadImage);
+  if (row < 0) return -1;
+  SetItemText(row, 1, pArticle->crdate.GetFmtString());
+  SetItemText(row, 2, pArticle->key1);
+  SetItemData(row, reinterpret_cast<DWORD_PTR>(pArticle));
+  if (pArticle->readflag) SetItemBold(row, FALSE);  // new rows start bold
+  if (pArticle->impflag) SetItemRed(row, TRUE);
+  return row;
+}
+
+void CDARUListCtrl::ShowArticles(const std::vector<CArticle*>& articles) {
+  DeleteAllItems();
+  for (CArticle* article : articles) InsertArticleRow(0, article);
+}
+
+int CDARUListCtrl::FindArticleRow(const CArticle* pArticle) const {
+  for (int row = 0; row < GetItemCount(); ++row)
+    if (GetItemArticle(row) == pArticle) return row;
+  return -1;
+}
+
+CLabel* CDARUListCtrl::SelectedLabel() const {
+  if (m_pTreeCtrl == nullptr || m_pTreeCtrl->m_hWnd == nullptr) return nullptr;
+  HTREEITEM item = m_pTreeCtrl->GetSelectedItem();
+  return item != nullptr ? reinterpret_cast<CLabel*>(m_pTreeCtrl->GetItemData(item)) : nullptr;
+}
+
+CArticle* CDARUListCtrl::FirstSelectedArticle(int* pRow) const {
+  const int row = GetNextItem(-1, LVNI_SELECTED);
+  if (pRow != nullptr) *pRow = row;
+  return row >= 0 ? GetItemArticle(row) : nullptr;
+}
+
+void CDARUListCtrl::ShowMessage(WPARAM wParam, CArticle* pArticle) {
+  if (m_hMsgWnd != nullptr) ::SendMessage(m_hMsgWnd, WM_DARU_SHOWARTICLE, wParam, reinterpret_cast<LPARAM>(pArticle));
+}
+
+// ---- Update rules ----
+
+void CDARUListCtrl::OnUpdateListAdd(CCmdUI* pCmdUI) { pCmdUI->Enable(!m_bSearchTag); }
+
+void CDARUListCtrl::OnUpdateListComment(CCmdUI* pCmdUI) { pCmdUI->Enable(GetSelectedCount() > 0); }
+
+void CDARUListCtrl::OnUpdateListBrowser(CCmdUI* pCmdUI) {
+  const CArticle* article = FirstSelectedArticle();
+  pCmdUI->Enable(article != nullptr && !article->url.empty());
+}
+
+void CDARUListCtrl::OnUpdateListSearch(CCmdUI* pCmdUI) { pCmdUI->Enable(TRUE); }
+
+void CDARUListCtrl::UpdateFlagCommand(CCmdUI* pCmdUI, bool (*wouldChange)(const CArticle&)) {
+  const UINT selected = GetSelectedCount();
+  if (selected == 1) {
+    const CArticle* article = FirstSelectedArticle();
+    pCmdUI->Enable(article != nullptr && wouldChange(*article));
+  } else {
+    pCmdUI->Enable(selected > 1);
+  }
+}
+
+void CDARUListCtrl::OnUpdateListctrlRead(CCmdUI* pCmdUI) { UpdateFlagCommand(pCmdUI, WouldMarkRead); }
+void CDARUListCtrl::OnUpdateListctrlUnread(CCmdUI* pCmdUI) { UpdateFlagCommand(pCmdUI, WouldMarkUnread); }
+void CDARUListCtrl::OnUpdateListctrlImp(CCmdUI* pCmdUI) { UpdateFlagCommand(pCmdUI, WouldMarkImportant); }
+void CDARUListCtrl::OnUpdateListctrlUnimp(CCmdUI* pCmdUI) { UpdateFlagCommand(pCmdUI, WouldMarkUnimportant); }
+
+// ---- Read, unread, important, unimportant ----
+
+void CDARUListCtrl::ChangeSelectedFlags(bool (*wouldChange)(const CArticle&), void (*change)(CArticle&),
+                                        void (*showRow)(CDARUListCtrl&, int, const CArticle&)) {
+  CDARU* daru = CDARU::Instance();
+  for (int row = GetNextItem(-1, LVNI_SELECTED); row >= 0; row = GetNextItem(row, LVNI_SELECTED)) {
+    CArticle* article = GetItemArticle(row);
+    if (article == nullptr || !wouldChange(*article)) continue;
+    // A failed update leaves the row as it was; the article keeps the change.
+    change(*article);
+    if (daru->UpdateArticle(*article)) showRow(*this, row, *article);
+  }
+}
+
+void CDARUListCtrl::OnListctrlRead() { ChangeSelectedFlags(WouldMarkRead, MarkRead, ShowReadState); }
+void CDARUListCtrl::OnListctrlUnread() { ChangeSelectedFlags(WouldMarkUnread, MarkUnread, ShowReadState); }
+void CDARUListCtrl::OnListctrlImp() { ChangeSelectedFlags(WouldMarkImportant, MarkImportant, ShowImportance); }
+void CDARUListCtrl::OnListctrlUnimp() { ChangeSelectedFlags(WouldMarkUnimportant, MarkUnimportant, ShowImportance); }
+
+// ---- Add ----
+
+void CDARUListCtrl::OnListAdd() {
+  // Disabled while search results are shown: the facade's result list is not
+  // the label's then, and a link found among the results would be filed nowhere.
+  if (m_bSearchTag) return;
+  CAddArticleDlg dlg;
+  if (dlg.DoModal() != IDOK) return;
+  CLabel* label = SelectedLabel();
+  if (label == nullptr) return;
+
+  CDARU* daru = CDARU::Instance();
+  // The rows show this label's articles, so the facade's result list is
+  // theirs: an article added under it joins that list and is owned there,
+  // and a link already listed is found there.
+  daru->m_pCurLabel = label;
+  int result = 0;
+  CArticle* article = daru->AddArticle(label, dlg.GetUrl(), dlg.GetTitle(), dlg.GetKeyword(), kPageType, result, true);
+  if (result < 0 || article == nullptr) {
+    AfxMessageBox(u"添加文章操作失败。");
+    return;
+  }
+
+  // A stored article the facade lists without a row (one the user declined to
+  // file here before, or one that left the label since) is not filed here:
+  // ask as for any stored article.
+  const bool shown = FindArticleRow(article) >= 0;
+  if (result == 2 || (result == 1 && !shown)) {
+    if (MessageBox(u"此文章链接已经存在,是否需要为当前标签中创建一个文章关联吗?", kCaption,
+                   MB_YESNO | MB_ICONQUESTION) != IDYES)
+      return;
+    // The stored article is in the result list now, where a second capture
+    // call would find it and file nothing; file it here instead.
+    bool filed = false;
+    switch (daru->AddArticle(article, label)) {
+      case 0:
+        ++article->labels;
+        filed = daru->UpdateArticle(*article);
+        if (!filed) --article->labels;  // as the store still counts
+        break;
+      case 1:  // filed under the label already
+        filed = true;
+        break;
+      default:
+        break;
+    }
+    if (!filed) {
+      AfxMessageBox(u"添加文章关联操作失败。");
+      return;
+    }
+  } else {
+    // A stored article keeps what it had where the dialog left a text empty.
+    const bool stored = result != 0;
+    if (stored) LoadForRewrite(*article, dlg.GetDescription().empty(), dlg.GetComment().empty());
+    if (!stored || !dlg.GetDescription().empty()) article->SetDescription(dlg.GetDescription());
+    if (!stored || !dlg.GetComment().empty()) article->SetComment(dlg.GetComment());
+    RewriteDescriptionFile(*article);
+  }
+
+  if (!shown && InsertArticleRow(0, article) >= 0) ReSort();
+}
+
+// ---- Remove ----
+
+void CDARUListCtrl::OnListDel() {
+  if (MessageBox(u"删除所选的文章,将不可恢复,你确定删除吗?", kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  // Search results come from the whole library, and leave it.
+  CLabel* label = nullptr;
+  if (!m_bSearchTag) {
+    label = SelectedLabel();
+    if (label == nullptr) return;
+  }
+
+  CDARU* daru = CDARU::Instance();
+  LockWindowUpdate();
+  for (int row = 0; row < GetItemCount();) {
+    if (!(GetItemState(row, LVIS_SELECTED) & LVIS_SELECTED)) {
+      ++row;
+      continue;
+    }
+    CArticle* article = GetItemArticle(row);
+    const std::u16string title = article != nullptr ? article->title : std::u16string();
+    if (article != nullptr && daru->DeleteArticle(article, label)) {
+      DeleteItem(row);  // the next row moves up into this index
+    } else {
+      AfxMessageBox(u"删除文章[" + title + u"]失败！");
+      ++row;
+    }
+  }
+  UnlockWindowUpdate();
+  UpdateWindow();
+}
+
+// ---- Comment ----
+
+void CDARUListCtrl::OnListComment() {
+  CArticle* article = FirstSelectedArticle();
+  if (article == nullptr) return;
+  CCommentDlg dlg;
+  dlg.SetTitle(article->title);
+  dlg.SetComment(article->LoadComment());
+  if (dlg.DoModal() != IDOK) return;
+  // The comment lives in the description file only.
+  article->SetComment(dlg.GetComment());
+  LoadForRewrite(*article, true, false);
+  RewriteDescriptionFile(*article);
+  ShowMessage(0, article);
+}
+
+// ---- Properties ----
+
+void CDARUListCtrl::OnListProp() {
+  int row = -1;
+  CArticle* article = FirstSelectedArticle(&row);
+  if (article == nullptr) return;
+  const bool wasRead = article->readflag;
+  const bool wasImportant = article->impflag;
+  // Loaded before the sheet opens: a page that is shown then edits the text
+  // the file holds, and one emptied on purpose is not read back afterwards.
+  LoadForRewrite(*article, true, true);
+
+  CPropSheet sheet(u"文章属性...", article, nullptr, 0);
+  if (sheet.DoModal() != IDOK) return;
+  if (!CDARU::Instance()->UpdateArticle(*article)) {
+    AfxMessageBox(u"修改文章属性出错！");
+    return;
+  }
+  RewriteDescriptionFile(*article);
+  SetItemText(row, 0, article->title);
+  SetItemText(row, 2, article->key1);
+  if (article->readflag != wasRead) {
+    SetItemBold(row, article->readflag ? FALSE : TRUE);
+    SetItem(row, 0, LVIF_IMAGE, u"", article->readflag ? kReadImage : kUnreadImage, 0, 0, 0);
+  }
+  if (article->impflag != wasImportant) SetItemRed(row, article->impflag ? TRUE : FALSE);
+  Update(row);
+  ShowMessage(0, article);
+}
+
+// ---- Open the link ----
+
+void CDARUListCtrl::OnListBrowser() {
+  if (CArticle* article = FirstSelectedArticle()) ShowMessage(1, article);
+}
+
+// ---- Label manager ----
+
+void CDARUListCtrl::OnListctrlManager() {
+  int row = -1;
+  CArticle* article = FirstSelectedArticle(&row);
+  if (article == nullptr) return;
+  CNewLabelDlg dlg(article, SelectedLabel());
+  if (dlg.DoModal() != IDOK) return;
+  // Search results are not one label's articles: a row goes only when its
+  // article has left the library.
+  const bool gone = m_bSearchTag ? dlg.linkCount == 0 : dlg.leftShownLabel == 1;
+  if (!gone) return;
+  DeleteItem(row);
+  UpdateWindow();
+}
+
+// ---- Search ----
+
+void CDARUListCtrl::OnListSearch() {
+  CSearchDlg dlg;
+  if (dlg.DoModal() != IDOK) return;
+  CArticle filter;
+  unsigned mask = kArticleMaskTitle;
+  if (dlg.searchIn == 0) {
+    filter.title = dlg.keyword;
+  } else {
+    filter.key1 = dlg.keyword;
+    mask = kArticleMaskKeywords;
+  }
+
+  CDARU* daru = CDARU::Instance();
+  const int found = daru->QueryArticle(filter, mask, dlg.fuzzy != 0);
+  if (found < 0) {
+    // The facade has released the articles the rows pointed to.
+    DeleteAllItems();
+    AfxMessageBox(u"检索文章失败!");
+    return;
+  }
+  LockWindowUpdate();
+  ShowArticles(daru->GetArticleList());
+  UnlockWindowUpdate();
+  m_bSearchTag = true;
+  AfxMessageBox(Fmt(u"共找到相关文章主题[%d]篇", found));
+}
