@@ -425,7 +425,7 @@ TEST_F(DaruHost, ALabelNamedLikeAnIdIsNeverTakenForAnother) {
   EXPECT_EQ(Scalar("SELECT count(*) FROM article WHERE articleid=" + std::to_string(id)), 1);
   EXPECT_EQ(DaruJson({"list", "#" + std::to_string(named)})["label"]["name"], "5");
   EXPECT_EQ(DaruJson({"list", "five"})["articles"].size(), 1u);
-  EXPECT_EQ(Daru({"label", "rm", "#5"}).status, 0);
+  EXPECT_EQ(Daru({"label", "rm", "#5", "--yes"}).status, 0);
   EXPECT_EQ(Scalar("SELECT count(*) FROM label WHERE labelid=4"), 1);
   EXPECT_EQ(Daru({"list", "#99"}).status, 1);
 }
@@ -447,7 +447,7 @@ TEST_F(DaruHost, RemovingALabelTakesOnlyArticlesHeldNowhereElse) {
   ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
   sqlite3_exec(db, "UPDATE article SET labels=1", nullptr, nullptr, nullptr);
   sqlite3_close(db);
-  json removed = DaruJson({"label", "rm", std::to_string(a)});
+  json removed = DaruJson({"label", "rm", std::to_string(a), "--yes"});
   EXPECT_EQ(removed["articles_removed"], json::array({only}));
   EXPECT_NE(removed["message"].get<std::string>().find("1 article(s)"), std::string::npos);
   EXPECT_EQ(Scalar("SELECT count(*) FROM article WHERE articleid=" + std::to_string(both)), 1);
@@ -462,7 +462,7 @@ TEST_F(DaruHost, RemovingALabelTakesOnlyArticlesHeldNowhereElse) {
   sqlite3_close(db);
   EXPECT_EQ(Daru({"labels"}).status, 0);
   EXPECT_EQ(Daru({"label", "move", std::to_string(c), std::to_string(b)}).status, 1);
-  DaruRun rm = Daru({"label", "rm", std::to_string(b)});
+  DaruRun rm = Daru({"label", "rm", std::to_string(b), "--yes"});
   EXPECT_EQ(rm.status, 0) << rm.err;
 }
 

@@ -222,7 +222,7 @@ TEST_F(DaruProgram, TwoProcessesRemovingALabelAndFilingItsArticle) {
     ASSERT_EQ(Daru(root.path(), {"label", "add", y}).status, 0);
     const std::string link = "http://filed.example/" + std::to_string(i);
     ASSERT_EQ(Daru(root.path(), {"save", link, "t", "--label", x, "--description", "d"}).status, 0);
-    auto [rm, save] = AtOnce(root.path(), {"label", "rm", x}, {"save", link, "t", "--label", y, "--json"});
+    auto [rm, save] = AtOnce(root.path(), {"label", "rm", x, "--yes"}, {"save", link, "t", "--label", y, "--json"});
     EXPECT_EQ(rm.status, 0) << rm.err;
     EXPECT_LE(save.status, 1) << save.err;
     std::vector<std::string> ids = root.Rows("SELECT articleid FROM article WHERE url='" + link + "'");
