@@ -162,19 +162,16 @@ Report LabelRemove(Session& s, const Request& r) {
       throw HostError("cannot remove label " + name + ": " + s.LastError("the catalogue refused it"));
     }
   }
-  // What went is what the catalogue no longer holds.
+  // An article goes with the labels only when it was filed under no other.
   json gone = json::array();
-  if (!held.empty()) {
-    if (s.Daru()->QueryArticle(CArticle(), 0, false) < 0)
-      throw HostError("cannot read the articles: " + s.LastError("query failed"));
-    std::set<int> left;
-    for (CArticle* a : s.Daru()->GetArticleList()) left.insert(a->articleid);
-    for (int id : held)
-      if (!left.count(id)) gone.push_back(id);
+  for (int id : held) {
+    CArticle pattern;
+    pattern.articleid = id;
+    if (s.Daru()->QueryArticle(pattern, kArticleMaskID, false) == 0) gone.push_back(id);
   }
   std::string text = "removed label " + name;
   if (removed.size() > 1) text += " and " + std::to_string(removed.size() - 1) + " label(s) below it";
-  text += "; " + std::to_string(gone.size()) + " article(s) went with it";
+  text += "; " + std::to_string(gone.size()) + " article(s) filed under no other label went with them";
   if (held.size() > gone.size()) text += ", " + std::to_string(held.size() - gone.size()) + " stay under other labels";
   return Message(text,
                  {{"removed", removed}, {"articles_removed", gone}, {"articles_kept", held.size() - gone.size()}});
