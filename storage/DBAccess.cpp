@@ -28,6 +28,9 @@ constexpr const char16_t* kDefaultConnection =
 // The table that a capture holds until it commits, so that two captures of
 // one link keep one article.
 constexpr const char* kArticleTable = "文章表";
+// The table that a change of a label's parent holds until it commits, so
+// that two processes moving labels under each other cannot make a loop.
+constexpr const char* kLabelTable = "标签表";
 
 // The leading decimal integer of a field, as atoi reads it; 0 for NULL.
 int IntField(const COdbcRow& row, size_t index) {
@@ -173,7 +176,57 @@ bool CDBAccess::AddLabel(CLabel& label) {
 }
 
 bool CDBAccess::UpdateLabel(CLabel& label) {
-  return Guarded([&] { return Run(CCatalogueStatements::UpdateLabel(label)) > 0; });
+  return Guarded([&] {
+    CTransaction transaction(Connection(), kLabelTable);
+    if (!ParentIsOutsideBranch(label)) return false;
+    if (Run(CCatalogueStatements::UpdateLabel(label)) <= 0) return false;
+    transaction.Commit();
+    return true;
+  });
+}
+
+bool CDBAccess::RenameLabel(CLabel& label) {
+  return Guarded([&] {
+    CTransaction transaction(Connection());
+    if (Run(CCatalogueStatements::RenameLabel(label)) <= 0) return false;
+    std::vector<COdbcRow> row = Rows(CCatalogueStatements::ParentOf(label.labelid));
+    const int toplayer = row.empty() ? label.toplayer : IntField(row[0], 0);
+    transaction.Commit();
+    label.toplayer = toplayer;
+    return true;
+  });
+}
+
+bool CDBAccess::MoveLabel(CLabel& label) {
+  return Guarded([&] {
+    CTransaction transaction(Connection(), kLabelTable);
+    if (!ParentIsOutsideBranch(label)) return false;
+    if (Run(CCatalogueStatements::MoveLabel(label)) <= 0) return false;
+    CLabel pattern;
+    pattern.labelid = label.labelid;
+    std::vector<COdbcRow> row = Rows(CCatalogueStatements::QueryLabel(pattern, kLabelMaskID));
+    std::u16string name = row.empty() ? label.name : GetFieldValue(row[0], 1);
+    transaction.Commit();
+    label.name = std::move(name);
+    return true;
+  });
+}
+
+bool CDBAccess::ParentIsOutsideBranch(const CLabel& label) {
+  // Up the parents the catalogue holds now (another process may have moved a
+  // label since ours were loaded); a walk that meets a loop already there
+  // ends after as many steps as there are labels.
+  std::vector<COdbcRow> total = Rows(CCatalogueStatements::CountLabels());
+  long long steps = total.empty() ? 0 : IntField(total[0], 0);
+  for (int at = label.toplayer; at != 0 && steps-- >= 0;) {
+    if (at == label.labelid) {
+      SetLastDBError(Fmt(u"label #%d cannot be moved under itself or a label of its own branch", label.labelid));
+      return false;
+    }
+    std::vector<COdbcRow> up = Rows(CCatalogueStatements::ParentOf(at));
+    at = up.empty() ? 0 : IntField(up[0], 0);
+  }
+  return true;
 }
 
 bool CDBAccess::DeleteLabel(CLabel& label) {
@@ -386,4 +439,28 @@ bool CDBAccess::ReplaceArticleLabels(int articleid, const std::vector<int>& labe
     transaction.Commit();
     return true;
   });
+}
+
+int CDBAccess::FileArticle(CArticle& article, int labelid) {
+  int result = -1;
+  Guarded([&] {
+    // Other writers wait, as for a capture: two processes filing one article
+    // at once must neither link it twice nor count past each other's link.
+    CTransaction transaction(Connection(), kArticleTable);
+    if (!Rows(CCatalogueStatements::FindLink(article.articleid, labelid)).empty()) {
+      result = 1;
+      return true;
+    }
+    if (!InsertLink(CLabelToArticle(labelid, article.articleid))) return false;
+    const int links = Recount(article.articleid);
+    CArticle pattern;
+    pattern.articleid = article.articleid;
+    if (Rows(CCatalogueStatements::QueryArticle(pattern, kArticleMaskID, false)).empty())
+      return false;  // no such article: the link goes again
+    transaction.Commit();
+    article.labels = links;
+    result = 0;
+    return true;
+  });
+  return result;
 }

@@ -45,6 +45,9 @@ class DARU_API CDBAccess : public CDB {
   bool UpdateArticle(CArticle& article) override;
   bool DeleteArticle(CArticle* article, CLabel* label) override;
   bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) override;
+  bool RenameLabel(CLabel& label) override;
+  bool MoveLabel(CLabel& label) override;
+  int FileArticle(CArticle& article, int labelid) override;
 
   // The connection string of the embedded default under the current data root.
   static std::u16string DefaultConnectionString();
@@ -74,6 +77,9 @@ class DARU_API CDBAccess : public CDB {
   bool InsertLink(const CLabelToArticle& link);
   // Sets the article's label count to its number of links and returns it.
   int Recount(int articleid);
+  // False with the last error set when the label's parent id lies in its own
+  // branch, as the catalogue holds it now.
+  bool ParentIsOutsideBranch(const CLabel& label);
 
   std::u16string m_connectionString;              // empty: the embedded default
   std::shared_ptr<COdbcConnection> m_connection;  // shared with copies; null until InitDB succeeds

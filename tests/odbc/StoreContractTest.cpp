@@ -507,6 +507,119 @@ TEST_P(Contract, ReplacingAnArticlesLabelsIsAllOrNothing) {
   EXPECT_EQ(Rows("SELECT count(*) FROM {link} WHERE articleid=" + Id(a.articleid)), Lines({"0"}));
 }
 
+// The records below are copies loaded before another process changed the
+// label or the article: what the catalogue holds now is what counts.
+TEST_P(Contract, RenameAndMoveEachWriteOnlyTheirOwnField) {
+  Exec("INSERT INTO {label}(labelid,name,toplayer) VALUES(4,'four',3),(5,'five',3)");
+  CLabel renamed = Label(4);
+  renamed.name = u"it's four";
+  renamed.toplayer = 1;  // stale: moved under 5 meanwhile
+  Exec("UPDATE {label} SET toplayer=5 WHERE labelid=4");
+  ASSERT_TRUE(store->RenameLabel(renamed)) << Error();
+  EXPECT_EQ(renamed.toplayer, 5);
+
+  CLabel moved = Label(5);
+  moved.name = u"stale";
+  moved.toplayer = 2;
+  Exec("UPDATE {label} SET name='five again' WHERE labelid=5");
+  ASSERT_TRUE(store->MoveLabel(moved)) << Error();
+  EXPECT_EQ(moved.name, u"five again");
+  EXPECT_EQ(Rows("SELECT * FROM {label} WHERE labelid>3 ORDER BY labelid"), Lines({"4|it's four|5", "5|five again|2"}));
+
+  CLabel missing = Label(99);
+  missing.name = u"x";
+  EXPECT_FALSE(store->RenameLabel(missing));
+  EXPECT_FALSE(store->MoveLabel(missing));
+}
+
+TEST_P(Contract, NoLabelGoesIntoItsOwnBranchAsTheCatalogueHoldsIt) {
+  Exec("INSERT INTO {label}(labelid,name,toplayer) VALUES(4,'four',3),(5,'five',3),(6,'six',4)");
+  // Loaded with 4 under 3; another process has since put 4 under 5, so 6
+  // now lies in 5's branch.
+  Exec("UPDATE {label} SET toplayer=5 WHERE labelid=4");
+  const std::vector<std::string> before = Rows("SELECT * FROM {label} ORDER BY labelid");
+  CLabel five = Label(5);
+  five.name = u"five";
+  for (int parent : {6, 4, 5}) {
+    five.toplayer = parent;
+    EXPECT_FALSE(store->MoveLabel(five)) << parent;
+    EXPECT_NE(Error().find("own branch"), std::string::npos) << Error();
+    five.name = u"renamed on the way";
+    EXPECT_FALSE(store->UpdateLabel(five)) << parent;
+    five.name = u"five";
+  }
+  EXPECT_EQ(Rows("SELECT * FROM {label} ORDER BY labelid"), before);
+  // No transaction was left open: a later write is seen by another connection.
+  CLabel late = Label(6);
+  late.name = u"late";
+  ASSERT_TRUE(store->RenameLabel(late)) << Error();
+  EXPECT_EQ(Rows("SELECT count(*) FROM {label} WHERE name='late'"), Lines({"1"}));
+
+  // A loop already in a damaged catalogue ends the walk instead of running
+  // round it for ever; a label outside the loop may still go under it.
+  Exec("UPDATE {label} SET toplayer=6 WHERE labelid=4");
+  CLabel two = Label(2);
+  two.name = u"two";
+  two.toplayer = 4;
+  EXPECT_TRUE(store->MoveLabel(two)) << Error();
+  two.toplayer = 6;
+  EXPECT_TRUE(store->UpdateLabel(two)) << Error();
+  EXPECT_EQ(Rows("SELECT toplayer FROM {label} WHERE labelid=2"), Lines({"6"}));
+  CLabel four = Label(4);
+  four.toplayer = 2;  // 2 now lies under the loop through 4
+  EXPECT_FALSE(store->MoveLabel(four));
+}
+
+TEST_P(Contract, FilingCountsTheLinksWhateverTheCountSaid) {
+  CArticle a = Add(u"a", 3);
+  a.labels = 5;  // a stale record
+  Exec("UPDATE {article} SET labels=9");
+  EXPECT_EQ(store->FileArticle(a, 4), 0) << Error();
+  EXPECT_EQ(a.labels, 2);
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"2"}));
+  Exec("UPDATE {article} SET labels=0");
+  EXPECT_EQ(store->FileArticle(a, 4), 1);
+  EXPECT_EQ(Rows("SELECT labelid FROM {link} ORDER BY labelid"), Lines({"3", "4"}));
+  EXPECT_EQ(store->FileArticle(a, 5), 0) << Error();
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"3"}));
+
+  CArticle gone;
+  gone.articleid = 99;
+  EXPECT_EQ(store->FileArticle(gone, 4), -1);  // no such article: its link goes again
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link} WHERE articleid=99"), Lines({"0"}));
+  EXPECT_EQ(store->FileArticle(a, 2), 0) << Error();  // nothing was left open
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"4"}));
+}
+
+TEST_P(Contract, TwoConnectionsFilingTheSameArticlesKeepTheirCounts) {
+  constexpr int kArticles = 15;
+  std::vector<CArticle> articles;
+  for (int i = 0; i < kArticles; ++i) articles.push_back(Add(u"a" + FromUtf8(std::to_string(i)), 3));
+  auto file = [&](int label, std::string* failure) {
+    auto own = catalogue->NewStore();
+    if (!own->InitDB()) {
+      *failure = ToUtf8(own->GetLastDBError());
+      return;
+    }
+    for (CArticle a : articles) {
+      if (own->FileArticle(a, label) != 0) {
+        *failure = ToUtf8(own->GetLastDBError());
+        return;
+      }
+    }
+  };
+  std::string failure1, failure2;
+  std::thread one(file, 4, &failure1);
+  std::thread two(file, 5, &failure2);
+  one.join();
+  two.join();
+  EXPECT_EQ(failure1, "");
+  EXPECT_EQ(failure2, "");
+  EXPECT_EQ(Rows("SELECT count(*), min(labels), max(labels) FROM {article}"),
+            Lines({(std::to_string(kArticles) + "|3|3").c_str()}));
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link}"), Lines({std::to_string(3 * kArticles).c_str()}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, Contract,
                          ::testing::Values(StoreKind::Sqlite, StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
                          [](const ::testing::TestParamInfo<StoreKind>& info) { return KindName(info.param); });
