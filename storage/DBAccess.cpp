@@ -38,6 +38,12 @@ int IntField(const COdbcRow& row, size_t index) {
   return static_cast<int>(std::strtol(row[index]->c_str(), nullptr, 10));
 }
 
+// The same for the time columns, which hold 64-bit values.
+long long Int64Field(const COdbcRow& row, size_t index) {
+  if (index >= row.size() || !row[index]) return 0;
+  return std::strtoll(row[index]->c_str(), nullptr, 10);
+}
+
 // Rolls back unless committed, so a failure inside leaves the catalogue as
 // it was.
 class CTransaction {
@@ -356,9 +362,9 @@ void CDBAccess::LoadArticles(const std::vector<COdbcRow>& rows, std::vector<CArt
     article->descfile = article->GetDescriptionFilename();
     article->readflag = GetFieldValue(row, 9) != u"F";
     article->impflag = GetFieldValue(row, 10) != u"F";
-    article->crdate.SetTimeLong(IntField(row, 11));
-    article->brdate.SetTimeLong(IntField(row, 12));
-    article->lmdate.SetTimeLong(IntField(row, 13));
+    article->crdate.SetTimeLong(Int64Field(row, 11));
+    article->brdate.SetTimeLong(Int64Field(row, 12));
+    article->lmdate.SetTimeLong(Int64Field(row, 13));
     out.push_back(article.get());
     article.release();
   }

@@ -11,6 +11,7 @@
 #include "base/TextConv.h"
 #include "core/DARU.h"
 #include "fixtures/DaruAccess.h"
+#include "fixtures/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -623,3 +624,25 @@ TEST_P(Contract, TwoConnectionsFilingTheSameArticlesKeepTheirCounts) {
 INSTANTIATE_TEST_SUITE_P(Stores, Contract,
                          ::testing::Values(StoreKind::Sqlite, StoreKind::AccessEmbedded, StoreKind::AccessPostgres),
                          [](const ::testing::TestParamInfo<StoreKind>& info) { return KindName(info.param); });
+
+TEST_P(Contract, TimesBeyondThirtyTwoBitsRoundTrip) {
+  ScopedTimeZone tz("UTC0");
+  for (int year : {2040, 1960}) {
+    Exec("DELETE FROM {link}");
+    Exec("DELETE FROM {article}");
+    CArticle a;
+    a.filename = u"t";
+    a.type = u"B";
+    a.label = 3;
+    ASSERT_TRUE(a.crdate.MakeTime(year, 0, 2, 3, 4, 5, 0));
+    const long long written = a.crdate.GetTimeLong();
+    ASSERT_TRUE(store->AddArticle(a)) << Error();
+    Owned<CArticle> out;
+    ASSERT_TRUE(store->QueryArticle(out.v, CArticle(), 0, false)) << Error();
+    ASSERT_EQ(out.v.size(), 1u);
+    EXPECT_EQ(ToUtf8(out.v[0]->crdate.GetFmtString()), std::to_string(year) + "/01/02  3:04:05");
+    // Written back unchanged, not clamped to what 32 bits hold.
+    ASSERT_TRUE(store->UpdateArticle(*out.v[0])) << Error();
+    EXPECT_EQ(Rows("SELECT crdate FROM {article}"), Lines({std::to_string(written).c_str()}));
+  }
+}
