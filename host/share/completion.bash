@@ -2,7 +2,7 @@
 _daru() {
   local cur prev words cword
   _init_completion || return
-  local commands="init labels label save feed import export list search show edit open mark comment rm check"
+  local commands="init labels label save feed import export list search show edit open mark comment rm check ui"
   local command="" i
   for ((i = 1; i < cword; i++)); do
     case "${words[i]}" in

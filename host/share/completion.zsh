@@ -20,6 +20,7 @@ _daru() {
     'comment:set an article'"'"'s comment'
     'rm:remove an article, or take it off one label'
     'check:check the catalogue and the article files'
+    'ui:work with the library full-screen in the terminal'
   )
   _arguments -C \
     '--root[the data root]:folder:_files -/' \
