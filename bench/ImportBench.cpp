@@ -90,7 +90,8 @@ double CaptureSide(const ParsedFeed& feed) {
     item.channelLink = FromUtf8(feed.channelLink);
     article->SetDescription(item.description);
     LentFeedItem lent(article.get(), &item);
-    WriteDescription(article.get(), warnings);
+    std::string why;
+    if (!WriteDescription(article.get(), why)) warnings.push_back(why);
   }
   return Seconds(start);
 }
