@@ -4,6 +4,7 @@
 #include "platform/DC.h"
 #include "platform/ListCtrl.h"
 #include "platform/ListCtrlImpl.h"
+#include "platform/ScrollPosition.h"
 
 // The list control's built-in processing: one handler per window message.
 
@@ -190,34 +191,7 @@ struct CListCtrl::Input {
   }
 
   static LRESULT VScroll(CListCtrl& l, WPARAM wParam) {
-    int& top = l.m_impl->top;
-    const int page = std::max(1, l.GetCountPerPage());
-    switch (LOWORD(wParam)) {
-      case SB_LINEUP:
-        --top;
-        break;
-      case SB_LINEDOWN:
-        ++top;
-        break;
-      case SB_PAGEUP:
-        top -= page;
-        break;
-      case SB_PAGEDOWN:
-        top += page;
-        break;
-      case SB_TOP:
-        top = 0;
-        break;
-      case SB_BOTTOM:
-        top = l.GetItemCount();
-        break;
-      case SB_THUMBPOSITION:
-      case SB_THUMBTRACK:
-        top = HIWORD(wParam);
-        break;
-      default:
-        break;
-    }
+    l.m_impl->top = ScrolledTop(wParam, l.m_impl->top, l.GetCountPerPage(), l.GetItemCount());
     l.ClampTop();
     l.Invalidate();
     return 0;

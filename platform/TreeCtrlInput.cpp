@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/DC.h"
 #include "platform/Gdi.h"
+#include "platform/ScrollPosition.h"
 #include "platform/TreeCtrl.h"
 #include "platform/TreeCtrlImpl.h"
 
@@ -128,34 +129,8 @@ struct CTreeCtrl::Input {
   }
 
   static LRESULT VScroll(CTreeCtrl& t, WPARAM wParam) {
-    int& top = t.m_impl->top;
-    const int page = std::max(1, static_cast<int>(t.GetVisibleCount()));
-    switch (LOWORD(wParam)) {
-      case SB_LINEUP:
-        --top;
-        break;
-      case SB_LINEDOWN:
-        ++top;
-        break;
-      case SB_PAGEUP:
-        top -= page;
-        break;
-      case SB_PAGEDOWN:
-        top += page;
-        break;
-      case SB_TOP:
-        top = 0;
-        break;
-      case SB_BOTTOM:
-        top = static_cast<int>(t.VisibleNodes().size());
-        break;
-      case SB_THUMBPOSITION:
-      case SB_THUMBTRACK:
-        top = HIWORD(wParam);
-        break;
-      default:
-        break;
-    }
+    t.m_impl->top = ScrolledTop(wParam, t.m_impl->top, static_cast<int>(t.GetVisibleCount()),
+                                static_cast<int>(t.VisibleNodes().size()));
     t.ClampTop();
     t.Invalidate();
     return 0;

@@ -14,45 +14,17 @@
 #include <string>
 #include <thread>
 
-#include "fixtures/DaruLauncher.h"
-#include "fixtures/TempDir.h"
+#include "HostFixture.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
 
-class DaruHost : public ::testing::Test {
+class DaruHost : public DaruRoot {
  protected:
-  DaruRun Daru(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
-    args.insert(args.begin(), {"--root", root.path().string()});
-    DaruRun run = RunDaru(args, env);
-    EXPECT_LE(run.status, 2) << "daru ended abnormally: " << run.err;
-    return run;
-  }
-  json DaruJson(std::vector<std::string> args) {
-    args.push_back("--json");
-    DaruRun run = Daru(args);
-    EXPECT_EQ(run.status, 0) << run.err;
-    return run.Json();
-  }
   void Init() { ASSERT_EQ(Daru({"init"}).status, 0); }
 
-  // One number from the catalogue, read past the program.
-  long long Scalar(const std::string& sql) {
-    sqlite3* db = nullptr;
-    long long value = -1;
-    if (sqlite3_open_v2((root.path() / "DARU" / "darudb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-      sqlite3_stmt* st = nullptr;
-      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        value = sqlite3_column_int64(st, 0);
-      else
-        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
-      sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return value;
-  }
   std::string Text(const std::string& sql) {
     sqlite3* db = nullptr;
     std::string value;
@@ -79,8 +51,6 @@ class DaruHost : public ::testing::Test {
     return DaruJson(args);
   }
   json Show(int id) { return DaruJson({"show", std::to_string(id)})["article"]; }
-
-  TempDir root;
 };
 
 json FindNode(const json& node, const std::string& name) {

@@ -9,8 +9,9 @@
 #include "fixtures/DaruLauncher.h"
 #include "fixtures/TempDir.h"
 
-// A fresh data root and the daru program run against it.
-class DaruRootTest : public ::testing::Test {
+// A fresh data root and the daru program run against it; nothing is made
+// in the root until a test runs init.
+class DaruRoot : public ::testing::Test {
  protected:
   DaruRun Daru(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
     args.insert(args.begin(), {"--root", root.path().string()});
@@ -24,8 +25,6 @@ class DaruRootTest : public ::testing::Test {
     EXPECT_EQ(run.status, status) << run.err;
     return run.Json();
   }
-  void SetUp() override { ASSERT_EQ(Daru({"init"}).status, 0); }
-
   // One number from the catalogue, read past the program.
   long long Scalar(const std::string& sql) {
     sqlite3* db = nullptr;
@@ -45,4 +44,10 @@ class DaruRootTest : public ::testing::Test {
   long long Labels() { return Scalar("SELECT count(*) FROM label"); }
 
   TempDir root;
+};
+
+// The same with the data root initialised.
+class DaruRootTest : public DaruRoot {
+ protected:
+  void SetUp() override { ASSERT_EQ(Daru({"init"}).status, 0); }
 };
