@@ -31,7 +31,7 @@ void CListCtrl::AdoptStateFrom(CWnd& other) {
 
 CListCtrl::Row* CListCtrl::R(int nItem) const {
   if (nItem < 0 || nItem >= static_cast<int>(m_impl->rows.size())) return nullptr;
-  return m_impl->rows[static_cast<size_t>(nItem)].get();
+  return &m_impl->rows[static_cast<size_t>(nItem)];
 }
 
 // ---- Styles and colours ----
@@ -52,8 +52,8 @@ DWORD CListCtrl::SetExtendedStyle(DWORD dwNewStyle) {
       m.checkImages->Add(&strip, CLR_NONE);
     }
     m.state = m.checkImages.get();
-    for (auto& row : m.rows)
-      if ((row->state & LVIS_STATEIMAGEMASK) == 0) row->state |= INDEXTOSTATEIMAGEMASK(1);
+    for (size_t i = 0; i < m.rows.size(); ++i)
+      if ((m.rows[i].state & LVIS_STATEIMAGEMASK) == 0) m.rows[i].state |= INDEXTOSTATEIMAGEMASK(1);
   } else if (!(dwNewStyle & LVS_EX_CHECKBOXES) && (old & LVS_EX_CHECKBOXES)) {
     if (m.state == m.checkImages.get()) m.state = nullptr;
     m.checkImages.reset();
@@ -113,8 +113,7 @@ int CListCtrl::InsertColumn(int nCol, const LVCOLUMN* p) {
   }
   if (m.header->InsertItem(idx, &hd) < 0) return -1;
   m.columns.insert(m.columns.begin() + idx, col);
-  for (auto& row : m.rows)
-    if (static_cast<int>(row->texts.size()) > idx) row->texts.insert(row->texts.begin() + idx, std::u16string());
+  m.rows.InsertSubItem(idx);
   Invalidate();
   return idx;
 }
@@ -141,8 +140,7 @@ BOOL CListCtrl::DeleteColumn(int nCol) {
   if (nCol < 0 || nCol >= GetColumnCount()) return FALSE;
   m.header->DeleteItem(nCol);
   m.columns.erase(m.columns.begin() + nCol);
-  for (auto& row : m.rows)
-    if (static_cast<int>(row->texts.size()) > nCol) row->texts.erase(row->texts.begin() + nCol);
+  m.rows.EraseSubItem(nCol);
   Invalidate();
   return TRUE;
 }
@@ -236,16 +234,14 @@ int CListCtrl::InsertItem(const LVITEM* p) {
   Impl& m = *m_impl;
   if (p == nullptr || p->iSubItem != 0) return -1;
   const int idx = std::clamp(p->iItem, 0, GetItemCount());
-  auto row = std::make_unique<Row>();
-  row->texts.resize(std::max<size_t>(1, m.columns.size()));  // one allocation for all its texts
-  if ((p->mask & LVIF_TEXT) && p->pszText != nullptr) row->texts[0] = p->pszText;
-  if (p->mask & LVIF_IMAGE) row->image = p->iImage;
-  if (p->mask & LVIF_STATE) row->state = p->state & p->stateMask;
-  if (p->mask & LVIF_PARAM) row->data = p->lParam;
-  if (p->mask & LVIF_INDENT) row->indent = p->iIndent;
-  if ((m.exStyle & LVS_EX_CHECKBOXES) && (row->state & LVIS_STATEIMAGEMASK) == 0)
-    row->state |= INDEXTOSTATEIMAGEMASK(1);
-  m.rows.insert(m.rows.begin() + idx, std::move(row));
+  Row row;
+  if (p->mask & LVIF_IMAGE) row.image = p->iImage;
+  if (p->mask & LVIF_STATE) row.state = p->state & p->stateMask;
+  if (p->mask & LVIF_PARAM) row.data = p->lParam;
+  if (p->mask & LVIF_INDENT) row.indent = p->iIndent;
+  if ((m.exStyle & LVS_EX_CHECKBOXES) && (row.state & LVIS_STATEIMAGEMASK) == 0) row.state |= INDEXTOSTATEIMAGEMASK(1);
+  m.rows.Insert(static_cast<size_t>(idx), row);
+  if ((p->mask & LVIF_TEXT) && p->pszText != nullptr) m.rows.SetText(*R(idx), 0, p->pszText);
   if (m.mark >= idx) ++m.mark;
   Invalidate();
   if (m_hWnd != nullptr) {
@@ -289,7 +285,7 @@ BOOL CListCtrl::DeleteItem(int nItem) {
     SendNotify(&nm.hdr, LVN_DELETEITEM);
     if (R(nItem) == nullptr) return FALSE;
   }
-  m.rows.erase(m.rows.begin() + nItem);
+  m.rows.Erase(static_cast<size_t>(nItem));
   if (m.mark == nItem) {
     m.mark = -1;
   } else if (m.mark > nItem) {
@@ -310,15 +306,12 @@ BOOL CListCtrl::DeleteAllItems() {
       for (int i = 0; i < GetItemCount(); ++i) {
         NMLISTVIEW one{};
         one.iItem = i;
-        one.lParam = m.rows[static_cast<size_t>(i)]->data;
+        one.lParam = m.rows[static_cast<size_t>(i)].data;
         SendNotify(&one.hdr, LVN_DELETEITEM);
       }
     }
   }
-  // Released in the order they were allocated rather than the order a sort
-  // left them in, which keeps a long list's release within the caches.
-  std::sort(m.rows.begin(), m.rows.end(), std::less<std::unique_ptr<Row>>());
-  m.rows.clear();
+  m.rows.Clear();
   m.mark = -1;
   m.top = 0;
   m.pressItem = -1;
@@ -348,10 +341,8 @@ BOOL CListCtrl::SetItem(const LVITEM* p) {
   Row* r = R(p->iItem);
   if (r == nullptr || p->iSubItem < 0) return FALSE;
   if (p->iSubItem > 0 && (p->mask & ~LVIF_TEXT) != 0) return FALSE;
-  if ((p->mask & LVIF_TEXT) && p->pszText != nullptr) {
-    if (static_cast<int>(r->texts.size()) <= p->iSubItem) r->texts.resize(static_cast<size_t>(p->iSubItem) + 1);
-    r->texts[static_cast<size_t>(p->iSubItem)] = p->pszText;
-  }
+  if ((p->mask & LVIF_TEXT) && p->pszText != nullptr && !m_impl->rows.SetText(*r, p->iSubItem, p->pszText))
+    return FALSE;
   if (p->mask & LVIF_IMAGE) r->image = p->iImage;
   if (p->mask & LVIF_PARAM) r->data = p->lParam;
   if (p->mask & LVIF_INDENT) r->indent = p->iIndent;
@@ -377,8 +368,8 @@ BOOL CListCtrl::SetItem(int nItem, int nSubItem, UINT nMask, const std::u16strin
 
 std::u16string CListCtrl::GetItemText(int nItem, int nSubItem) const {
   Row* r = R(nItem);
-  if (r == nullptr || nSubItem < 0 || nSubItem >= static_cast<int>(r->texts.size())) return std::u16string();
-  return r->texts[static_cast<size_t>(nSubItem)];
+  if (r == nullptr) return std::u16string();
+  return std::u16string(m_impl->rows.Text(*r, nSubItem));
 }
 
 int CListCtrl::GetItemText(int nItem, int nSubItem, char16_t* lpszText, int nLen) const {
@@ -434,11 +425,11 @@ BOOL CListCtrl::ChangeState(int nItem, UINT nState, UINT nMask) {
   // Only one row has the focus; a single-selection list has one selected row.
   if ((nMask & nState & LVIS_FOCUSED) && !(old & LVIS_FOCUSED)) {
     for (int i = 0; i < GetItemCount(); ++i)
-      if (i != nItem && (m.rows[static_cast<size_t>(i)]->state & LVIS_FOCUSED)) ChangeState(i, 0, LVIS_FOCUSED);
+      if (i != nItem && (m.rows[static_cast<size_t>(i)].state & LVIS_FOCUSED)) ChangeState(i, 0, LVIS_FOCUSED);
   }
   if ((GetStyle() & LVS_SINGLESEL) && (nMask & nState & LVIS_SELECTED) && !(old & LVIS_SELECTED)) {
     for (int i = 0; i < GetItemCount(); ++i)
-      if (i != nItem && (m.rows[static_cast<size_t>(i)]->state & LVIS_SELECTED)) ChangeState(i, 0, LVIS_SELECTED);
+      if (i != nItem && (m.rows[static_cast<size_t>(i)].state & LVIS_SELECTED)) ChangeState(i, 0, LVIS_SELECTED);
   }
   if ((r = R(nItem)) == nullptr) return FALSE;
   r->state = (r->state & ~nMask) | (nState & nMask);
@@ -473,17 +464,18 @@ int CListCtrl::GetNextItem(int nItem, int nFlags) const {
   const int count = GetItemCount();
   if (flags & LVNI_ABOVE) {
     for (int i = (nItem < 0 ? count : nItem) - 1; i >= 0; --i)
-      if ((m_impl->rows[static_cast<size_t>(i)]->state & want) == want) return i;
+      if ((m_impl->rows[static_cast<size_t>(i)].state & want) == want) return i;
     return -1;
   }
   for (int i = nItem < 0 ? 0 : nItem + 1; i < count; ++i)
-    if ((m_impl->rows[static_cast<size_t>(i)]->state & want) == want) return i;
+    if ((m_impl->rows[static_cast<size_t>(i)].state & want) == want) return i;
   return -1;
 }
 
 UINT CListCtrl::GetSelectedCount() const {
-  return static_cast<UINT>(std::count_if(m_impl->rows.begin(), m_impl->rows.end(),
-                                         [](const auto& r) { return (r->state & LVIS_SELECTED) != 0; }));
+  UINT n = 0;
+  for (size_t i = 0; i < m_impl->rows.size(); ++i) n += (m_impl->rows[i].state & LVIS_SELECTED) != 0 ? 1 : 0;
+  return n;
 }
 
 int CListCtrl::GetSelectionMark() const { return m_impl->mark; }
@@ -496,9 +488,8 @@ int CListCtrl::SetSelectionMark(int iIndex) {
 
 BOOL CListCtrl::SortItems(PFNLVCOMPARE pfnCompare, DWORD_PTR dwData) {
   if (pfnCompare == nullptr) return FALSE;
-  std::stable_sort(m_impl->rows.begin(), m_impl->rows.end(), [&](const auto& a, const auto& b) {
-    return pfnCompare(a->data, b->data, static_cast<LPARAM>(dwData)) < 0;
-  });
+  m_impl->rows.StableSort(
+      [&](const Row& a, const Row& b) { return pfnCompare(a.data, b.data, static_cast<LPARAM>(dwData)) < 0; });
   Invalidate();
   return TRUE;
 }
@@ -509,9 +500,7 @@ BOOL CListCtrl::SortItemsEx(PFNLVCOMPARE pfnCompare, DWORD_PTR dwData) {
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(),
                    [&](int a, int b) { return pfnCompare(a, b, static_cast<LPARAM>(dwData)) < 0; });
-  decltype(m_impl->rows) sorted;
-  for (int i : order) sorted.push_back(std::move(m_impl->rows[static_cast<size_t>(i)]));
-  m_impl->rows = std::move(sorted);
+  m_impl->rows.Permute(order);
   Invalidate();
   return TRUE;
 }

@@ -9,6 +9,9 @@
 
 class CHeaderCtrl;
 class CImageList;
+namespace listctrl {
+struct Row;
+}
 
 // The list-view control in report view, with its header control.
 //
@@ -144,7 +147,7 @@ class DARU_API CListCtrl : public CWnd {
 
  private:
   struct Impl;
-  struct Row;
+  using Row = listctrl::Row;
   struct Input;    // the built-in message handlers (ListCtrlInput.cpp)
   struct Painter;  // the custom-draw painting (ListCtrlPaint.cpp)
   Row* R(int nItem) const;

@@ -3,7 +3,6 @@
 // The list control's own data, shared by its source files (state, geometry,
 // input, painting). Not part of the platform's interface.
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "platform/HeaderCtrl.h"
 #include "platform/ImageList.h"
 #include "platform/ListCtrl.h"
+#include "platform/ListRowStore.h"
 
 namespace listctrl {
 
@@ -27,19 +27,10 @@ struct Column {
 
 }  // namespace listctrl
 
-struct CListCtrl::Row {
-  std::vector<std::u16string> texts;
-  int image = 0;
-  UINT state = 0;
-  LPARAM data = 0;
-  int indent = 0;
-  int redraws = 0;
-};
-
 struct CListCtrl::Impl {
-  // A deque: rows are put in and taken out at the front as cheaply as at the
-  // end, which is where a list of newest-first articles grows.
-  std::deque<std::unique_ptr<Row>> rows;
+  // Rows are put in and taken out at the front as cheaply as at the end,
+  // which is where a list of newest-first articles grows.
+  listctrl::RowStore rows;
   std::vector<listctrl::Column> columns;  // parallel to the header items
   std::unique_ptr<CHeaderCtrl> header;    // owned; the header child window
   DWORD exStyle = 0;

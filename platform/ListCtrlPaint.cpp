@@ -16,7 +16,7 @@ using namespace listctrl;
 BOOL CListCtrl::RedrawItems(int nFirst, int nLast) {
   const int first = std::max(0, nFirst);
   const int last = std::min(nLast, GetItemCount() - 1);
-  for (int i = first; i <= last; ++i) ++m_impl->rows[static_cast<size_t>(i)]->redraws;
+  for (int i = first; i <= last; ++i) ++m_impl->rows[static_cast<size_t>(i)].redraws;
   if (first <= last) Invalidate();
   return TRUE;
 }
@@ -35,7 +35,7 @@ int CListCtrl::GetItemRedrawCount(int nItem) const {
 }
 
 void CListCtrl::ResetRedrawCounts() {
-  for (auto& r : m_impl->rows) r->redraws = 0;
+  for (size_t i = 0; i < m_impl->rows.size(); ++i) m_impl->rows[i].redraws = 0;
 }
 
 void CListCtrl::DrawItem(LPDRAWITEMSTRUCT) {}
@@ -255,7 +255,7 @@ void CListCtrl::DescribeContent(std::vector<std::u16string>& lines) const {
   if (m.exStyle & LVS_EX_CHECKBOXES) style += u", check boxes";
   lines.push_back(Fmt(u"(%s; %d rows, top row %d, selection mark %d)", style, GetItemCount(), m.top, m.mark));
   for (int i = 0; i < GetItemCount(); ++i) {
-    const Row& r = *m.rows[static_cast<size_t>(i)];
+    const Row& r = m.rows[static_cast<size_t>(i)];
     std::u16string line = Fmt(u"row %d:", i);
     for (int c = 0; c < std::max(1, GetColumnCount()); ++c) line += (c ? u" | " : u" ") + GetItemText(i, c);
     std::u16string flags;

@@ -92,6 +92,43 @@ TEST_F(ListExTest, RowsCarryRecordsThroughInsertSortAndDelete) {
   // Records are released with their rows; LeakSanitizer checks none stays behind.
 }
 
+// Records live in chunks; a long list crosses their boundaries, reuses the
+// slots of deleted rows and keeps each record where it is while its row lives.
+TEST_F(ListExTest, RecordsOfALongListStayPutAndFollowTheirRows) {
+  Make(LVS_OWNERDRAWFIXED);
+  const int n = 2600;
+  std::vector<int> articles(n);
+  for (int i = 0; i < n; ++i) {
+    ASSERT_EQ(list.InsertItem(0, u"r", 1), 0);
+    ASSERT_TRUE(list.SetItemData(0, reinterpret_cast<DWORD_PTR>(&articles[static_cast<size_t>(i)])));
+    list.SetItemRed(0, i % 3 == 0);
+  }
+  CListRowRecord* last = list.GetRowRecord(0);  // the row of article n - 1
+  // Every other row goes; new rows reuse their slots.
+  for (int row = n - 1; row > 0; row -= 2) ASSERT_TRUE(list.DeleteItem(row));
+  for (int i = 0; i < 500; ++i) {
+    const int end = list.GetItemCount();
+    ASSERT_EQ(list.InsertItem(end, u"new", 2), end);
+  }
+  ASSERT_EQ(list.GetItemCount(), n / 2 + 500);
+  EXPECT_EQ(list.GetRowRecord(0), last);
+  for (int row = 0; row < n / 2; ++row) {
+    const int article = n - 1 - 2 * row;  // row 0 holds article n - 1, row 1 article n - 3, ...
+    ASSERT_EQ(list.GetItemData(row), reinterpret_cast<DWORD_PTR>(&articles[static_cast<size_t>(article)])) << row;
+    ASSERT_EQ(list.GetItemRed(row), article % 3 == 0) << row;
+  }
+  for (int row = n / 2; row < list.GetItemCount(); ++row) {
+    ASSERT_EQ(list.GetItemData(row), 0u) << row;
+    ASSERT_TRUE(list.GetItemBold(row)) << row;
+  }
+  // After a clear, a new row is a fresh record even in a slot used before.
+  ASSERT_TRUE(list.DeleteAllItems());
+  ASSERT_EQ(list.InsertItem(0, u"again", 1), 0);
+  EXPECT_EQ(list.GetItemData(0), 0u);
+  EXPECT_FALSE(list.GetItemRed(0));
+  EXPECT_EQ(list.GetRowRecord(0)->index, 0);
+}
+
 TEST_F(ListExTest, IndicesOutsideTheRowsAndRowsWithoutRecordsAreHarmless) {
   Make(LVS_OWNERDRAWFIXED);
   AddRows(2);

@@ -167,6 +167,66 @@ TEST_F(ListTest, RowsHoldTextsImagesStatesAndData) {
   EXPECT_EQ(list.GetNextItem(-1, LVNI_SELECTED), -1);
 }
 
+// Every row's texts share one buffer; rewriting, column changes, deletions
+// and a clear must leave each row with exactly its own texts.
+TEST_F(ListTest, TextsStayWithTheirRowsThroughRewritesColumnChangesAndClears) {
+  auto text = [](int row, int sub, int round) {
+    return std::u16string(static_cast<size_t>(50 + row % 7), static_cast<char16_t>(u'a' + (row + sub + round) % 26)) +
+           u"标" + std::u16string(1, static_cast<char16_t>(u'0' + row % 10));
+  };
+  const int n = 400;
+  for (int i = 0; i < n; ++i) {
+    ASSERT_EQ(list.InsertItem(0, text(n - 1 - i, 0, 0)), 0);
+    list.SetItemData(0, static_cast<DWORD_PTR>(n - 1 - i));
+  }
+  // Rounds of rewrites, row by row from the top and the bottom, leave far more
+  // abandoned text than live text behind, which the buffer sheds on the way.
+  for (int round = 1; round <= 6; ++round)
+    for (int i = 0; i < n; ++i) {
+      const int row = round % 2 ? i : n - 1 - i;
+      ASSERT_TRUE(list.SetItemText(row, 1 + round % 2, text(row, 1 + round % 2, round)));
+    }
+  for (int i = 0; i < n; ++i) {
+    ASSERT_EQ(list.GetItemText(i, 0), text(i, 0, 0)) << i;
+    ASSERT_EQ(list.GetItemText(i, 1), text(i, 1, 6)) << i;
+    ASSERT_EQ(list.GetItemText(i, 2), text(i, 2, 5)) << i;
+    ASSERT_EQ(list.GetItemText(i, 3), u"") << i;
+  }
+
+  // A column put in shifts the texts right of it; taking it out shifts them back.
+  list.InsertColumn(1, u"新", LVCFMT_LEFT, 40);
+  EXPECT_EQ(list.GetItemText(7, 0), text(7, 0, 0));
+  EXPECT_EQ(list.GetItemText(7, 1), u"");
+  EXPECT_EQ(list.GetItemText(7, 2), text(7, 1, 6));
+  list.SetItemText(7, 1, u"x");
+  list.DeleteColumn(0);
+  EXPECT_EQ(list.GetItemText(7, 0), u"x");
+  EXPECT_EQ(list.GetItemText(7, 2), text(7, 2, 5));
+
+  // Deleted rows take their texts; rows put in later in their place start empty.
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(list.DeleteItem(150));
+  ASSERT_EQ(list.InsertItem(150, u"new"), 150);
+  EXPECT_EQ(list.GetItemText(150, 1), u"");
+  EXPECT_EQ(list.GetItemData(151), 250u);
+  EXPECT_EQ(list.GetItemText(151, 1), text(250, 1, 6));
+
+  // A subitem no column could ever show is refused and changes nothing.
+  EXPECT_FALSE(list.SetItemText(3, 5000, u"far"));
+  EXPECT_FALSE(list.SetItemText(3, -1, u"neg"));
+  EXPECT_EQ(list.GetItemText(3, 5000), u"");
+  EXPECT_EQ(list.GetItemText(3, 1), text(3, 1, 6));
+
+  ASSERT_TRUE(list.DeleteAllItems());
+  ASSERT_EQ(list.InsertItem(0, u"one"), 0);
+  EXPECT_EQ(list.GetItemText(0, 0), u"one");
+  EXPECT_EQ(list.GetItemText(0, 1), u"");
+  EXPECT_EQ(list.GetItemData(0), 0u);
+  // The last row deleted one by one leaves the list as a clear does.
+  ASSERT_TRUE(list.DeleteItem(0));
+  ASSERT_EQ(list.InsertItem(0, u"two"), 0);
+  EXPECT_EQ(list.GetItemText(0, 0), u"two");
+}
+
 TEST_F(ListTest, SortingKeepsEachRowsDataAndState) {
   AddRows({u"b", u"C", u"a", u"b"});
   list.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);

@@ -22,8 +22,6 @@ int TextWidth(CDC* pDC, const std::u16string& text) { return pDC->GetTextExtent(
 
 }  // namespace
 
-CListRowRecord::~CListRowRecord() = default;
-
 // ---- Construction ----
 
 CListBase::CListBase(CListCtrl* pListCtrl)
@@ -50,14 +48,14 @@ void CListBase::CreateHeaderImages() {
 
 CListRowRecord* CListBase::ValidRecord(DWORD_PTR data) const {
   const size_t slot = static_cast<size_t>(data >> 16);
-  if ((data & 0xFFFF) != m_keyTag || slot >= m_records.size() || !m_records[slot]) return nullptr;
-  return const_cast<CListRowRecord*>(&*m_records[slot]);
+  if ((data & 0xFFFF) != m_keyTag || slot >= m_slotsUsed || !Slot(slot)) return nullptr;
+  return &*Slot(slot);
 }
 
 void CListBase::Discard(DWORD_PTR key) {
   if (ValidRecord(key) == nullptr) return;
   const size_t slot = static_cast<size_t>(key >> 16);
-  m_records[slot].reset();
+  Slot(slot).reset();
   m_freeSlots.push_back(slot);
 }
 
@@ -68,21 +66,23 @@ CListRowRecord* CListBase::GetRowRecord(int nItem) const {
 
 int CListBase::InsertItem(int nItem, const std::u16string& text, int nImage) {
   if (nItem < 0 || nItem > m_pListCtrl->GetItemCount()) return -1;
-  size_t slot = m_records.size();
+  size_t slot = m_slotsUsed;
   if (!m_freeSlots.empty()) {
     slot = m_freeSlots.back();
     m_freeSlots.pop_back();
   } else {
-    m_records.emplace_back();
+    if (slot / kChunk == m_recordChunks.size())
+      m_recordChunks.push_back(std::make_unique<std::optional<CListRowRecord>[]>(kChunk));
+    ++m_slotsUsed;
   }
-  m_records[slot].emplace();
+  Slot(slot).emplace();
   const int index = m_pListCtrl->CListCtrl::InsertItem(LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM, nItem, text, 0, 0, nImage,
                                                        static_cast<LPARAM>(KeyOf(slot)));
   if (index < 0) {
     Discard(KeyOf(slot));
     return -1;
   }
-  m_records[slot]->index = index;
+  Slot(slot)->index = index;
   return index;
 }
 
@@ -138,8 +138,10 @@ BOOL CListBase::DeleteItem(int nItem) {
 
 BOOL CListBase::DeleteAllItems() {
   const BOOL ok = m_pListCtrl->CListCtrl::DeleteAllItems();
-  // Every record belongs to a row of this list, and no row is left.
-  m_records.clear();
+  // Every record belongs to a row of this list, and no row is left. The
+  // chunks go whole: a record's destruction does nothing, so none is visited.
+  m_recordChunks.clear();
+  m_slotsUsed = 0;
   m_freeSlots.clear();
   return ok;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdlib>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,7 +20,7 @@ class CDC;
 // taken for one.
 class DARU_API CListRowRecord {
  public:
-  virtual ~CListRowRecord();
+  virtual ~CListRowRecord() = default;
 
   int bold = 1;                 // draw the row's text in bold
   int red = 0;                  // draw the row's text in red
@@ -112,10 +111,14 @@ class DARU_API CListBase {
   COLORREF m_columnColour = 0;
   int m_sortIndicator = 1;
   int m_firstColumnFormat = LVCFMT_LEFT;
+  std::optional<CListRowRecord>& Slot(size_t slot) const { return m_recordChunks[slot / kChunk][slot % kChunk]; }
+
   // Every record not yet discarded, by slot; a discarded record's slot is
-  // empty until a new row reuses it. Creating and discarding cost O(1), and
-  // clearing the list discards them all at once.
-  std::deque<std::optional<CListRowRecord>> m_records;
+  // empty until a new row reuses it. Creating and discarding cost O(1). The
+  // chunks never move, so a record stays where it is while its row lives.
+  static constexpr size_t kChunk = 1024;
+  std::vector<std::unique_ptr<std::optional<CListRowRecord>[]>> m_recordChunks;
+  size_t m_slotsUsed = 0;  // slots handed out since the list was last cleared
   std::vector<size_t> m_freeSlots;
   DWORD_PTR m_keyTag;  // low bits of every key, so keys of another list do not match
 };
