@@ -365,150 +365,97 @@ void TermHost::HandleKey(const Event& e) {
   }
 }
 
-void TermHost::HandleTreeKey(const Event& e) {
-  CTreeCtrl* tree = m_windows.Tree();
-  if (tree == nullptr) return;
-  const int page = std::max(1, static_cast<int>(tree->GetVisibleCount()) - 1);
+namespace {
+
+// A key of a pane that stands for a command of the pane's window.
+struct KeyCommand {
+  Key key;
+  char32_t ch;  // for Key::Char
+  UINT command;
+};
+
+constexpr KeyCommand kTreeKeys[] = {
+    {Key::F2, 0, kTreeRename},       {Key::Insert, 0, kTreeAdd},        {Key::Delete, 0, kTreeDelete},
+    {Key::Char, U'a', kTreeAdd},     {Key::Char, U'd', kTreeDefault},   {Key::Char, U'x', kTreeRemoveAll},
+    {Key::Char, U'r', kTreeReadAll}, {Key::Char, U'u', kTreeUnreadAll},
+};
+
+constexpr KeyCommand kListKeys[] = {
+    {Key::Delete, 0, kListDelete},   {Key::Insert, 0, kListAdd},         {Key::Char, U'r', kListRead},
+    {Key::Char, U'u', kListUnread},  {Key::Char, U'i', kListImportant},  {Key::Char, U'I', kListUnimportant},
+    {Key::Char, U'c', kListComment}, {Key::Char, U'p', kListProperties}, {Key::Char, U'o', kListBrowse},
+    {Key::Char, U'l', kListLabels},  {Key::Char, U'n', kListAdd},
+};
+
+template <size_t N>
+UINT CommandOfKey(const KeyCommand (&keys)[N], const Event& e) {
+  for (const KeyCommand& k : keys)
+    if (k.key == e.key && (k.key != Key::Char || k.ch == e.ch)) return k.command;
+  return 0;
+}
+
+}  // namespace
+
+// The moving keys of the tree and the list go to the window as its own keys;
+// a page is the window's visible rows but one.
+bool TermHost::NavigationKey(const Event& e, int page, bool sideways) {
   switch (e.key) {
     case Key::Up:
       KeyToWindow(VK_UP);
-      return;
+      return true;
     case Key::Down:
       KeyToWindow(VK_DOWN);
-      return;
+      return true;
     case Key::Left:
-      KeyToWindow(VK_LEFT);
-      return;
     case Key::Right:
-      KeyToWindow(VK_RIGHT);
-      return;
+      if (!sideways) return false;
+      KeyToWindow(e.key == Key::Left ? VK_LEFT : VK_RIGHT);
+      return true;
     case Key::Home:
       KeyToWindow(VK_HOME);
-      return;
+      return true;
     case Key::End:
       KeyToWindow(VK_END);
-      return;
+      return true;
     case Key::PageUp:
       KeyToWindow(VK_UP, page);
-      return;
+      return true;
     case Key::PageDown:
       KeyToWindow(VK_DOWN, page);
-      return;
-    case Key::Enter:
-      SetFocus(Pane::List);
-      return;
-    case Key::F2:
-      Command(tree, kTreeRename);
-      return;
-    case Key::Insert:
-      Command(tree, kTreeAdd);
-      return;
-    case Key::Delete:
-      Command(tree, kTreeDelete);
-      return;
-    case Key::Char:
-      switch (e.ch) {
-        case U'a':
-          Command(tree, kTreeAdd);
-          return;
-        case U'd':
-          Command(tree, kTreeDefault);
-          return;
-        case U'x':
-          Command(tree, kTreeRemoveAll);
-          return;
-        case U'r':
-          Command(tree, kTreeReadAll);
-          return;
-        case U'u':
-          Command(tree, kTreeUnreadAll);
-          return;
-        case U'm':
-          StartKeyboardMove();
-          return;
-        default:
-          return;
-      }
+      return true;
     default:
-      return;
+      return false;
+  }
+}
+
+void TermHost::HandleTreeKey(const Event& e) {
+  CTreeCtrl* tree = m_windows.Tree();
+  if (tree == nullptr) return;
+  if (NavigationKey(e, std::max(1, static_cast<int>(tree->GetVisibleCount()) - 1), true)) return;
+  if (e.key == Key::Enter) {
+    SetFocus(Pane::List);
+  } else if (e.key == Key::Char && e.ch == U'm') {
+    StartKeyboardMove();
+  } else if (const UINT command = CommandOfKey(kTreeKeys, e)) {
+    Command(tree, command);
   }
 }
 
 void TermHost::HandleListKey(const Event& e) {
   CListCtrl* list = m_windows.List();
   if (list == nullptr) return;
-  const int page = std::max(1, list->GetCountPerPage() - 1);
-  switch (e.key) {
-    case Key::Up:
-      KeyToWindow(VK_UP);
-      return;
-    case Key::Down:
-      KeyToWindow(VK_DOWN);
-      return;
-    case Key::Home:
-      KeyToWindow(VK_HOME);
-      return;
-    case Key::End:
-      KeyToWindow(VK_END);
-      return;
-    case Key::PageUp:
-      KeyToWindow(VK_UP, page);
-      return;
-    case Key::PageDown:
-      KeyToWindow(VK_DOWN, page);
-      return;
-    case Key::Escape:
-      m_article.Clear();
-      return;
-    case Key::Enter: {
-      // Opening a row is what a click on it does: the list marks it read and asks us to show it.
-      const int row = list->GetNextItem(-1, LVNI_FOCUSED);
-      if (row < 0) return;
-      list->EnsureVisible(row, FALSE);
-      const CPoint pt = ListRowPoint(*list, row);
-      if (pt.x >= 0) InputClick(list->GetSafeHwnd(), pt);
-      return;
-    }
-    case Key::Delete:
-      Command(list, kListDelete);
-      return;
-    case Key::Insert:
-      Command(list, kListAdd);
-      return;
-    case Key::Char:
-      switch (e.ch) {
-        case U'r':
-          Command(list, kListRead);
-          return;
-        case U'u':
-          Command(list, kListUnread);
-          return;
-        case U'i':
-          Command(list, kListImportant);
-          return;
-        case U'I':
-          Command(list, kListUnimportant);
-          return;
-        case U'c':
-          Command(list, kListComment);
-          return;
-        case U'p':
-          Command(list, kListProperties);
-          return;
-        case U'o':
-          Command(list, kListBrowse);
-          return;
-        case U'l':
-          Command(list, kListLabels);
-          return;
-        case U'n':
-          Command(list, kListAdd);
-          return;
-        default:
-          return;
-      }
-    default:
-      return;
+  if (NavigationKey(e, std::max(1, list->GetCountPerPage() - 1), false)) return;
+  if (e.key == Key::Escape) {
+    m_article.Clear();
+  } else if (e.key == Key::Enter) {
+    // Opening a row is what a click on it does: the list marks it read and asks us to show it.
+    const int row = list->GetNextItem(-1, LVNI_FOCUSED);
+    if (row < 0) return;
+    list->EnsureVisible(row, FALSE);
+    const CPoint pt = ListRowPoint(*list, row);
+    if (pt.x >= 0) InputClick(list->GetSafeHwnd(), pt);
+  } else if (const UINT command = CommandOfKey(kListKeys, e)) {
+    Command(list, command);
   }
 }
 

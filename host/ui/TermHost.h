@@ -52,6 +52,7 @@ class TermHost {
   void HandleKey(const Event& e);
   void HandleTreeKey(const Event& e);
   void HandleListKey(const Event& e);
+  bool NavigationKey(const Event& e, int page, bool sideways);
   void HandleMouse(const Event& e);
   bool HandleRenameKey(const Event& e);
   void KeyToWindow(UINT vk, int times = 1);
