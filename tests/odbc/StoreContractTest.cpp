@@ -11,26 +11,14 @@
 #include "base/TextConv.h"
 #include "core/DARU.h"
 #include "fixtures/DaruAccess.h"
+#include "fixtures/StoreSteps.h"
 #include "fixtures/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-template <class T>
-struct Owned {
-  std::vector<T*> v;
-  ~Owned() {
-    for (T* p : v) delete p;
-  }
-};
-
-void Touch(const fs::path& file) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file) << "x";
-}
-
-class Contract : public ::testing::TestWithParam<StoreKind> {
+class Contract : public ::testing::TestWithParam<StoreKind>, public StoreSteps {
  protected:
   void SetUp() override {
     catalogue = std::make_unique<StoreCatalogue>(GetParam());
@@ -44,7 +32,6 @@ class Contract : public ::testing::TestWithParam<StoreKind> {
     delete daru;
     catalogue.reset();
   }
-  std::string Error() { return ToUtf8(store->GetLastDBError()); }
   std::vector<std::string> Rows(const std::string& sql) { return catalogue->Rows(sql); }
   void Exec(const std::string& sql) { catalogue->Exec(sql); }
   // A failure of the engine, in the store's own words.
@@ -57,41 +44,10 @@ class Contract : public ::testing::TestWithParam<StoreKind> {
     EXPECT_NE(error.find(mentions), std::string::npos) << error;
   }
 
-  CArticle Add(std::u16string filename, int label, std::u16string title = u"t", std::u16string type = u"B") {
-    CArticle a;
-    a.filename = std::move(filename);
-    a.title = std::move(title);
-    a.type = std::move(type);
-    a.label = label;
-    a.labels = 1;
-    a.version = 1;
-    EXPECT_TRUE(store->AddArticle(a)) << Error();
-    return a;
-  }
-  void File(CArticle& a, int label) {
-    CLabelToArticle link(label, a.articleid);
-    ASSERT_TRUE(store->AddLabelToArticle(link)) << Error();
-    ++a.labels;
-    ASSERT_TRUE(store->UpdateArticle(a)) << Error();
-  }
-  CLabel Label(int id) {
-    CLabel l;
-    l.labelid = id;
-    return l;
-  }
-  std::vector<std::string> Titles(CArticle pattern, unsigned mask, bool like) {
-    Owned<CArticle> out;
-    EXPECT_TRUE(store->QueryArticle(out.v, pattern, mask, like)) << Error();
-    std::vector<std::string> titles;
-    for (CArticle* a : out.v) titles.push_back(ToUtf8(a->title));
-    std::sort(titles.begin(), titles.end());
-    return titles;
-  }
   std::string Id(int id) { return std::to_string(id); }
 
   std::unique_ptr<StoreCatalogue> catalogue;
   CDARU* daru = nullptr;
-  std::unique_ptr<CDB> store;
 };
 
 }  // namespace

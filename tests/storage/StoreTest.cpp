@@ -12,27 +12,14 @@
 #include "core/DARU.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/ProvisionedRoot.h"
+#include "fixtures/StoreSteps.h"
 #include "storage/DB.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Query results the caller owns.
-template <class T>
-struct Owned {
-  std::vector<T*> v;
-  ~Owned() {
-    for (T* p : v) delete p;
-  }
-};
-
-void Touch(const fs::path& file) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file) << "x";
-}
-
-class Store : public ::testing::Test {
+class Store : public ::testing::Test, public StoreSteps {
  protected:
   void SetUp() override {
     daru = CDARU::Instance();
@@ -44,44 +31,8 @@ class Store : public ::testing::Test {
     store.reset();
     delete daru;
   }
-  std::string Error() { return ToUtf8(store->GetLastDBError()); }
-
-  // Adds an article under a label; returns the record as stored.
-  CArticle Add(std::u16string filename, int label, std::u16string title = u"t", std::u16string type = u"B") {
-    CArticle a;
-    a.filename = std::move(filename);
-    a.title = std::move(title);
-    a.type = std::move(type);
-    a.label = label;
-    a.labels = 1;
-    a.version = 1;
-    EXPECT_TRUE(store->AddArticle(a)) << Error();
-    return a;
-  }
-  // Files an article under one more label, as the facade does.
-  void File(CArticle& a, int label) {
-    CLabelToArticle link(label, a.articleid);
-    ASSERT_TRUE(store->AddLabelToArticle(link)) << Error();
-    ++a.labels;
-    ASSERT_TRUE(store->UpdateArticle(a)) << Error();
-  }
-  CLabel Label(int id) {
-    CLabel l;
-    l.labelid = id;
-    return l;
-  }
-  std::vector<std::string> Titles(CArticle pattern, unsigned mask, bool like) {
-    Owned<CArticle> out;
-    EXPECT_TRUE(store->QueryArticle(out.v, pattern, mask, like)) << Error();
-    std::vector<std::string> titles;
-    for (CArticle* a : out.v) titles.push_back(ToUtf8(a->title));
-    std::sort(titles.begin(), titles.end());
-    return titles;
-  }
-
   ProvisionedRoot root;
   CDARU* daru = nullptr;
-  std::unique_ptr<CDB> store;
 };
 
 }  // namespace
