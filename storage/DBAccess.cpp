@@ -13,7 +13,7 @@
 #include "storage/AccessStatements.h"
 #include "storage/CatalogueStatements.h"
 #include "storage/OdbcConnection.h"
-#include "storage/OdbcJsonRow.h"
+#include "storage/OdbcPackedRow.h"
 
 namespace {
 
@@ -38,7 +38,6 @@ int IntField(const COdbcRow& row, size_t index) {
   if (index >= row.size() || !row[index]) return 0;
   return static_cast<int>(std::strtol(row[index]->c_str(), nullptr, 10));
 }
-
 
 // Builds the articles of one query from their rows (the columns in the
 // order of 文章表), each with its description file path.
@@ -410,35 +409,37 @@ void CDBAccess::LoadArticles(const CSqlStatement& statement, std::vector<CArticl
   CArticleReader reader;
   std::vector<std::unique_ptr<CArticle>> loaded;
   auto restart = [&] { loaded.clear(); };
-  if (db.GetDialect() == COdbcConnection::Dialect::SQLite) {
-    // The SQLite driver copies every field it hands over into an allocation
-    // of its own, under the engine's locks, before the first row is fetched:
-    // fourteen fields a row cost more than the whole query does in the
-    // SQLite store. Asked for as one JSON array, a row is one field.
-    if (std::optional<std::string> packed = PackedArticleQuery(access.sql)) {
-      bool split = true;
-      std::vector<COdbcField> fields;
-      std::string decoded;
-      try {
-        db.ForEachRow(
-            *packed, access.values,
-            [&](COdbcFields row) {
-              if (!split) return;
-              split = row.size() == 1 && !row[0].IsNull() && SplitJsonRow(row[0].text, fields, decoded);
-              if (split) loaded.push_back(reader.Read(fields));
-            },
-            restart);
-      } catch (const COdbcError&) {
-        // An engine without JSON functions, or a value JSON cannot hold (a
-        // blob): the rows are read field by field.
-        split = false;
-      }
-      if (!split) loaded.clear();
-      if (split) {
-        Hand(loaded, out);
-        return;
-      }
+  // Both drivers copy every field they hand over into an allocation of its
+  // own and convert it once more on the fetch: for the fourteen columns of
+  // an article that costs more than the query does in the SQLite store or
+  // over libpq. Asked for as one text, a row is one field, split here.
+  if (std::optional<std::string> packed = PackedArticleQuery(access.sql, db.GetDialect())) {
+    const bool json = db.GetDialect() == COdbcConnection::Dialect::SQLite;
+    bool split = true;
+    std::vector<COdbcField> fields;
+    std::string decoded;
+    try {
+      db.ForEachRow(
+          *packed, access.values,
+          [&](COdbcFields row) {
+            if (!split) return;
+            split = row.size() == 1 && !row[0].IsNull() &&
+                    (json ? SplitJsonRow(row[0].text, fields, decoded) : SplitRecordRow(row[0].text, fields, decoded));
+            if (split) loaded.push_back(reader.Read(fields));
+          },
+          restart);
+    } catch (const COdbcError&) {
+      // On SQLite an engine without JSON functions, or a value JSON cannot
+      // hold (a blob): the rows are read field by field. A PostgreSQL
+      // transaction that failed is over, and so is its reading.
+      if (db.InTransaction() && db.GetDialect() == COdbcConnection::Dialect::PostgreSQL) throw;
+      split = false;
     }
+    if (split) {
+      Hand(loaded, out);
+      return;
+    }
+    loaded.clear();
   }
   db.ForEachRow(
       access.sql, access.values, [&](COdbcFields row) { loaded.push_back(reader.Read(row)); }, restart);

@@ -344,11 +344,12 @@ void COdbcConnection::Describe(CPrepared& prepared) {
                                  &size, &digits, &nullable)))
       integer[c] = type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT;
   }
+  if (prepared.boundData != nullptr) UnbindBlocks(prepared);
   prepared.integer = std::move(integer);
   prepared.described = true;
 }
 
-bool COdbcConnection::ReadInBlocks(const CPrepared& prepared, const std::function<void(COdbcFields)>& onRow) {
+bool COdbcConnection::ReadInBlocks(CPrepared& prepared, const std::function<void(COdbcFields)>& onRow) {
   // Fetching many rows per call, into buffers bound once, saves a call per
   // field through the driver manager and the driver. A row of few columns
   // gets wider fields (one text per row stays whole more often); the driver
@@ -362,25 +363,27 @@ bool COdbcConnection::ReadInBlocks(const CPrepared& prepared, const std::functio
   m_fields.assign(columns, COdbcField());
   char* data = m_blockData.data();
   SQLLEN* lengths = m_blockLengths.data();
-  SQLULEN fetched = 0;
   bool whole = true;
-  auto reset = [&] {
-    m_api->SQLFreeStmt(stmt, SQL_UNBIND);
-    m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
-    m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-  };
   try {
-    if (!Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
-        !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
-        !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
-      Throw(SQL_HANDLE_STMT, stmt, "rows cannot be fetched in blocks");
-    for (size_t c = 0; c < columns; ++c) {
-      char* column = data + c * kRows * width;
-      SQLRETURN rc = prepared.integer[c] ? m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_SBIGINT,
-                                                             column, sizeof(long long), &lengths[c * kRows])
-                                         : m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR, column,
-                                                             width, &lengths[c * kRows]);
-      if (!Ok(rc)) Throw(SQL_HANDLE_STMT, stmt, "a field cannot be bound");
+    // The statement keeps its block setup between runs while the buffers
+    // stay where they are.
+    if (prepared.boundData != data || prepared.boundWidth != width) {
+      prepared.boundData = nullptr;
+      if (!Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN),
+                                    0)) ||
+          !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
+          !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &prepared.fetched, 0)))
+        Throw(SQL_HANDLE_STMT, stmt, "rows cannot be fetched in blocks");
+      for (size_t c = 0; c < columns; ++c) {
+        char* column = data + c * kRows * width;
+        SQLRETURN rc = prepared.integer[c] ? m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_SBIGINT,
+                                                               column, sizeof(long long), &lengths[c * kRows])
+                                           : m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR,
+                                                               column, width, &lengths[c * kRows]);
+        if (!Ok(rc)) Throw(SQL_HANDLE_STMT, stmt, "a field cannot be bound");
+      }
+      prepared.boundData = data;
+      prepared.boundWidth = width;
     }
     while (whole) {
       SQLRETURN rc = m_api->SQLFetch(stmt);
@@ -391,7 +394,7 @@ bool COdbcConnection::ReadInBlocks(const CPrepared& prepared, const std::functio
         whole = false;
         break;
       }
-      for (SQLULEN r = 0; r < fetched && whole; ++r) {
+      for (SQLULEN r = 0; r < prepared.fetched && whole; ++r) {
         for (size_t c = 0; c < columns; ++c) {
           COdbcField& field = m_fields[c];
           const SQLLEN length = lengths[c * kRows + r];
@@ -413,11 +416,19 @@ bool COdbcConnection::ReadInBlocks(const CPrepared& prepared, const std::functio
       }
     }
   } catch (...) {
-    reset();
+    UnbindBlocks(prepared);
     throw;
   }
-  reset();
+  // Reading piece by piece needs the statement without its blocks.
+  if (!whole) UnbindBlocks(prepared);
   return whole;
+}
+
+void COdbcConnection::UnbindBlocks(CPrepared& prepared) {
+  m_api->SQLFreeStmt(prepared.stmt, SQL_UNBIND);
+  m_api->SQLSetStmtAttr(prepared.stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+  m_api->SQLSetStmtAttr(prepared.stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+  prepared.boundData = nullptr;
 }
 
 void COdbcConnection::ReadPieces(SQLHSTMT stmt, size_t columns, const std::function<void(COdbcFields)>& onRow) {

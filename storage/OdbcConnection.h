@@ -107,6 +107,10 @@ class COdbcConnection {
     SQLHSTMT stmt = SQL_NULL_HSTMT;  // owned
     bool described = false;
     std::vector<bool> integer;  // per result column: read as a number
+    // Set up for block fetches into these buffers; kept between runs.
+    const char* boundData = nullptr;  // borrowed: the connection's block buffer
+    SQLLEN boundWidth = 0;
+    SQLULEN fetched = 0;
   };
 
   CPrepared& Statement(const std::string& sql);
@@ -115,7 +119,8 @@ class COdbcConnection {
   void Describe(CPrepared& prepared);
   // Hands over every row; false when a field did not fit, after which the
   // rows must be read again.
-  bool ReadInBlocks(const CPrepared& prepared, const std::function<void(COdbcFields)>& onRow);
+  bool ReadInBlocks(CPrepared& prepared, const std::function<void(COdbcFields)>& onRow);
+  void UnbindBlocks(CPrepared& prepared);
   void ReadPieces(SQLHSTMT stmt, size_t columns, const std::function<void(COdbcFields)>& onRow);
   [[noreturn]] void Throw(SQLSMALLINT type, SQLHANDLE handle, const char* fallback);
   std::u16string InfoText(SQLUSMALLINT info);

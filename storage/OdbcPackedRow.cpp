@@ -1,4 +1,4 @@
-#include "storage/OdbcJsonRow.h"
+#include "storage/OdbcPackedRow.h"
 
 namespace {
 
@@ -158,5 +158,60 @@ bool SplitJsonRow(std::string_view row, std::vector<COdbcField>& fields, std::st
     ++at;
     skipSpace();
     return at == row.size();
+  }
+}
+
+bool SplitRecordRow(std::string_view row, std::vector<COdbcField>& fields, std::string& decoded) {
+  fields.clear();
+  decoded.clear();
+  decoded.reserve(row.size());
+  if (row.size() < 2 || row.front() != '(' || row.back() != ')') return false;
+  size_t at = 1;
+  for (;;) {
+    COdbcField& field = fields.emplace_back();
+    if (row[at] == '"') {
+      // A quoted field is viewed where it stands unless it holds a doubled
+      // quote or a backslash; then what it stands for is copied, never more
+      // than the row holds, so earlier views into decoded stay put.
+      const size_t start = ++at;
+      const size_t first = decoded.size();
+      bool copied = false;
+      for (;;) {
+        size_t stop = at;
+        while (stop < row.size() && row[stop] != '"' && row[stop] != '\\') ++stop;
+        if (stop + 1 >= row.size()) return false;
+        if (row[stop] == '"' && row[stop + 1] != '"') {
+          if (copied) {
+            decoded.append(row, at, stop - at);
+            field.text = std::string_view(decoded).substr(first);
+          } else {
+            field.text = row.substr(start, stop - start);
+          }
+          at = stop + 1;
+          break;
+        }
+        // A doubled quote, or a backslash and the character it keeps.
+        decoded.append(row, at, stop - at);
+        decoded += row[stop + 1];
+        copied = true;
+        at = stop + 2;
+      }
+      field.kind = COdbcField::Kind::Text;
+    } else {
+      size_t stop = at;
+      while (stop < row.size() && row[stop] != ',' && row[stop] != ')') ++stop;
+      if (stop > at) {
+        field.kind = COdbcField::Kind::Text;
+        field.text = row.substr(at, stop - at);
+      }
+      at = stop;
+    }
+    if (at >= row.size()) return false;
+    if (row[at] == ',') {
+      ++at;
+      continue;
+    }
+    if (row[at] != ')') return false;
+    return at + 1 == row.size();
   }
 }
