@@ -24,7 +24,7 @@ std::string AccessTemplate(std::u16string_view catalogueTemplate, COdbcConnectio
 CAccessStatement ForAccess(const CSqlStatement& statement, COdbcConnection::Dialect dialect);
 
 // An article query of the store (every column of 文章表, as SELECT * or
-// SELECT 文章表.* gives them) with each row asked for as one text: on SQLite
-// a JSON array of the fourteen columns in their order, on PostgreSQL the
-// text of the whole row. nullopt for any other statement or engine.
+// SELECT 文章表.* gives them) with each row asked for as one text of the
+// fourteen columns in their order: on SQLite a JSON array, on PostgreSQL a
+// row value. nullopt for any other statement or engine.
 std::optional<std::string> PackedArticleQuery(const std::string& accessSql, COdbcConnection::Dialect dialect);

@@ -16,7 +16,7 @@
 // False when the text is no flat array of strings, numbers and nulls.
 bool SplitJsonRow(std::string_view row, std::vector<COdbcField>& fields, std::string& decoded);
 
-// The same for a row that PostgreSQL gave as the text of a record (a table's
-// name used as a column): "(1,name,\"with space\",,...)", an empty field
-// NULL, a quoted one text with its quotes and backslashes doubled.
+// The same for a row that PostgreSQL gave as the text of a row value
+// (ROW(...)): "(1,name,\"with space\",,...)", an empty field NULL, a
+// quoted one text with its quotes and backslashes doubled.
 bool SplitRecordRow(std::string_view row, std::vector<COdbcField>& fields, std::string& decoded);
