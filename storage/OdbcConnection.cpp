@@ -68,6 +68,14 @@ COdbcValue::COdbcValue(std::u16string_view v) : m_kind(Kind::Text), m_text(ToUtf
 
 long long COdbcField::Int() const {
   if (kind == Kind::Number) return number;
+  // Most fields are plain decimals; from_chars reads them at once.
+  if (!text.empty() && (text[0] == '-' || (text[0] >= '0' && text[0] <= '9'))) {
+    long long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc()) return value;
+    if (ec == std::errc::result_out_of_range) return text[0] == '-' ? LLONG_MIN : LLONG_MAX;
+    return 0;
+  }
   // strtoll's reading without a terminated copy: spaces, a sign, digits,
   // and the nearest limit when the digits go beyond it.
   size_t i = 0;

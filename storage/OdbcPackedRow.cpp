@@ -177,10 +177,11 @@ bool SplitRecordRow(std::string_view row, std::vector<COdbcField>& fields, std::
       const size_t first = decoded.size();
       bool copied = false;
       for (;;) {
-        size_t stop = at;
-        while (stop < row.size() && row[stop] != '"' && row[stop] != '\\') ++stop;
-        if (stop + 1 >= row.size()) return false;
-        if (row[stop] == '"' && row[stop + 1] != '"') {
+        const size_t quote = row.find('"', at);
+        if (quote == std::string_view::npos || quote + 1 >= row.size()) return false;
+        const size_t backslash = row.substr(0, quote).find('\\', at);
+        const size_t stop = backslash != std::string_view::npos ? backslash : quote;
+        if (stop == quote && row[quote + 1] != '"') {
           if (copied) {
             decoded.append(row, at, stop - at);
             field.text = std::string_view(decoded).substr(first);
@@ -198,8 +199,10 @@ bool SplitRecordRow(std::string_view row, std::vector<COdbcField>& fields, std::
       }
       field.kind = COdbcField::Kind::Text;
     } else {
-      size_t stop = at;
-      while (stop < row.size() && row[stop] != ',' && row[stop] != ')') ++stop;
+      // An unquoted field holds no comma and no parenthesis: it ends at the
+      // next comma, or at the row's closing parenthesis.
+      size_t stop = row.substr(0, row.size() - 1).find(',', at);
+      if (stop == std::string_view::npos) stop = row.size() - 1;
       if (stop > at) {
         field.kind = COdbcField::Kind::Text;
         field.text = row.substr(at, stop - at);
