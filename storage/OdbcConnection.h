@@ -84,8 +84,10 @@ class COdbcConnection {
   // Runs a statement and reads every row it yields.
   std::vector<COdbcRow> Query(const std::string& sql, const std::vector<COdbcValue>& params = {});
   // Runs a statement and hands each row to onRow as it is read, without a
-  // copy of its own. A field too long for the fetch buffers means reading
-  // the rows once more: onRestart comes first, then every row again.
+  // copy of its own (the fields view the fetch buffers, so onRow must not
+  // run statements on this connection). A field too long for the fetch
+  // buffers means reading the rows once more: onRestart comes first, then
+  // every row again.
   void ForEachRow(const std::string& sql, const std::vector<COdbcValue>& params,
                   const std::function<void(COdbcFields)>& onRow, const std::function<void()>& onRestart);
 
