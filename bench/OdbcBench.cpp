@@ -12,14 +12,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/TextConv.h"
+#include "core/ArticleLocations.h"
 #include "platform/ModuleInfo.h"
 #include "provision/DataRoot.h"
 #include "provision/OdbcCatalogue.h"
@@ -83,7 +87,10 @@ size_t QueryLabel(CDB& store) {
 
 std::u16string Folder(const char* side, int i) { return FromUtf8(std::string(side) + std::to_string(i)); }
 
-// libpq with the ODBC store's statements, prepared once, values bound.
+// libpq with the ODBC store's statements, prepared once, values bound. Its
+// label query builds the articles as the two stores do (UTF-16 text, the
+// description file path, the times), so that both sides do what a store on
+// them must do and the ratio is that of the two ways to the server.
 class LibpqSide {
  public:
   explicit LibpqSide(const std::string& conninfo) : m_conn(PQconnectdb(conninfo.c_str())) {
@@ -112,7 +119,56 @@ class LibpqSide {
     }
     Command("COMMIT");
   }
-  size_t QueryLabel() { return Rows("bylabel", {std::to_string(kQueriedLabel)}).size(); }
+  // The articles of the label as a store on libpq would hand them over:
+  // built as the ODBC store and the SQLite store build theirs, text in
+  // UTF-16, each with its description file path.
+  size_t QueryLabel() {
+    const std::string label = std::to_string(kQueriedLabel);
+    const char* value = label.c_str();
+    PGresult* r = PQexecPrepared(m_conn, "bylabel", 1, &value, nullptr, nullptr, 0);
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+      PQclear(r);
+      throw std::runtime_error(PQerrorMessage(m_conn));
+    }
+    std::vector<std::pair<std::u16string, std::u16string>> folders;  // type code, its folder with a separator
+    std::vector<std::unique_ptr<CArticle>> articles;
+    auto text = [&](int row, int column, std::u16string& out) {
+      if (!PQgetisnull(r, row, column))
+        out = FromUtf8(std::string_view(PQgetvalue(r, row, column), PQgetlength(r, row, column)));
+    };
+    auto number = [&](int row, int column) { return std::strtoll(PQgetvalue(r, row, column), nullptr, 10); };
+    auto isF = [&](int row, int column) {
+      return !PQgetisnull(r, row, column) && std::string_view(PQgetvalue(r, row, column)) == "F";
+    };
+    for (int i = 0; i < PQntuples(r); ++i) {
+      auto article = std::make_unique<CArticle>();
+      article->articleid = static_cast<int>(number(i, 0));
+      text(i, 1, article->filename);
+      text(i, 2, article->url);
+      text(i, 3, article->title);
+      text(i, 4, article->key1);
+      text(i, 5, article->type);
+      article->labels = static_cast<int>(number(i, 6));
+      article->label = static_cast<int>(number(i, 7));
+      article->version = static_cast<int>(number(i, 8));
+      auto known =
+          std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return f.first == article->type; });
+      if (known == folders.end())
+        known = folders.emplace(folders.end(), article->type, GetTypeFolder(article->type) + u'/');
+      article->descfile.reserve(known->second.size() + article->filename.size() + kDescriptionSuffix.size());
+      article->descfile = known->second;
+      article->descfile += article->filename;
+      article->descfile += kDescriptionSuffix;
+      article->readflag = !isF(i, 9);
+      article->impflag = !isF(i, 10);
+      article->crdate.SetTimeLong(number(i, 11));
+      article->brdate.SetTimeLong(number(i, 12));
+      article->lmdate.SetTimeLong(number(i, 13));
+      articles.push_back(std::move(article));
+    }
+    PQclear(r);
+    return articles.size();
+  }
 
  private:
   void Prepare(const char* name, const char* sql) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,3 +22,9 @@ struct CAccessStatement {
 // SQLite's does, and takes a backslash as a character.
 std::string AccessTemplate(std::u16string_view catalogueTemplate, COdbcConnection::Dialect dialect);
 CAccessStatement ForAccess(const CSqlStatement& statement, COdbcConnection::Dialect dialect);
+
+// An article query of the store (every column of 文章表, as SELECT * or
+// SELECT 文章表.* gives them) with each row asked for as one text of the
+// fourteen columns in their order: on SQLite a JSON array, on PostgreSQL a
+// row value. nullopt for any other statement or engine.
+std::optional<std::string> PackedArticleQuery(const std::string& accessSql, COdbcConnection::Dialect dialect);

@@ -73,7 +73,8 @@ class DARU_API CDBAccess : public CDB {
   long long Run(const CSqlStatement& statement);
   std::vector<COdbcRow> Rows(const CSqlStatement& statement);
   std::optional<long long> InsertRow(const CSqlStatement& statement, const char* keyColumn);
-  void LoadArticles(const std::vector<COdbcRow>& rows, std::vector<CArticle*>& out);
+  // The articles a statement yields, appended to out; none when it fails.
+  void LoadArticles(const CSqlStatement& statement, std::vector<CArticle*>& out);
   bool InsertLink(const CLabelToArticle& link);
   // Sets the article's label count to its number of links and returns it.
   int Recount(int articleid);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -65,12 +66,51 @@ std::string OneLine(std::string text) {
 
 COdbcValue::COdbcValue(std::u16string_view v) : m_kind(Kind::Text), m_text(ToUtf8(v)) {}
 
+long long COdbcField::Int() const {
+  if (kind == Kind::Number) return number;
+  // Most fields are plain decimals; from_chars reads them at once.
+  if (!text.empty() && (text[0] == '-' || (text[0] >= '0' && text[0] <= '9'))) {
+    long long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc()) return value;
+    if (ec == std::errc::result_out_of_range) return text[0] == '-' ? LLONG_MIN : LLONG_MAX;
+    return 0;
+  }
+  // strtoll's reading without a terminated copy: spaces, a sign, digits,
+  // and the nearest limit when the digits go beyond it.
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  unsigned long long magnitude = 0;
+  const unsigned long long limit =
+      negative ? static_cast<unsigned long long>(LLONG_MAX) + 1 : static_cast<unsigned long long>(LLONG_MAX);
+  bool over = false;
+  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const unsigned digit = static_cast<unsigned>(text[i] - '0');
+    if (magnitude > (limit - digit) / 10) over = true;
+    if (!over) magnitude = magnitude * 10 + digit;
+  }
+  if (over) return negative ? LLONG_MIN : LLONG_MAX;
+  return negative ? static_cast<long long>(0ULL - magnitude) : static_cast<long long>(magnitude);
+}
+
+std::string COdbcField::Text() const {
+  if (kind == Kind::Number) {
+    char digits[24];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, number);
+    return std::string(digits, end);
+  }
+  return std::string(text);
+}
+
 COdbcConnection::~COdbcConnection() { Close(); }
 
 void COdbcConnection::Close() {
   if (m_api == nullptr) return;
   CDriverLocale locale;
-  for (auto& [sql, stmt] : m_prepared) m_api->SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  for (auto& [sql, prepared] : m_prepared) m_api->SQLFreeHandle(SQL_HANDLE_STMT, prepared.stmt);
   m_prepared.clear();
   if (m_dbc != SQL_NULL_HDBC) {
     if (m_inTransaction) m_api->SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_ROLLBACK);
@@ -174,7 +214,7 @@ std::u16string COdbcConnection::InfoText(SQLUSMALLINT info) {
   return FromUtf8(reinterpret_cast<char*>(buffer));
 }
 
-SQLHSTMT COdbcConnection::Statement(const std::string& sql) {
+COdbcConnection::CPrepared& COdbcConnection::Statement(const std::string& sql) {
   auto it = m_prepared.find(sql);
   if (it != m_prepared.end()) return it->second;
   SQLHSTMT stmt = SQL_NULL_HSTMT;
@@ -187,8 +227,9 @@ SQLHSTMT COdbcConnection::Statement(const std::string& sql) {
       throw;
     }
   }
-  m_prepared.emplace(sql, stmt);
-  return stmt;
+  CPrepared& prepared = m_prepared[sql];
+  prepared.stmt = stmt;
+  return prepared;
 }
 
 void COdbcConnection::Release(SQLHSTMT stmt) {
@@ -247,7 +288,7 @@ void COdbcConnection::Run(SQLHSTMT stmt, const std::string& sql, const std::vect
 long long COdbcConnection::Execute(const std::string& sql, const std::vector<COdbcValue>& params) {
   if (!IsOpen()) throw COdbcError(E_POINTER, u"", u"", "08003");
   CDriverLocale locale;
-  SQLHSTMT stmt = Statement(sql);
+  SQLHSTMT stmt = Statement(sql).stmt;
   Run(stmt, sql, params);
   SQLLEN count = 0;
   if (!Ok(m_api->SQLRowCount(stmt, &count))) count = 0;
@@ -256,65 +297,103 @@ long long COdbcConnection::Execute(const std::string& sql, const std::vector<COd
 }
 
 std::vector<COdbcRow> COdbcConnection::Query(const std::string& sql, const std::vector<COdbcValue>& params) {
-  if (!IsOpen()) throw COdbcError(E_POINTER, u"", u"", "08003");
-  CDriverLocale locale;
-  SQLHSTMT stmt = Statement(sql);
-  Run(stmt, sql, params);
   std::vector<COdbcRow> rows;
-  try {
-    SQLSMALLINT columns = 0;
-    if (!Ok(m_api->SQLNumResultCols(stmt, &columns))) Throw(SQL_HANDLE_STMT, stmt, "no result columns");
-    if (columns > 0 && !ReadInBlocks(stmt, columns, rows)) {
-      // A field longer than the block buffers: the statement runs once more
-      // and its fields are read piece by piece.
-      rows.clear();
-      Release(stmt);
-      Run(stmt, sql, params);
-      ReadPieces(stmt, columns, rows);
-    }
-  } catch (...) {
-    Release(stmt);
-    throw;
-  }
-  Release(stmt);
+  ForEachRow(
+      sql, params,
+      [&](COdbcFields fields) {
+        COdbcRow& row = rows.emplace_back(fields.size());
+        for (size_t c = 0; c < fields.size(); ++c)
+          if (!fields[c].IsNull()) row[c] = fields[c].Text();
+      },
+      [&] { rows.clear(); });
   return rows;
 }
 
-bool COdbcConnection::ReadInBlocks(SQLHSTMT stmt, SQLSMALLINT columns, std::vector<COdbcRow>& rows) {
-  // Fetching many rows per call, into buffers bound once, saves a call per
-  // field through the driver manager and the driver.
-  constexpr SQLULEN kRows = 32;
-  constexpr SQLLEN kWidth = 512;
-  std::unique_ptr<char[]> data(new char[kRows * kWidth * columns]);
-  std::unique_ptr<SQLLEN[]> lengths(new SQLLEN[kRows * columns]);
-  SQLULEN fetched = 0;
-  bool whole = true;
-  auto reset = [&] {
-    m_api->SQLFreeStmt(stmt, SQL_UNBIND);
-    m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
-    m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-  };
+void COdbcConnection::ForEachRow(const std::string& sql, const std::vector<COdbcValue>& params,
+                                 const std::function<void(COdbcFields)>& onRow,
+                                 const std::function<void()>& onRestart) {
+  if (!IsOpen()) throw COdbcError(E_POINTER, u"", u"", "08003");
+  CDriverLocale locale;
+  CPrepared& prepared = Statement(sql);
+  SQLHSTMT stmt = prepared.stmt;
+  Run(stmt, sql, params);
   try {
-    if (!Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
-        !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
-        !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
-      Throw(SQL_HANDLE_STMT, stmt, "rows cannot be fetched in blocks");
-    // Integer columns come as numbers: the driver need not print them.
-    std::vector<bool> integer(columns, false);
-    for (SQLSMALLINT c = 0; c < columns; ++c) {
-      SQLSMALLINT type = 0, digits = 0, nullable = 0, nameLength = 0;
-      SQLULEN size = 0;
-      SQLCHAR name[128];
-      if (Ok(m_api->SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(c + 1), name, sizeof name, &nameLength, &type, &size,
-                                   &digits, &nullable)))
-        integer[c] = type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT;
-      SQLRETURN rc = integer[c] ? m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_SBIGINT,
-                                                    &data[c * kRows * kWidth], sizeof(long long), &lengths[c * kRows])
-                                : m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR,
-                                                    &data[c * kRows * kWidth], kWidth, &lengths[c * kRows]);
-      if (!Ok(rc)) Throw(SQL_HANDLE_STMT, stmt, "a field cannot be bound");
+    Describe(prepared);
+    if (!prepared.integer.empty() && !ReadInBlocks(prepared, onRow)) {
+      // A field longer than the block buffers: the statement runs once more
+      // and its fields are read piece by piece.
+      onRestart();
+      Release(stmt);
+      Run(stmt, sql, params);
+      ReadPieces(stmt, prepared.integer.size(), onRow);
     }
-    for (;;) {
+  } catch (...) {
+    // A second run that failed has already given its handle up.
+    auto kept = m_prepared.find(sql);
+    if (kept != m_prepared.end() && kept->second.stmt == stmt) Release(stmt);
+    throw;
+  }
+  Release(stmt);
+}
+
+void COdbcConnection::Describe(CPrepared& prepared) {
+  SQLSMALLINT columns = 0;
+  if (!Ok(m_api->SQLNumResultCols(prepared.stmt, &columns))) Throw(SQL_HANDLE_STMT, prepared.stmt, "no result columns");
+  // The column types are asked once; only a change of the table (another
+  // program adding a column) changes them between runs.
+  if (prepared.described && prepared.integer.size() == static_cast<size_t>(std::max<SQLSMALLINT>(columns, 0))) return;
+  // Integer columns come as numbers: the driver need not print them.
+  std::vector<bool> integer(static_cast<size_t>(std::max<SQLSMALLINT>(columns, 0)), false);
+  for (SQLSMALLINT c = 0; c < columns; ++c) {
+    SQLSMALLINT type = 0, digits = 0, nullable = 0, nameLength = 0;
+    SQLULEN size = 0;
+    SQLCHAR name[128];
+    if (Ok(m_api->SQLDescribeCol(prepared.stmt, static_cast<SQLUSMALLINT>(c + 1), name, sizeof name, &nameLength, &type,
+                                 &size, &digits, &nullable)))
+      integer[c] = type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT;
+  }
+  if (prepared.boundData != nullptr) UnbindBlocks(prepared);
+  prepared.integer = std::move(integer);
+  prepared.described = true;
+}
+
+bool COdbcConnection::ReadInBlocks(CPrepared& prepared, const std::function<void(COdbcFields)>& onRow) {
+  // Fetching many rows per call, into buffers bound once, saves a call per
+  // field through the driver manager and the driver. A row of few columns
+  // gets wider fields (one text per row stays whole more often); the driver
+  // fills each field's buffer up, so they are no wider than that.
+  SQLHSTMT stmt = prepared.stmt;
+  const size_t columns = prepared.integer.size();
+  constexpr SQLULEN kRows = 32;
+  const SQLLEN width = std::clamp<SQLLEN>(4096 / static_cast<SQLLEN>(columns), 512, 4096);
+  if (m_blockData.size() < kRows * width * columns) m_blockData.resize(kRows * width * columns);
+  if (m_blockLengths.size() < kRows * columns) m_blockLengths.resize(kRows * columns);
+  m_fields.assign(columns, COdbcField());
+  char* data = m_blockData.data();
+  SQLLEN* lengths = m_blockLengths.data();
+  bool whole = true;
+  try {
+    // The statement keeps its block setup between runs while the buffers
+    // stay where they are.
+    if (prepared.boundData != data || prepared.boundWidth != width) {
+      prepared.boundData = nullptr;
+      if (!Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN),
+                                    0)) ||
+          !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
+          !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &prepared.fetched, 0)))
+        Throw(SQL_HANDLE_STMT, stmt, "rows cannot be fetched in blocks");
+      for (size_t c = 0; c < columns; ++c) {
+        char* column = data + c * kRows * width;
+        SQLRETURN rc = prepared.integer[c] ? m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_SBIGINT,
+                                                               column, sizeof(long long), &lengths[c * kRows])
+                                           : m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR,
+                                                               column, width, &lengths[c * kRows]);
+        if (!Ok(rc)) Throw(SQL_HANDLE_STMT, stmt, "a field cannot be bound");
+      }
+      prepared.boundData = data;
+      prepared.boundWidth = width;
+    }
+    while (whole) {
       SQLRETURN rc = m_api->SQLFetch(stmt);
       if (rc == SQL_NO_DATA) break;
       // A value the driver cannot give as bound (an integer column holding
@@ -323,45 +402,54 @@ bool COdbcConnection::ReadInBlocks(SQLHSTMT stmt, SQLSMALLINT columns, std::vect
         whole = false;
         break;
       }
-      for (SQLULEN r = 0; r < fetched && whole; ++r) {
-        COdbcRow& row = rows.emplace_back(columns);
-        for (SQLSMALLINT c = 0; c < columns; ++c) {
-          SQLLEN length = lengths[c * kRows + r];
-          if (length == SQL_NULL_DATA) continue;
-          if (integer[c]) {
-            long long value;
-            std::memcpy(&value, &data[c * kRows * kWidth + r * sizeof(long long)], sizeof value);
-            char digits[24];
-            auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-            row[c].emplace(digits, end);
-            continue;
-          }
-          if (length == SQL_NO_TOTAL || length < 0 || length >= kWidth) {
+      for (SQLULEN r = 0; r < prepared.fetched && whole; ++r) {
+        for (size_t c = 0; c < columns; ++c) {
+          COdbcField& field = m_fields[c];
+          const SQLLEN length = lengths[c * kRows + r];
+          const char* column = data + c * kRows * width;
+          if (length == SQL_NULL_DATA) {
+            field = COdbcField();
+          } else if (prepared.integer[c]) {
+            field.kind = COdbcField::Kind::Number;
+            std::memcpy(&field.number, column + r * sizeof(long long), sizeof field.number);
+          } else if (length == SQL_NO_TOTAL || length < 0 || length >= width) {
             whole = false;
             break;
+          } else {
+            field.kind = COdbcField::Kind::Text;
+            field.text = std::string_view(column + r * width, static_cast<size_t>(length));
           }
-          row[c].emplace(&data[(c * kRows + r) * kWidth], static_cast<size_t>(length));
         }
+        if (whole) onRow(m_fields);
       }
-      if (!whole) break;
     }
   } catch (...) {
-    reset();
+    UnbindBlocks(prepared);
     throw;
   }
-  reset();
+  // Reading piece by piece needs the statement without its blocks.
+  if (!whole) UnbindBlocks(prepared);
   return whole;
 }
 
-void COdbcConnection::ReadPieces(SQLHSTMT stmt, SQLSMALLINT columns, std::vector<COdbcRow>& rows) {
+void COdbcConnection::UnbindBlocks(CPrepared& prepared) {
+  m_api->SQLFreeStmt(prepared.stmt, SQL_UNBIND);
+  m_api->SQLSetStmtAttr(prepared.stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+  m_api->SQLSetStmtAttr(prepared.stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+  prepared.boundData = nullptr;
+}
+
+void COdbcConnection::ReadPieces(SQLHSTMT stmt, size_t columns, const std::function<void(COdbcFields)>& onRow) {
   char buffer[1024];
+  std::vector<std::string> texts(columns);
+  std::vector<COdbcField> fields(columns);
   for (;;) {
     SQLRETURN rc = m_api->SQLFetch(stmt);
     if (rc == SQL_NO_DATA) break;
     if (!Ok(rc)) Throw(SQL_HANDLE_STMT, stmt, "a row cannot be read");
-    COdbcRow& row = rows.emplace_back(columns);
-    for (SQLSMALLINT c = 0; c < columns; ++c) {
-      std::string field;
+    for (size_t c = 0; c < columns; ++c) {
+      std::string& field = texts[c];
+      field.clear();
       bool null = false;
       // Long texts come in pieces, each but the last filling the buffer.
       for (;;) {
@@ -379,8 +467,13 @@ void COdbcConnection::ReadPieces(SQLHSTMT stmt, SQLSMALLINT columns, std::vector
         field.append(buffer, piece);
         if (rc == SQL_SUCCESS) break;
       }
-      if (!null) row[c] = std::move(field);
+      fields[c] = COdbcField();
+      if (!null) {
+        fields[c].kind = COdbcField::Kind::Text;
+        fields[c].text = field;
+      }
     }
+    onRow(fields);
   }
 }
 

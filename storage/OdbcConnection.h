@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "storage/OdbcApi.h"
@@ -33,6 +36,22 @@ class COdbcValue {
 
 // One result row: each field's text (UTF-8), nullopt for NULL.
 using COdbcRow = std::vector<std::optional<std::string>>;
+
+// One field of a row being read, valid while its row is handed over: NULL, a
+// number the driver gave as one, or UTF-8 text.
+struct COdbcField {
+  enum class Kind { Null, Number, Text };
+  Kind kind = Kind::Null;
+  long long number = 0;
+  std::string_view text;
+
+  bool IsNull() const { return kind == Kind::Null; }
+  // The leading decimal integer, as strtoll reads it; 0 for NULL.
+  long long Int() const;
+  // The text; a number in decimal; empty for NULL.
+  std::string Text() const;
+};
+using COdbcFields = std::span<const COdbcField>;
 
 // One connection to an ODBC data source, through the narrow interface with
 // UTF-8 text. Every failure throws COdbcError.
@@ -64,6 +83,13 @@ class COdbcConnection {
   long long Execute(const std::string& sql, const std::vector<COdbcValue>& params = {});
   // Runs a statement and reads every row it yields.
   std::vector<COdbcRow> Query(const std::string& sql, const std::vector<COdbcValue>& params = {});
+  // Runs a statement and hands each row to onRow as it is read, without a
+  // copy of its own (the fields view the fetch buffers, so onRow must not
+  // run statements on this connection). A field too long for the fetch
+  // buffers means reading the rows once more: onRestart comes first, then
+  // every row again.
+  void ForEachRow(const std::string& sql, const std::vector<COdbcValue>& params,
+                  const std::function<void(COdbcFields)>& onRow, const std::function<void()>& onRestart);
 
   // A transaction; on SQLite it takes the write lock at once, and lockTable
   // names a table other writers must wait for until the end where the engine
@@ -78,20 +104,39 @@ class COdbcConnection {
   std::optional<long long> Insert(const std::string& sql, const std::vector<COdbcValue>& params, const char* keyColumn);
 
  private:
-  SQLHSTMT Statement(const std::string& sql);
+  // A prepared statement and what its result looks like, learnt once.
+  struct CPrepared {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;  // owned
+    bool described = false;
+    std::vector<bool> integer;  // per result column: read as a number
+    // Set up for block fetches into these buffers; kept between runs.
+    const char* boundData = nullptr;  // borrowed: the connection's block buffer
+    SQLLEN boundWidth = 0;
+    SQLULEN fetched = 0;
+  };
+
+  CPrepared& Statement(const std::string& sql);
   void Run(SQLHSTMT stmt, const std::string& sql, const std::vector<COdbcValue>& params);
   void Release(SQLHSTMT stmt);
-  // Reads every row; false when a field did not fit and nothing is complete.
-  bool ReadInBlocks(SQLHSTMT stmt, SQLSMALLINT columns, std::vector<COdbcRow>& rows);
-  void ReadPieces(SQLHSTMT stmt, SQLSMALLINT columns, std::vector<COdbcRow>& rows);
+  void Describe(CPrepared& prepared);
+  // Hands over every row; false when a field did not fit, after which the
+  // rows must be read again.
+  bool ReadInBlocks(CPrepared& prepared, const std::function<void(COdbcFields)>& onRow);
+  void UnbindBlocks(CPrepared& prepared);
+  void ReadPieces(SQLHSTMT stmt, size_t columns, const std::function<void(COdbcFields)>& onRow);
   [[noreturn]] void Throw(SQLSMALLINT type, SQLHANDLE handle, const char* fallback);
   std::u16string InfoText(SQLUSMALLINT info);
   void SetAutocommit(bool on);
 
-  const COdbcApi* m_api = nullptr;             // borrowed: loaded once per process
-  SQLHENV m_env = SQL_NULL_HENV;               // owned
-  SQLHDBC m_dbc = SQL_NULL_HDBC;               // owned
-  std::map<std::string, SQLHSTMT> m_prepared;  // owned, every handle: statements kept for reuse
+  const COdbcApi* m_api = nullptr;              // borrowed: loaded once per process
+  SQLHENV m_env = SQL_NULL_HENV;                // owned
+  SQLHDBC m_dbc = SQL_NULL_HDBC;                // owned
+  std::map<std::string, CPrepared> m_prepared;  // statements kept for reuse
+  // The block fetch buffers, kept between statements: a fresh quarter
+  // megabyte per query costs more than reading its rows.
+  std::vector<char> m_blockData;
+  std::vector<SQLLEN> m_blockLengths;
+  std::vector<COdbcField> m_fields;
   Dialect m_dialect = Dialect::Other;
   std::u16string m_driver;
   bool m_inTransaction = false;

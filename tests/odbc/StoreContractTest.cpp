@@ -602,3 +602,67 @@ TEST_P(Contract, TimesBeyondThirtyTwoBitsRoundTrip) {
     EXPECT_EQ(Rows("SELECT crdate FROM {article}"), Lines({std::to_string(written).c_str()}));
   }
 }
+
+TEST_P(Contract, ArticleTextsComeBackWholeWhateverTheyHold) {
+  // What a row's text form must quote or escape: quotes, backslashes,
+  // commas, parentheses, spaces, control characters, text outside the BMP.
+  const std::u16string title = u"say \"hi\", (or) 'not' \\ back\\slash\t\n\x01 标题 😀";
+  CArticle a;
+  a.filename = u"odd";
+  a.title = title;
+  a.url = u"http://example.com/a,b(c)\"d\"";
+  a.type = u"B";
+  a.label = 5;
+  ASSERT_TRUE(store->AddArticle(a)) << Error();
+  CArticle plain = Add(u"plain", 5, u"plain");
+
+  auto byLabel = [&] {
+    Owned<CArticle> out;
+    CLabel label = Label(5);
+    EXPECT_TRUE(store->QueryArticle(out.v, &label, CArticle(), 0)) << Error();
+    std::vector<std::u16string> seen;
+    for (CArticle* x : out.v) seen.push_back(x->title + u"|" + x->url + u"|" + x->key1 + u"|" + x->descfile);
+    std::sort(seen.begin(), seen.end());
+    return seen;
+  };
+  const std::u16string web = FromUtf8((catalogue->root().daru() / "web").string()) + u"/";
+  EXPECT_EQ(byLabel(), (std::vector<std::u16string>{plain.title + u"||" + u"|" + web + u"plain.xml",
+                                                    title + u"|" + a.url + u"||" + web + u"odd.xml"}));
+  CArticle pattern;
+  pattern.title = title;
+  EXPECT_EQ(Titles(pattern, 2, false), std::vector<std::string>{ToUtf8(title)});
+
+  // NULLs another program left read as empty texts and zeros.
+  Exec("UPDATE {article} SET title=NULL, url=NULL, labels=NULL, readflag=NULL WHERE filename='plain'");
+  Owned<CArticle> out;
+  CArticle byName;
+  byName.filename = u"plain";
+  ASSERT_TRUE(store->QueryArticle(out.v, byName, 4, false)) << Error();
+  ASSERT_EQ(out.v.size(), 1u);
+  EXPECT_EQ(out.v[0]->title, u"");
+  EXPECT_EQ(out.v[0]->url, u"");
+  EXPECT_EQ(out.v[0]->labels, 0);
+  EXPECT_TRUE(out.v[0]->readflag);
+  EXPECT_EQ(out.v[0]->filename, u"plain");
+
+  // SQLite keeps whatever a column is given; a row holding a blob is still
+  // read (the SQLite store gives its bytes, the ODBC driver a hex literal).
+  if (GetParam() != StoreKind::AccessPostgres) {
+    Exec("UPDATE {article} SET title=X'414243' WHERE filename='plain'");
+    if (GetParam() == StoreKind::Sqlite) {
+      EXPECT_EQ(Titles(byName, 4, false), std::vector<std::string>{"ABC"});
+    }
+    Owned<CArticle> all;
+    CLabel label = Label(5);
+    ASSERT_TRUE(store->QueryArticle(all.v, &label, CArticle(), 0)) << Error();
+    ASSERT_EQ(all.v.size(), 2u);
+    std::vector<std::u16string> names{all.v[0]->filename, all.v[1]->filename};
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"odd", u"plain"}));
+    for (CArticle* x : all.v) {
+      if (x->filename == u"odd") {
+        EXPECT_EQ(x->title, title);
+      }
+    }
+  }
+}
