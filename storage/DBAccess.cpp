@@ -39,6 +39,9 @@ int IntField(const COdbcRow& row, size_t index) {
   return static_cast<int>(std::strtol(row[index]->c_str(), nullptr, 10));
 }
 
+// The columns of 文章表, which an article query reads in their order.
+constexpr size_t kArticleColumns = 14;
+
 // Builds the articles of one query from their rows (the columns in the
 // order of 文章表), each with its description file path.
 class CArticleReader {
@@ -423,8 +426,10 @@ void CDBAccess::LoadArticles(const CSqlStatement& statement, std::vector<CArticl
           *packed, access.values,
           [&](COdbcFields row) {
             if (!split) return;
-            split = row.size() == 1 && !row[0].IsNull() &&
-                    (json ? SplitJsonRow(row[0].text, fields, decoded) : SplitRecordRow(row[0].text, fields, decoded));
+            split =
+                row.size() == 1 && !row[0].IsNull() &&
+                (json ? SplitJsonRow(row[0].text, fields, decoded) : SplitRecordRow(row[0].text, fields, decoded)) &&
+                fields.size() == kArticleColumns;
             if (split) loaded.push_back(reader.Read(fields));
           },
           restart);
