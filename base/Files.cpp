@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace {
@@ -134,9 +135,12 @@ bool CreateWhole(const std::string& path, mode_t mode, Fill& fill, bool synced, 
 // created with mode (less the umask); keepMode gives it the permissions of
 // the file it replaces instead.
 template <class Fill>
-bool Replace(const std::string& path, mode_t mode, bool keepMode, Fill fill) {
+bool Replace(const std::string& path, mode_t mode, bool keepMode, Fill fill,
+             const std::function<bool()>* mayReplace = nullptr) {
   struct stat previous {};
-  const bool exists = lstat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode);
+  const bool present = lstat(path.c_str(), &previous) == 0;
+  if (present && mayReplace != nullptr && !(*mayReplace)()) return false;
+  const bool exists = present && S_ISREG(previous.st_mode);
   if (exists && (previous.st_mode & S_IWUSR) == 0) return false;
   const bool synced = GetFileDurability() == FileDurability::Synced;
   if (!exists) {
@@ -186,6 +190,11 @@ bool ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes
 
 bool ReplaceFile(const std::string& path, std::string_view bytes) {
   return Replace(path, 0666, true, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
+}
+
+bool ReplaceFileIf(const std::string& path, std::string_view bytes, const std::function<bool()>& mayReplace) {
+  return Replace(
+      path, 0666, true, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); }, &mayReplace);
 }
 
 bool ReplaceFileWithCopy(const std::string& source, const std::string& path, size_t maxSize) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,10 @@ DARU_API bool ReadRegularFile(const std::string& path, size_t maxSize, std::stri
 // and one that its owner may not write counts as read-only and is kept
 // (false), whoever runs this.
 DARU_API bool ReplaceFile(const std::string& path, std::string_view bytes);
+// The same, but whatever is at path already (a file, a link, anything) is
+// replaced only when mayReplace, asked then, says so; false otherwise, and
+// nothing changed. A new file costs no look more than ReplaceFile's own.
+DARU_API bool ReplaceFileIf(const std::string& path, std::string_view bytes, const std::function<bool()>& mayReplace);
 
 // The same with the content of the regular file at source (which may be the
 // target itself: nothing is lost then). The source is opened without

@@ -19,6 +19,15 @@ namespace {
 constexpr char16_t kSkeleton[] =
     u"<?xml version=\"1.0\" ?><?xml-stylesheet href=\"../default.xslt\" type=\"text/xsl\" ?><Article></Article>";
 
+// Every description starts from the skeleton; it is parsed once per thread
+// and copied, which costs a fraction of a parse.
+const CXmlDocument& Skeleton() {
+  thread_local CXmlDocument skeleton;
+  thread_local const bool parsed = skeleton.LoadText(kSkeleton);
+  (void)parsed;
+  return skeleton;
+}
+
 // A type folder that the catalogue names outside the DARU folder is never used.
 bool TypeFolderIsSafe(std::u16string_view typeCode) {
   std::u16string folder = FindTypePath(typeCode);
@@ -72,7 +81,7 @@ bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder
   std::u16string path = folderOrType + u"/" + filename + u".xml";
 
   CXmlDocument xml;
-  if (!xml.LoadText(kSkeleton)) return false;
+  if (!xml.LoadCopy(Skeleton())) return false;
   xml.FindSibling();
   xml.AddChild(u"Title", title);
   if (!url.empty()) xml.AddChild(u"URL", url);
@@ -105,8 +114,10 @@ bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder
   // A file that is there but cannot be read is not replaced: whatever it
   // holds (a description, a comment, feed data) was not read into this
   // rewrite and would be lost. The catalogue check sets it aside.
-  if (ExistsUnreadable(path)) return false;
-  bool saved = xml.SaveFile(path);
+  bool saved = xml.SaveFile(path, [&path] {
+    CXmlDocument existing;
+    return existing.LoadFile(path);
+  });
   xml.ReleaseDocument();
   return saved;
 }

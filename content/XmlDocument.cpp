@@ -213,7 +213,17 @@ bool CXmlDocument::LoadText(std::u16string text) {
   return false;
 }
 
-bool CXmlDocument::SaveFile(std::u16string path) {
+bool CXmlDocument::LoadCopy(const CXmlDocument& source) {
+  if (source.m_document == nullptr) return false;
+  xmlDoc* copy = xmlCopyDoc(source.m_document, 1);
+  if (copy == nullptr) throw _com_error(E_OUTOFMEMORY);
+  Replace(copy);
+  return true;
+}
+
+bool CXmlDocument::SaveFile(std::u16string path) { return SaveFile(std::move(path), nullptr); }
+
+bool CXmlDocument::SaveFile(std::u16string path, const std::function<bool()>& mayReplace) {
   if (m_document == nullptr) throw _com_error(E_POINTER);
   xmlChar* out = nullptr;
   int size = 0;
@@ -222,7 +232,8 @@ bool CXmlDocument::SaveFile(std::u16string path) {
   std::unique_ptr<xmlChar, decltype(xmlFree)> text(out, xmlFree);
   // Never write what LoadFile would refuse to read back.
   if (static_cast<size_t>(size) > kMaxFileSize) return false;
-  return ReplaceFile(ToUtf8(path), std::string_view(reinterpret_cast<const char*>(out), static_cast<size_t>(size)));
+  const std::string_view bytes(reinterpret_cast<const char*>(out), static_cast<size_t>(size));
+  return mayReplace ? ReplaceFileIf(ToUtf8(path), bytes, mayReplace) : ReplaceFile(ToUtf8(path), bytes);
 }
 
 bool CXmlDocument::FindSibling(const char16_t* name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,7 +33,13 @@ class CXmlDocument {
   bool LoadFile(std::u16string path);
   // Parses text; on failure shows the parser's reason (also kept in GetLastError).
   bool LoadText(std::u16string text);
+  // A copy of source's document, with the cursor at the top level; false
+  // (and this document left as it was) when source holds none.
+  bool LoadCopy(const CXmlDocument& source);
   bool SaveFile(std::u16string path);
+  // The same, but a file already at path is replaced only when mayReplace,
+  // asked then, says so.
+  bool SaveFile(std::u16string path, const std::function<bool()>& mayReplace);
 
   // A null or empty name matches any element.
   bool FindSibling(const char16_t* name = nullptr);

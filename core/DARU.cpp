@@ -3,6 +3,8 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <new>
 
 #include "base/TextConv.h"
@@ -73,12 +75,24 @@ std::u16string CDARU::GetLastDBError() { return m_pDB ? m_pDB->GetLastDBError() 
 
 bool CDARU::LoadArticleType() { return m_pDB != nullptr && m_pDB->QueryArticleType(ArticleTypeTable()); }
 
+namespace {
+
+// The digest is fetched from its provider once: the legacy accessor leaves
+// the search for an implementation to every digest computed with it.
+const EVP_MD* Md5Digest() {
+  static const std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> fetched(EVP_MD_fetch(nullptr, "MD5", nullptr),
+                                                                       &EVP_MD_free);
+  return fetched ? fetched.get() : EVP_md5();
+}
+
+}  // namespace
+
 std::string CDARU::MD5(const std::u16string& text) {
   // The whole link is hashed, however long, so every link keeps a folder of its own.
   const std::string bytes = ToUtf8(text);
-  const EVP_MD* md = EVP_md5();
+  const EVP_MD* md = Md5Digest();
   if (md == nullptr) return {};
-  std::vector<unsigned char> digest(EVP_MAX_MD_SIZE);
+  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int size = 0;
   if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &size, md, nullptr) != 1 || size != 16) return {};
   static constexpr char kHex[] = "0123456789abcdef";

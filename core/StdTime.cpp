@@ -3,7 +3,14 @@
 #include "base/U16Format.h"
 
 CStdTime::CStdTime()
-    : m_sec(0), m_min(0), m_hour(0), m_mday(0), m_mon(0), m_year(0), m_wday(0), m_yday(0),
+    : m_sec(0),
+      m_min(0),
+      m_hour(0),
+      m_mday(0),
+      m_mon(0),
+      m_year(0),
+      m_wday(0),
+      m_yday(0),
       // Daylight saving not determined: mktime then decides it for the date.
       m_isdst(-1) {}
 
@@ -21,11 +28,13 @@ CStdTime CStdTime::operator=(const CStdTime& other) {
   m_wday = other.m_wday;
   m_yday = other.m_yday;
   m_isdst = other.m_isdst;
+  m_seconds = other.m_seconds;
+  m_secondsKnown = other.m_secondsKnown;
   return *this;
 }
 
 struct tm CStdTime::ToTm() const {
-  struct tm t{};
+  struct tm t {};
   t.tm_sec = m_sec;
   t.tm_min = m_min;
   t.tm_hour = m_hour;
@@ -48,6 +57,7 @@ void CStdTime::FromTm(const struct tm& t) {
   m_wday = t.tm_wday;
   m_yday = t.tm_yday;
   m_isdst = t.tm_isdst;
+  m_secondsKnown = false;
 }
 
 std::u16string CStdTime::GetFmtString() const {
@@ -65,12 +75,18 @@ CStdTime CStdTime::GetTickCount() {
 
 void CStdTime::SetNowTime() {
   time_t t = time(nullptr);
-  struct tm local{};
-  if (localtime_r(&t, &local) != nullptr) FromTm(local);
+  struct tm local {};
+  if (localtime_r(&t, &local) == nullptr) return;
+  FromTm(local);
+  m_seconds = static_cast<long>(t);
+  m_secondsKnown = true;
 }
 
 long CStdTime::GetTimeLong() {
   if (m_year == 0) return 0;
+  // Fields that came from a count of seconds (the local time of a capture, a
+  // catalogue row) give that count back without a conversion.
+  if (m_secondsKnown) return m_seconds;
   struct tm t = ToTm();
   // mktime's -1 is also one second before 1970; only a failure leaves the
   // day of the week it cannot compute untouched.
@@ -78,19 +94,24 @@ long CStdTime::GetTimeLong() {
   time_t result = mktime(&t);
   if (result == static_cast<time_t>(-1) && t.tm_wday == -1) return -1;
   FromTm(t);
-  return static_cast<long>(result);
+  m_seconds = static_cast<long>(result);
+  m_secondsKnown = true;
+  return m_seconds;
 }
 
 void CStdTime::SetTimeLong(long value) {
   // 0 is the empty time; any other value, before 1970 or after 2038, is a time.
   if (value == 0) return;
   time_t t = static_cast<time_t>(value);
-  struct tm local{};
+  struct tm local {};
   if (localtime_r(&t, &local) == nullptr) return;
   FromTm(local);
+  m_seconds = value;
+  m_secondsKnown = true;
 }
 
 bool CStdTime::MakeTime(int year, int month, int day, int hour, int minute, int second, int week) {
+  m_secondsKnown = false;
   if (m_year == 0)
     m_year = year - 1900;
   else

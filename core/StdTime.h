@@ -19,10 +19,10 @@ class DARU_API CStdTime {
   int GetMinute() const { return m_min; }
   int GetHour() const { return m_hour; }
   int GetDay() const { return m_mday; }
-  int GetMonth() const { return m_mon; }    // 0-based
-  int GetYear() const { return m_year; }    // years since 1900
-  int GetWeek() const { return m_wday; }    // 0 is Sunday
-  int GetDays() const { return m_yday; }    // day of the year, 0-based
+  int GetMonth() const { return m_mon; }  // 0-based
+  int GetYear() const { return m_year; }  // years since 1900
+  int GetWeek() const { return m_wday; }  // 0 is Sunday
+  int GetDays() const { return m_yday; }  // day of the year, 0-based
   int GetDaylight() const { return m_isdst; }
 
   // "2005/03/07  9:05:00"; empty for the empty time.
@@ -57,4 +57,8 @@ class DARU_API CStdTime {
   int m_wday;
   int m_yday;
   int m_isdst;
+  // The count of seconds the fields were last set from or converted to, so
+  // that reading it back does not convert them again; valid while known.
+  long m_seconds = 0;
+  bool m_secondsKnown = false;
 };

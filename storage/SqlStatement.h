@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -18,7 +19,11 @@ class CSqlStatement {
   using Value = std::variant<long long, std::u16string>;
 
   CSqlStatement() = default;
-  explicit CSqlStatement(std::u16string_view text) : m_template(text) {}
+  // Room for a value per placeholder of the text is made at once: the
+  // values of an insert would otherwise move several times while growing.
+  explicit CSqlStatement(std::u16string_view text) : m_template(text) {
+    m_values.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), u'?')));
+  }
 
   // Appends template text: a fixed fragment with its own placeholders.
   CSqlStatement& Sql(std::u16string_view fragment) {

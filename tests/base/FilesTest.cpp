@@ -81,6 +81,33 @@ TEST_P(Files, ALinkIsReplacedNotWrittenThrough) {
   EXPECT_EQ(Slurp(outside), "untouched");
 }
 
+// Whatever is at the path already is asked about, and kept when refused; a
+// new file is written without asking.
+TEST_P(Files, AConditionalReplaceAsksOnlyAboutWhatIsThere) {
+  const fs::path file = dir.path() / "b.xml";
+  int asked = 0;
+  bool allow = false;
+  auto mayReplace = [&] {
+    ++asked;
+    return allow;
+  };
+  ASSERT_TRUE(ReplaceFileIf(file.string(), "new", mayReplace));
+  EXPECT_EQ(asked, 0);
+  EXPECT_FALSE(ReplaceFileIf(file.string(), "refused", mayReplace));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(Slurp(file), "new");
+  allow = true;
+  ASSERT_TRUE(ReplaceFileIf(file.string(), "allowed", mayReplace));
+  EXPECT_EQ(Slurp(file), "allowed");
+  // A dangling link is something there too.
+  const fs::path link = dir.path() / "c.xml";
+  fs::create_symlink(dir.path() / "nowhere", link);
+  allow = false;
+  EXPECT_FALSE(ReplaceFileIf(link.string(), "x", mayReplace));
+  EXPECT_EQ(asked, 3);
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+}
+
 TEST_P(Files, CopiesOnlyRegularFilesAndSurvivesCopyingOntoItself) {
   const fs::path source = dir.path() / "clip.wav";
   std::ofstream(source) << std::string(200000, 'w');

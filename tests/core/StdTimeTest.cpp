@@ -102,6 +102,28 @@ TEST(StdTime, IntegerFormSurvivesRepeatedRoundTrips) {
   }
 }
 
+// A time read from a count of seconds gives that count back; once its fields
+// change, the count follows them, in the time and in its copies.
+TEST(StdTime, ChangedFieldsGiveTheirOwnCount) {
+  ScopedTimeZone tz("UTC0");
+  CStdTime t;
+  t.SetTimeLong(86400);
+  CStdTime copy = t;
+  ASSERT_TRUE(t.MakeTime(0, 0, 1, 2, 0, 0, 0));
+  EXPECT_EQ(t.GetTimeLong(), 2 * 86400 + 2 * 3600);
+  EXPECT_EQ(copy.GetTimeLong(), 86400);
+  copy = t;
+  EXPECT_EQ(copy.GetTimeLong(), 2 * 86400 + 2 * 3600);
+  copy.SetTimeLong(0);  // 0 leaves the time as it was
+  EXPECT_EQ(copy.GetTimeLong(), 2 * 86400 + 2 * 3600);
+  // Fields given whole are converted, not taken for an earlier count.
+  struct tm raw {};
+  raw.tm_year = 70;
+  raw.tm_mday = 3;
+  copy = CStdTime(raw);
+  EXPECT_EQ(copy.GetTimeLong(), 2 * 86400);
+}
+
 TEST(StdTime, CopiesAreWholeValues) {
   ScopedTimeZone tz("UTC0");
   CStdTime a = Make(2010, 5, 15, 8, 30, 0);
