@@ -29,7 +29,6 @@ CStdTime CStdTime::operator=(const CStdTime& other) {
   m_yday = other.m_yday;
   m_isdst = other.m_isdst;
   m_seconds = other.m_seconds;
-  m_secondsKnown = other.m_secondsKnown;
   return *this;
 }
 
@@ -57,7 +56,7 @@ void CStdTime::FromTm(const struct tm& t) {
   m_wday = t.tm_wday;
   m_yday = t.tm_yday;
   m_isdst = t.tm_isdst;
-  m_secondsKnown = false;
+  m_seconds = kUnknownSeconds;
 }
 
 std::u16string CStdTime::GetFmtString() const {
@@ -79,14 +78,13 @@ void CStdTime::SetNowTime() {
   if (localtime_r(&t, &local) == nullptr) return;
   FromTm(local);
   m_seconds = static_cast<long>(t);
-  m_secondsKnown = true;
 }
 
 long CStdTime::GetTimeLong() {
   if (m_year == 0) return 0;
   // Fields that came from a count of seconds (the local time of a capture, a
   // catalogue row) give that count back without a conversion.
-  if (m_secondsKnown) return m_seconds;
+  if (m_seconds != kUnknownSeconds) return m_seconds;
   struct tm t = ToTm();
   // mktime's -1 is also one second before 1970; only a failure leaves the
   // day of the week it cannot compute untouched.
@@ -95,7 +93,6 @@ long CStdTime::GetTimeLong() {
   if (result == static_cast<time_t>(-1) && t.tm_wday == -1) return -1;
   FromTm(t);
   m_seconds = static_cast<long>(result);
-  m_secondsKnown = true;
   return m_seconds;
 }
 
@@ -107,11 +104,10 @@ void CStdTime::SetTimeLong(long value) {
   if (localtime_r(&t, &local) == nullptr) return;
   FromTm(local);
   m_seconds = value;
-  m_secondsKnown = true;
 }
 
 bool CStdTime::MakeTime(int year, int month, int day, int hour, int minute, int second, int week) {
-  m_secondsKnown = false;
+  m_seconds = kUnknownSeconds;
   if (m_year == 0)
     m_year = year - 1900;
   else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <ctime>
 #include <string>
 
@@ -58,7 +59,8 @@ class DARU_API CStdTime {
   int m_yday;
   int m_isdst;
   // The count of seconds the fields were last set from or converted to, so
-  // that reading it back does not convert them again; valid while known.
-  long m_seconds = 0;
-  bool m_secondsKnown = false;
+  // that reading it back does not convert them again; kUnknownSeconds when
+  // the fields changed since (no date has that count).
+  static constexpr long kUnknownSeconds = LONG_MIN;
+  long m_seconds = kUnknownSeconds;
 };
