@@ -130,7 +130,7 @@ class LibpqSide {
       PQclear(r);
       throw std::runtime_error(PQerrorMessage(m_conn));
     }
-    std::vector<std::pair<std::u16string, std::u16string>> folders;  // type code, its folder with a separator
+    CDescriptionPaths paths;
     std::vector<std::unique_ptr<CArticle>> articles;
     auto text = [&](int row, int column, std::u16string& out) {
       if (!PQgetisnull(r, row, column))
@@ -151,14 +151,7 @@ class LibpqSide {
       article->labels = static_cast<int>(number(i, 6));
       article->label = static_cast<int>(number(i, 7));
       article->version = static_cast<int>(number(i, 8));
-      auto known =
-          std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return f.first == article->type; });
-      if (known == folders.end())
-        known = folders.emplace(folders.end(), article->type, GetTypeFolder(article->type) + u'/');
-      article->descfile.reserve(known->second.size() + article->filename.size() + kDescriptionSuffix.size());
-      article->descfile = known->second;
-      article->descfile += article->filename;
-      article->descfile += kDescriptionSuffix;
+      paths.Fill(article->type, article->filename, article->descfile);
       article->readflag = !isF(i, 9);
       article->impflag = !isF(i, 10);
       article->crdate.SetTimeLong(number(i, 11));

@@ -1,5 +1,7 @@
 #include "core/ArticleLocations.h"
 
+#include <algorithm>
+
 #include "platform/ModuleInfo.h"
 
 namespace {
@@ -49,6 +51,16 @@ std::u16string GetTypeFolder(std::u16string_view typeCode) {
   folder += u'/';
   folder += FolderOfType(typeCode);
   return folder;
+}
+
+void CDescriptionPaths::Fill(std::u16string_view typeCode, std::u16string_view filename, std::u16string& out) {
+  auto known = std::find_if(m_folders.begin(), m_folders.end(), [&](const auto& f) { return f.first == typeCode; });
+  if (known == m_folders.end())
+    known = m_folders.emplace(m_folders.end(), std::u16string(typeCode), GetTypeFolder(typeCode) + u'/');
+  out.reserve(known->second.size() + filename.size() + kDescriptionSuffix.size());
+  out = known->second;
+  out += filename;
+  out += kDescriptionSuffix;
 }
 
 std::u16string DescriptionFilePath(std::u16string_view typeCode, std::u16string_view filename) {

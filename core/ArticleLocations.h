@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/DaruApi.h"
@@ -27,6 +28,18 @@ DARU_API std::u16string GetCatalogueFile();  // data root + "/DARU/darudb"
 DARU_API std::u16string GetTypeFolder(std::u16string_view typeCode);
 // type folder + "/" + filename + ".xml"
 DARU_API std::u16string DescriptionFilePath(std::u16string_view typeCode, std::u16string_view filename);
+
+// The description file paths of many articles at once, as DescriptionFilePath
+// gives them: the articles of one query share a few types, and each type's
+// folder is looked up once, not once per article.
+class DARU_API CDescriptionPaths {
+ public:
+  // Writes the path into out (its room reused), from the type and filename.
+  void Fill(std::u16string_view typeCode, std::u16string_view filename, std::u16string& out);
+
+ private:
+  std::vector<std::pair<std::u16string, std::u16string>> m_folders;  // type code, its folder with a separator
+};
 // Media folder of an article: always under the folder of type "A".
 DARU_API std::u16string GetArticleFolder(std::u16string_view filename);
 DARU_API std::u16string GetMediaCopyPath(std::u16string_view filename);

@@ -57,18 +57,7 @@ class CArticleReader {
     article->labels = Int(row, 6);
     article->label = Int(row, 7);
     article->version = Int(row, 8);
-    // The articles of one query share a few types: each type's folder is
-    // looked up once, not once per row.
-    auto known =
-        std::find_if(m_folders.begin(), m_folders.end(), [&](const auto& f) { return f.first == article->type; });
-    if (known == m_folders.end())
-      known = m_folders.emplace(m_folders.end(), article->type, GetTypeFolder(article->type) + u'/');
-    // What GetDescriptionFilename gives, built in place.
-    std::u16string& descfile = article->descfile;
-    descfile.reserve(known->second.size() + article->filename.size() + kDescriptionSuffix.size());
-    descfile = known->second;
-    descfile += article->filename;
-    descfile += kDescriptionSuffix;
+    m_paths.Fill(article->type, article->filename, article->descfile);
     article->readflag = !IsF(row, 9);
     article->impflag = !IsF(row, 10);
     article->crdate.SetTimeLong(Int64(row, 11));
@@ -94,7 +83,7 @@ class CArticleReader {
     return index < row.size() && row[index].kind == COdbcField::Kind::Text && row[index].text == "F";
   }
 
-  std::vector<std::pair<std::u16string, std::u16string>> m_folders;  // type code, its folder with a separator
+  CDescriptionPaths m_paths;
 };
 
 void Hand(std::vector<std::unique_ptr<CArticle>>& loaded, std::vector<CArticle*>& out) {

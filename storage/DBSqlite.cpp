@@ -297,9 +297,7 @@ bool CDBSqlite::AddArticle(CArticle& article) {
 }
 
 void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
-  // The articles of one query share a few types: each type's folder is looked
-  // up once, not once per row.
-  std::vector<std::pair<std::u16string, std::u16string>> folders;  // type code, its folder with a separator
+  CDescriptionPaths paths;
   while (!rows.IsEof()) {
     auto article = std::make_unique<CArticle>();
     article->articleid = rows.GetInt(0, 0);
@@ -311,16 +309,7 @@ void CDBSqlite::LoadArticles(CSQLiteQuery& rows, std::vector<CArticle*>& out) {
     article->labels = rows.GetInt(6, 0);
     article->label = rows.GetInt(7, 0);
     article->version = rows.GetInt(8, 0);
-    auto known = std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return f.first == article->type; });
-    if (known == folders.end())
-      known = folders.emplace(folders.end(), article->type, GetTypeFolder(article->type) + u'/');
-    const std::u16string& folder = known->second;
-    // What GetDescriptionFilename gives, built in place.
-    std::u16string& descfile = article->descfile;
-    descfile.reserve(folder.size() + article->filename.size() + kDescriptionSuffix.size());
-    descfile = folder;
-    descfile += article->filename;
-    descfile += kDescriptionSuffix;
+    paths.Fill(article->type, article->filename, article->descfile);
     article->readflag = !rows.IsText(9, "F");
     article->impflag = !rows.IsText(10, "F");
     article->crdate.SetTimeLong(rows.GetInt64(11, 0));

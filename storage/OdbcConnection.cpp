@@ -76,24 +76,8 @@ long long COdbcField::Int() const {
     if (ec == std::errc::result_out_of_range) return text[0] == '-' ? LLONG_MIN : LLONG_MAX;
     return 0;
   }
-  // strtoll's reading without a terminated copy: spaces, a sign, digits,
-  // and the nearest limit when the digits go beyond it.
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  unsigned long long magnitude = 0;
-  const unsigned long long limit =
-      negative ? static_cast<unsigned long long>(LLONG_MAX) + 1 : static_cast<unsigned long long>(LLONG_MAX);
-  bool over = false;
-  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const unsigned digit = static_cast<unsigned>(text[i] - '0');
-    if (magnitude > (limit - digit) / 10) over = true;
-    if (!over) magnitude = magnitude * 10 + digit;
-  }
-  if (over) return negative ? LLONG_MIN : LLONG_MAX;
-  return negative ? static_cast<long long>(0ULL - magnitude) : static_cast<long long>(magnitude);
+  // Anything else (spaces, a sign) as strtoll reads it; such fields are rare.
+  return std::strtoll(std::string(text).c_str(), nullptr, 10);
 }
 
 std::string COdbcField::Text() const {
