@@ -11,6 +11,7 @@ DARU_PACKAGES=(
   libncurses-dev tmux
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql libpq-dev
   libcurl4-openssl-dev dpkg-dev file
+  valgrind
 )
 
 daru_install_deps() {

@@ -336,7 +336,7 @@ void COdbcConnection::Describe(CPrepared& prepared) {
                                  &size, &digits, &nullable)))
       integer[c] = type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT;
   }
-  if (prepared.boundData != nullptr) UnbindBlocks(prepared);
+  if (prepared.bound) UnbindBlocks(prepared);
   prepared.integer = std::move(integer);
   prepared.described = true;
 }
@@ -350,22 +350,22 @@ bool COdbcConnection::ReadInBlocks(CPrepared& prepared, const std::function<void
   const size_t columns = prepared.integer.size();
   constexpr SQLULEN kRows = 32;
   const SQLLEN width = std::clamp<SQLLEN>(4096 / static_cast<SQLLEN>(columns), 512, 4096);
-  if (m_blockData.size() < kRows * width * columns) m_blockData.resize(kRows * width * columns);
-  if (m_blockLengths.size() < kRows * columns) m_blockLengths.resize(kRows * columns);
   m_fields.assign(columns, COdbcField());
-  char* data = m_blockData.data();
-  SQLLEN* lengths = m_blockLengths.data();
   bool whole = true;
   try {
-    // The statement keeps its block setup between runs while the buffers
-    // stay where they are.
-    if (prepared.boundData != data || prepared.boundWidth != width) {
-      prepared.boundData = nullptr;
+    // The statement keeps its block setup between runs; only a change of its
+    // columns (Describe unbinds then) sizes and binds the buffers anew.
+    if (!prepared.bound || prepared.boundWidth != width) {
+      if (prepared.bound) UnbindBlocks(prepared);
+      prepared.blockData.assign(kRows * width * columns, 0);
+      prepared.blockLengths.assign(kRows * columns, 0);
       if (!Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN),
                                     0)) ||
           !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0)) ||
           !Ok(m_api->SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &prepared.fetched, 0)))
         Throw(SQL_HANDLE_STMT, stmt, "rows cannot be fetched in blocks");
+      char* data = prepared.blockData.data();
+      SQLLEN* lengths = prepared.blockLengths.data();
       for (size_t c = 0; c < columns; ++c) {
         char* column = data + c * kRows * width;
         SQLRETURN rc = prepared.integer[c] ? m_api->SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), SQL_C_SBIGINT,
@@ -374,9 +374,11 @@ bool COdbcConnection::ReadInBlocks(CPrepared& prepared, const std::function<void
                                                                column, width, &lengths[c * kRows]);
         if (!Ok(rc)) Throw(SQL_HANDLE_STMT, stmt, "a field cannot be bound");
       }
-      prepared.boundData = data;
+      prepared.bound = true;
       prepared.boundWidth = width;
     }
+    const char* data = prepared.blockData.data();
+    const SQLLEN* lengths = prepared.blockLengths.data();
     while (whole) {
       SQLRETURN rc = m_api->SQLFetch(stmt);
       if (rc == SQL_NO_DATA) break;
@@ -420,7 +422,7 @@ void COdbcConnection::UnbindBlocks(CPrepared& prepared) {
   m_api->SQLFreeStmt(prepared.stmt, SQL_UNBIND);
   m_api->SQLSetStmtAttr(prepared.stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
   m_api->SQLSetStmtAttr(prepared.stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-  prepared.boundData = nullptr;
+  prepared.bound = false;
 }
 
 void COdbcConnection::ReadPieces(SQLHSTMT stmt, size_t columns, const std::function<void(COdbcFields)>& onRow) {

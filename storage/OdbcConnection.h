@@ -109,8 +109,12 @@ class COdbcConnection {
     SQLHSTMT stmt = SQL_NULL_HSTMT;  // owned
     bool described = false;
     std::vector<bool> integer;  // per result column: read as a number
-    // Set up for block fetches into these buffers; kept between runs.
-    const char* boundData = nullptr;  // borrowed: the connection's block buffer
+    // Block fetches go into buffers of the statement's own: the driver keeps
+    // their addresses from binding to the last fetch, so they live and move
+    // only with the statement handle. Kept between runs, as the binding is.
+    std::vector<char> blockData;
+    std::vector<SQLLEN> blockLengths;
+    bool bound = false;
     SQLLEN boundWidth = 0;
     SQLULEN fetched = 0;
   };
@@ -131,11 +135,10 @@ class COdbcConnection {
   const COdbcApi* m_api = nullptr;              // borrowed: loaded once per process
   SQLHENV m_env = SQL_NULL_HENV;                // owned
   SQLHDBC m_dbc = SQL_NULL_HDBC;                // owned
-  std::map<std::string, CPrepared> m_prepared;  // statements kept for reuse
-  // The block fetch buffers, kept between statements: a fresh quarter
-  // megabyte per query costs more than reading its rows.
-  std::vector<char> m_blockData;
-  std::vector<SQLLEN> m_blockLengths;
+  // Statements kept for reuse, with their fetch buffers: a fresh quarter
+  // megabyte per query costs more than reading its rows. A map, so that a
+  // statement and the fetch count the driver writes stay where they are.
+  std::map<std::string, CPrepared> m_prepared;
   std::vector<COdbcField> m_fields;
   Dialect m_dialect = Dialect::Other;
   std::u16string m_driver;
