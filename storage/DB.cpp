@@ -1,5 +1,7 @@
 #include "storage/DB.h"
 
+#include <memory>
+
 CDB::CDB() = default;
 CDB::CDB(const CDB& other) : m_lastError(other.m_lastError) {}
 CDB& CDB::operator=(const CDB& other) {
@@ -28,4 +30,58 @@ int CDB::FileArticle(CArticle& article, int labelid) {
   if (!AddLabelToArticle(link)) return -1;
   ++article.labels;
   return UpdateArticle(article) ? 0 : -1;
+}
+
+int CDB::CaptureArticle(CArticle& article) {
+  CArticle pattern;
+  pattern.filename = article.filename;
+  std::vector<CArticle*> found;
+  if (!article.filename.empty() && !QueryArticle(found, pattern, kArticleMaskFilename, false)) return -1;
+  std::vector<std::unique_ptr<CArticle>> owned(found.begin(), found.end());
+  if (owned.empty()) {
+    if (!AddArticle(article)) return -1;
+    article.labels = 1;
+    article.version = 1;
+    return 0;
+  }
+  CArticle& stored = *owned.front();
+  CLabelToArticle link(article.label, stored.articleid);
+  int result = 2;
+  if (!QueryLabelToArticle(link)) {
+    if (!AddLabelToArticle(link)) return -1;
+    ++stored.labels;
+    if (!UpdateArticle(stored)) return -1;
+    result = 1;
+  }
+  TakeStoredRow(article, stored);
+  return result;
+}
+
+int CDB::FindOrAddLabel(CLabel& label) {
+  std::vector<CLabel*> found;
+  if (!QueryLabel(found, label, kLabelMaskName | kLabelMaskParent)) return -1;
+  std::vector<std::unique_ptr<CLabel>> owned(found.begin(), found.end());
+  if (owned.empty()) return AddLabel(label) ? 0 : -1;
+  label.labelid = owned.front()->labelid;
+  label.name = owned.front()->name;
+  label.toplayer = owned.front()->toplayer;
+  return 1;
+}
+
+void CDB::TakeStoredRow(CArticle& article, const CArticle& row) {
+  // Where the caller files it (label) and what it carries for its files stay.
+  article.articleid = row.articleid;
+  article.filename = row.filename;
+  article.url = row.url;
+  article.title = row.title;
+  article.key1 = row.key1;
+  article.type = row.type;
+  article.descfile = row.descfile;
+  article.labels = row.labels;
+  article.version = row.version;
+  article.readflag = row.readflag;
+  article.impflag = row.impflag;
+  article.crdate = row.crdate;
+  article.brdate = row.brdate;
+  article.lmdate = row.lmdate;
 }

@@ -42,7 +42,7 @@ class DARU_API CDB {
   // Changes read and written in one transaction against the catalogue as it
   // is, not as the caller last read it, so two processes changing one label
   // or filing one article lose nothing. The defaults fall back on the
-  // operations above for a store that has nothing better.
+  // operations above, without a transaction, for a store that has nothing better.
   //
   // Writes only the label's name; the record's parent id becomes the stored one.
   virtual bool RenameLabel(CLabel& label);
@@ -53,6 +53,19 @@ class DARU_API CDB {
   // of links: 0 filed now, 1 filed already, -1 failed. The record's count
   // becomes the stored one.
   virtual int FileArticle(CArticle& article, int labelid);
+  // Stores the article with its first link (article.label) unless a row with the same
+  // filename (the link's digest) is stored already, all in one write transaction. Returns
+  //   0 stored new: article.articleid is the new row's id, labels 1, version 1
+  //   1 the stored article is now filed under article.label as well
+  //   2 the stored article was filed under article.label already
+  //  -1 failed: nothing changed, the reason in the last error
+  // For 1 and 2 the record becomes the stored row as read inside the transaction (id,
+  // texts, times, marks, label count); the caller's texts are not written to the row.
+  virtual int CaptureArticle(CArticle& article);
+  // Finds the label named label.name (exact compare) directly below label.parentid, or adds
+  // it, in one write transaction, so two processes make it once. Returns 1 found, 0 added,
+  // -1 failed; the record takes the stored row's fields (labelid, counts).
+  virtual int FindOrAddLabel(CLabel& label);
 
   virtual ~CDB();
 
@@ -60,6 +73,8 @@ class DARU_API CDB {
 
  protected:
   void SetLastDBError(std::u16string text);
+  // The record of a capture that found its link stored takes the stored row.
+  static void TakeStoredRow(CArticle& article, const CArticle& row);
 
  private:
   std::u16string m_lastError;

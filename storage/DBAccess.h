@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "base/DaruApi.h"
-#include "storage/DB.h"
+#include "storage/CatalogueStore.h"
 
 class COdbcConnection;
-class CSqlStatement;
+class COdbcEngine;
 class _com_error;
 using COdbcRow = std::vector<std::optional<std::string>>;
 
@@ -18,10 +18,11 @@ using COdbcRow = std::vector<std::optional<std::string>>;
 // host names by connection string (a PostgreSQL server for a catalogue that
 // several machines share). Its tables are 标签表, 文章表, 文章标签表 and
 // 文章类型表. It keeps the same contract as the SQLite store, operation by
-// operation; failures of the driver become the last error as a COM error text.
+// operation; failures of the driver become the last error as a COM error
+// text on one line.
 // The store factory never creates it; a host constructs it and may hand it to
 // CDARU::Init.
-class DARU_API CDBAccess : public CDB {
+class DARU_API CDBAccess : public CCatalogueStore {
  public:
   CDBAccess();  // the embedded default
   explicit CDBAccess(std::u16string connectionString);
@@ -32,25 +33,12 @@ class DARU_API CDBAccess : public CDB {
 
   bool InitDB() override;
   bool AddLabel(CLabel& label) override;
-  bool UpdateLabel(CLabel& label) override;
-  bool DeleteLabel(CLabel& label) override;
-  bool QueryLabel(std::vector<CLabel*>& out, CLabel pattern, unsigned mask) override;
-  bool QueryArticleType(std::vector<CArticleType>& out) override;
-  bool QueryLabelToArticle(CLabelToArticle& link) override;
-  bool AddLabelToArticle(CLabelToArticle& link) override;
-  bool DeleteLabelToArticle(CLabelToArticle& link) override;
-  bool AddArticle(CArticle& article) override;
-  bool QueryArticle(std::vector<CArticle*>& out, CLabel* label, CArticle pattern, unsigned mask) override;
-  bool QueryArticle(std::vector<CArticle*>& out, CArticle pattern, unsigned mask, bool like) override;
-  bool UpdateArticle(CArticle& article) override;
-  bool DeleteArticle(CArticle* article, CLabel* label) override;
-  bool ReplaceArticleLabels(int articleid, const std::vector<int>& labelids, int& failedLabel) override;
-  bool RenameLabel(CLabel& label) override;
-  bool MoveLabel(CLabel& label) override;
-  int FileArticle(CArticle& article, int labelid) override;
 
   // The connection string of the embedded default under the current data root.
   static std::u16string DefaultConnectionString();
+
+ protected:
+  CCatalogueEngine& Engine() override;
 
  private:
   friend class CDBAccessTestAccess;
@@ -64,24 +52,6 @@ class DARU_API CDBAccess : public CDB {
   // Kept for callers that embed texts themselves; no operation here does.
   std::u16string EscapeQuote(std::u16string text);
 
-  // Runs one operation's body: a failure of the driver rolls back an open
-  // transaction and becomes the last error, so no exception leaves the store.
-  template <class Body>
-  bool Guarded(Body&& body);
-  COdbcConnection& Connection();
-  // A catalogue statement on this store's tables, its values bound.
-  long long Run(const CSqlStatement& statement);
-  std::vector<COdbcRow> Rows(const CSqlStatement& statement);
-  std::optional<long long> InsertRow(const CSqlStatement& statement, const char* keyColumn);
-  // The articles a statement yields, appended to out; none when it fails.
-  void LoadArticles(const CSqlStatement& statement, std::vector<CArticle*>& out);
-  bool InsertLink(const CLabelToArticle& link);
-  // Sets the article's label count to its number of links and returns it.
-  int Recount(int articleid);
-  // False with the last error set when the label's parent id lies in its own
-  // branch, as the catalogue holds it now.
-  bool ParentIsOutsideBranch(const CLabel& label);
-
-  std::u16string m_connectionString;              // empty: the embedded default
-  std::shared_ptr<COdbcConnection> m_connection;  // shared with copies; null until InitDB succeeds
+  std::u16string m_connectionString;      // empty: the embedded default
+  std::unique_ptr<COdbcEngine> m_engine;  // owned; its connection is shared with copies, null until InitDB succeeds
 };

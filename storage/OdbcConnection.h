@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/CatalogueEngine.h"
 #include "storage/OdbcApi.h"
 #include "storage/OdbcError.h"
 
@@ -37,21 +38,10 @@ class COdbcValue {
 // One result row: each field's text (UTF-8), nullopt for NULL.
 using COdbcRow = std::vector<std::optional<std::string>>;
 
-// One field of a row being read, valid while its row is handed over: NULL, a
-// number the driver gave as one, or UTF-8 text.
-struct COdbcField {
-  enum class Kind { Null, Number, Text };
-  Kind kind = Kind::Null;
-  long long number = 0;
-  std::string_view text;
-
-  bool IsNull() const { return kind == Kind::Null; }
-  // The leading decimal integer, as strtoll reads it; 0 for NULL.
-  long long Int() const;
-  // The text; a number in decimal; empty for NULL.
-  std::string Text() const;
-};
-using COdbcFields = std::span<const COdbcField>;
+// One field of a row being read: the catalogue engines' field, as the
+// driver gave it.
+using COdbcField = CCatalogueField;
+using COdbcFields = CCatalogueFields;
 
 // One connection to an ODBC data source, through the narrow interface with
 // UTF-8 text. Every failure throws COdbcError.
@@ -132,9 +122,9 @@ class COdbcConnection {
   std::u16string InfoText(SQLUSMALLINT info);
   void SetAutocommit(bool on);
 
-  const COdbcApi* m_api = nullptr;              // borrowed: loaded once per process
-  SQLHENV m_env = SQL_NULL_HENV;                // owned
-  SQLHDBC m_dbc = SQL_NULL_HDBC;                // owned
+  const COdbcApi* m_api = nullptr;  // borrowed: loaded once per process
+  SQLHENV m_env = SQL_NULL_HENV;    // owned
+  SQLHDBC m_dbc = SQL_NULL_HDBC;    // owned
   // Statements kept for reuse, with their fetch buffers: a fresh quarter
   // megabyte per query costs more than reading its rows. A map, so that a
   // statement and the fetch count the driver writes stay where they are.

@@ -66,3 +66,12 @@ std::u16string ComErrorText(const _com_error& error) {
              static_cast<unsigned long>(static_cast<uint32_t>(error.Error())), ComErrorMeaning(error.Error()),
              error.Source(), error.Description());
 }
+
+std::u16string ComErrorLine(const _com_error& error) {
+  std::u16string description = error.Description();
+  for (char16_t& c : description)
+    if (c == u'\n' || c == u'\r') c = u' ';
+  return Fmt(u"Code = %08lx; Code meaning = %s; Source = %s; Description = %s",
+             static_cast<unsigned long>(static_cast<uint32_t>(error.Error())), ComErrorMeaning(error.Error()),
+             error.Source(), description);
+}

@@ -32,3 +32,6 @@ std::u16string ComErrorMeaning(HRESULT hr);
 
 // "Code = ...\nCode meaning = ...\nSource = ...\nDescription = ...".
 std::u16string ComErrorText(const _com_error& error);
+// The same four parts on one line, separated by "; ", as a store's last error
+// reads: a message of a command line tool or a dialog is one line.
+std::u16string ComErrorLine(const _com_error& error);

@@ -20,6 +20,21 @@ inline int SendMessage(int message) { return message; }
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
+// The stores' engines stay behind the library: neither the SQLite access
+// layer nor the ODBC connection is defined for a host.
+class CSQLiteDB;
+class CSQLiteException;
+class CSqlStatement;
+class COdbcConnection;
+template <class T, class = void>
+struct IsDefined : std::false_type {};
+template <class T>
+struct IsDefined<T, std::void_t<decltype(sizeof(T))>> : std::true_type {};
+static_assert(!IsDefined<CSQLiteDB>::value && !IsDefined<CSQLiteException>::value && !IsDefined<CSqlStatement>::value &&
+              !IsDefined<COdbcConnection>::value);
+
 TEST(CatalogueHeader, CompilesBesideCursesAndHostWindowNames) {
   static_assert(TRUE == 1 && FALSE == 0, "curses' own TRUE and FALSE stay in force");
   struct tm fields {};

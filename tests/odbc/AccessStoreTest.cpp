@@ -9,36 +9,39 @@
 #include "core/LabelTree.h"
 #include "fixtures/DaruAccess.h"
 #include "provision/OdbcCatalogue.h"
-#include "storage/AccessStatements.h"
 #include "storage/CatalogueStatements.h"
 #include "storage/DBAccess.h"
 #include "storage/OdbcConnection.h"
+#include "storage/OdbcEngine.h"
 #include "storage/OdbcError.h"
 #include "storage/OdbcPackedRow.h"
 
 class CDBAccessTestAccess {
  public:
   static bool ExecuteSQL(CDBAccess& store, const std::u16string& sql) {
-    return store.ExecuteSQL(store.m_connection.get(), sql);
+    return store.ExecuteSQL(store.m_engine->Shared().get(), sql);
   }
-  static long Shares(const CDBAccess& store) { return store.m_connection.use_count(); }
+  static long Shares(const CDBAccess& store) { return store.m_engine->Shared().use_count(); }
 };
 
 namespace {
 
-std::vector<std::string> Split(const std::string& text) {
+// The parts of a text at the first (parts - 1) separators.
+std::vector<std::string> Split(const std::string& text, const std::string& separator, size_t parts) {
   std::vector<std::string> lines;
   size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+  for (size_t end; lines.size() + 1 < parts && (end = text.find(separator, start)) != std::string::npos;
+       start = end + separator.size())
     lines.push_back(text.substr(start, end - start));
   lines.push_back(text.substr(start));
   return lines;
 }
 
-// The four lines of a COM error text, checked line by line.
+// The four parts of a store's COM error message, on one line, checked part by part.
 void ExpectComError(const std::u16string& error, const char* code, const char* meaning, const char* source,
                     const char* description) {
-  std::vector<std::string> lines = Split(ToUtf8(error));
+  EXPECT_EQ(ToUtf8(error).find('\n'), std::string::npos) << ToUtf8(error);
+  std::vector<std::string> lines = Split(ToUtf8(error), "; ", 4);
   ASSERT_EQ(lines.size(), 4u) << ToUtf8(error);
   EXPECT_EQ(lines[0], std::string("Code = ") + code);
   EXPECT_EQ(lines[1], std::string("Code meaning = ") + meaning);
@@ -70,7 +73,15 @@ TEST(ComErrorText, MeaningsFollowTheKnownCodesThenTheInterfaceRuleThenUnknown) {
   EXPECT_EQ(ComErrorMeaning(static_cast<HRESULT>(0x80040200u)), u"Unknown error 0x80040200");  // not above 0x0200
   EXPECT_EQ(ComErrorMeaning(static_cast<HRESULT>(0x00040E14u)), u"Unknown error 0x40E14");     // no failure
   EXPECT_EQ(ComErrorMeaning(static_cast<HRESULT>(0x80070002u)), u"Unknown error 0x80070002");
-  ExpectComError(ComErrorText(_com_error(E_POINTER)), "80004003", "Invalid pointer", "", "");
+  ExpectComError(ComErrorLine(_com_error(E_POINTER)), "80004003", "Invalid pointer", "", "");
+  // The text of the four lines keeps them; a store's message has them on one.
+  const _com_error multi(E_FAIL, u"src", u"ERROR: first\nDETAIL: second");
+  EXPECT_EQ(
+      ComErrorText(multi),
+      u"Code = 80004005\nCode meaning = Unspecified error\nSource = src\nDescription = ERROR: first\nDETAIL: second");
+  EXPECT_EQ(
+      ComErrorLine(multi),
+      u"Code = 80004005; Code meaning = Unspecified error; Source = src; Description = ERROR: first DETAIL: second");
 }
 
 TEST(ComErrorText, DiagnosticsMapByStateAndForTheSqliteDriverByText) {
@@ -85,34 +96,21 @@ TEST(ComErrorText, DiagnosticsMapByStateAndForTheSqliteDriverByText) {
   EXPECT_EQ(HResultFromDiagnostic("HY000", "database is locked (5)"), E_FAIL);
 }
 
-TEST(AccessStatements, TheCatalogueStatementsRunOnThisStoresTables) {
-  using Dialect = COdbcConnection::Dialect;
-  EXPECT_EQ(
-      AccessTemplate(CCatalogueStatements::ArticlesOfLabel(3).Template(), Dialect::SQLite),
-      "SELECT 文章表.* FROM 文章表,文章标签表 WHERE 文章表.articleid=文章标签表.articleid AND 文章标签表.labelid=?");
-  CArticle article;
-  // The column "label" keeps its name; only the table is renamed.
-  EXPECT_EQ(AccessTemplate(CCatalogueStatements::InsertArticle(article).Template(), Dialect::SQLite),
-            "INSERT INTO 文章表( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, "
-            "lmdate ) VALUES(?,?,?,?,?,?, ?, ?,?,?, ?,?,?)");
-  EXPECT_EQ(AccessTemplate(CCatalogueStatements::QueryLabel(CLabel(), 0).Template(), Dialect::PostgreSQL),
-            "SELECT * FROM 标签表 order by toplayer,labelid");
-  EXPECT_EQ(AccessTemplate(u"SELECT * FROM label,articletype,x WHERE label='label'", Dialect::SQLite),
-            "SELECT * FROM 标签表,文章类型表,x WHERE label='label'");
-  CArticle pattern;
-  pattern.title = u"a\\b";
-  CAccessStatement like = ForAccess(CCatalogueStatements::QueryArticle(pattern, 2 | 8, true), Dialect::PostgreSQL);
-  EXPECT_EQ(like.sql, "SELECT * FROM 文章表 WHERE title ILIKE ? ESCAPE '' AND key1 ILIKE ? ESCAPE ''");
-  EXPECT_EQ(like.values.size(), 2u);
-  EXPECT_EQ(ForAccess(CCatalogueStatements::QueryArticle(pattern, 2, true), Dialect::SQLite).sql,
-            "SELECT * FROM 文章表 WHERE title LIKE ?");
-}
-
 TEST(AccessStoreStart, MissingComponentsAndMissingConnectionHaveTheirOwnMessages) {
   ProvisionedRoot root;
+  // A driver that is not there is named, with the driver manager's own words.
   CDBAccess missingDriver(u"Driver=/nonexistent/libdaru-no-driver.so;Database=x;");
   EXPECT_FALSE(missingDriver.InitDB());
-  EXPECT_EQ(missingDriver.GetLastDBError(), u"本机缺少程序运行所需MDAC组件，请安装该组件后再运行。");
+  const std::string missing = ToUtf8(missingDriver.GetLastDBError());
+  EXPECT_EQ(missing.rfind("本机缺少ODBC驱动程序“/nonexistent/libdaru-no-driver.so”，请安装该驱动程序后再运行。(", 0),
+            0u)
+      << missing;
+  EXPECT_NE(missing.find("libdaru-no-driver.so' : file not found"), std::string::npos) << missing;
+  CDBAccess unregistered(u"DRIVER={NoSuch};Database=x;");
+  EXPECT_FALSE(unregistered.InitDB());
+  EXPECT_EQ(ToUtf8(unregistered.GetLastDBError()).rfind("本机缺少ODBC驱动程序“NoSuch”", 0), 0u)
+      << ToUtf8(unregistered.GetLastDBError());
+  EXPECT_EQ(ToUtf8(unregistered.GetLastDBError()).find('\n'), std::string::npos);
 
   // A string that names no driver is the caller's mistake, not a missing component.
   CDBAccess noDriver(u"Database=x;");
@@ -237,9 +235,11 @@ TEST_P(AccessStore, EachRowAskedForAsOneTextSplitsIntoItsColumns) {
   const std::vector<COdbcValue> values{COdbcValue(a.filename)};
   std::vector<COdbcRow> expected = db.Query(plain, values);
   ASSERT_EQ(expected.size(), 1u);
-  std::optional<std::string> packed = PackedArticleQuery(plain, db.GetDialect());
-  ASSERT_TRUE(packed);
-  std::vector<COdbcRow> text = db.Query(*packed, values);
+  CArticle pattern;
+  pattern.filename = a.filename;
+  const CSqlStatement packed = CCatalogueStatements(COdbcEngine::DialectOf(db.GetDialect()))
+                                   .QueryArticle(pattern, kArticleMaskFilename, false, true);
+  std::vector<COdbcRow> text = db.Query(OdbcText(packed), OdbcValues(packed));
   ASSERT_EQ(text.size(), 1u);
   ASSERT_EQ(text[0].size(), 1u);
   ASSERT_TRUE(text[0][0]);

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "storage/AccessStatements.h"
 #include "storage/OdbcPackedRow.h"
 
 namespace {
@@ -72,22 +71,6 @@ TEST(PackedRows, RecordTextsGiveNullsEmptyStringsAndQuotedTexts) {
 TEST(PackedRows, MalformedRecordTextsAreRejected) {
   for (const char* bad : {"", "(", ")", "1,2", "(1,2", "1,2)", "(\"open)", "(\"a\"b)", "(1)x", "(\"a\\)"})
     EXPECT_EQ(Record(bad), Fields{"<rejected>"}) << bad;
-}
-
-TEST(PackedRows, OnlyTheArticleQueriesArePacked) {
-  using D = COdbcConnection::Dialect;
-  const std::string columns =
-      "(文章表.articleid,文章表.filename,文章表.url,文章表.title,文章表.key1,文章表.type,文章表.labels,文章表.label,"
-      "文章表.version,文章表.readflag,文章表.impflag,文章表.crdate,文章表.brdate,文章表.lmdate)";
-  EXPECT_EQ(PackedArticleQuery("SELECT * FROM 文章表 WHERE filename=?", D::PostgreSQL),
-            "SELECT ROW" + columns + " FROM 文章表 WHERE filename=?");
-  EXPECT_EQ(PackedArticleQuery("SELECT * FROM 文章表", D::PostgreSQL), "SELECT ROW" + columns + " FROM 文章表");
-  EXPECT_EQ(PackedArticleQuery("SELECT 文章表.* FROM 文章表,文章标签表 WHERE x", D::SQLite),
-            "SELECT json_array" + columns + " FROM 文章表,文章标签表 WHERE x");
-  EXPECT_FALSE(PackedArticleQuery("SELECT * FROM 文章表 WHERE filename=?", D::Other));
-  EXPECT_FALSE(PackedArticleQuery("SELECT * FROM 文章表2", D::SQLite));
-  EXPECT_FALSE(PackedArticleQuery("SELECT articleid FROM 文章表", D::SQLite));
-  EXPECT_FALSE(PackedArticleQuery("SELECT * FROM 标签表", D::PostgreSQL));
 }
 
 TEST(OdbcFields, IntegersAreReadAsStrtollReadsThem) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 #include "base/TextConv.h"
@@ -43,11 +44,15 @@ std::string KindName(StoreKind kind) {
 
 std::string PostgresServer() {
   const char* server = std::getenv("DARU_TEST_PG");
-  if (server == nullptr || *server == '\0')
+  if (server != nullptr && *server != '\0') return server;
+  // The server that CTest started for the build tree.
+  std::string connection;
+  std::getline(std::ifstream(std::string(DARU_PG_TEST_DIR) + "/connection"), connection);
+  if (connection.empty())
     throw std::runtime_error(
-        "DARU_TEST_PG is not set: the PostgreSQL tests need the private test server. Run scripts/test, or start it "
-        "with `export DARU_TEST_PG=$(scripts/pg-test-server start build/pg)`");
-  return server;
+        "DARU_TEST_PG is not set: the PostgreSQL tests need the private test server. Run them through ctest or "
+        "scripts/test, or start it with `export DARU_TEST_PG=$(scripts/pg-test-server start build/pg)`");
+  return connection;
 }
 
 PgDatabase::PgDatabase() {

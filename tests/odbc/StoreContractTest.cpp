@@ -296,6 +296,7 @@ TEST_P(Contract, DeleteLabelTakesOnlyArticlesLeftWithoutLinks) {
   // A count that drifted below the links must not take an article still filed.
   Exec("UPDATE {article} SET labels=0 WHERE filename='stray'");
   Touch(catalogue->root().daru() / "web" / "only.xml");
+  Touch(catalogue->root().daru() / "web" / "kept.xml");
 
   CLabel four = Label(4);
   ASSERT_TRUE(store->DeleteLabel(four)) << Error();
@@ -306,6 +307,7 @@ TEST_P(Contract, DeleteLabelTakesOnlyArticlesLeftWithoutLinks) {
             Lines({("5|" + Id(kept.articleid)).c_str(), ("5|" + Id(stray.articleid)).c_str()}));
   // The article that went takes its files with it, as with its last label taken off.
   EXPECT_FALSE(fs::exists(catalogue->root().daru() / "web" / "only.xml"));
+  EXPECT_TRUE(fs::exists(catalogue->root().daru() / "web" / "kept.xml"));
 
   CLabel missing = Label(99);
   EXPECT_FALSE(store->DeleteLabel(missing));
@@ -313,6 +315,14 @@ TEST_P(Contract, DeleteLabelTakesOnlyArticlesLeftWithoutLinks) {
   late.name = u"after the failure";  // no transaction was left open
   EXPECT_TRUE(store->AddLabel(late)) << Error();
   EXPECT_EQ(Rows("SELECT count(*) FROM {label} WHERE name='after the failure'"), Lines({"1"}));
+
+  // A link whose article row is gone does not stop a deletion.
+  Exec("INSERT INTO {label}(labelid,name,toplayer) VALUES(17,'seventeen',3)");
+  Add(u"lost", 17);
+  Exec("DELETE FROM {article} WHERE filename='lost'");
+  CLabel seventeen = Label(17);
+  ASSERT_TRUE(store->DeleteLabel(seventeen)) << Error();
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link} WHERE labelid=17"), Lines({"0"}));
 
   // An article row that cannot go undoes the whole deletion.
   catalogue->Refuse(catalogue->Sql("{article}"), "DELETE");
@@ -347,6 +357,15 @@ TEST_P(Contract, DeleteArticleRemovesFilesWithItsLastLabel) {
   EXPECT_FALSE(fs::exists(rss / (ToUtf8(name) + ".xml")));
   EXPECT_FALSE(fs::exists(rss / ToUtf8(name)));
   EXPECT_TRUE(fs::exists(rss / "neighbour.xml"));
+
+  // A page's media copy lies under the feed type's folder; it goes with the page.
+  const std::u16string page = u"fedcba9876543210fedcba9876543210";
+  CArticle p = Add(page, 3);
+  Touch(catalogue->root().daru() / "web" / (ToUtf8(page) + ".xml"));
+  Touch(rss / ToUtf8(page) / "mime.zevm");
+  ASSERT_TRUE(store->DeleteArticle(&p, &three)) << Error();
+  EXPECT_FALSE(fs::exists(catalogue->root().daru() / "web" / (ToUtf8(page) + ".xml")));
+  EXPECT_FALSE(fs::exists(rss / ToUtf8(page)));
 
   CArticle b = Add(u"b", 3);
   File(b, 4);
@@ -546,6 +565,13 @@ TEST_P(Contract, FilingCountsTheLinksWhateverTheCountSaid) {
   EXPECT_EQ(Rows("SELECT count(*) FROM {link} WHERE articleid=99"), Lines({"0"}));
   EXPECT_EQ(store->FileArticle(a, 2), 0) << Error();  // nothing was left open
   EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"4"}));
+
+  // Taking it off one label goes by the links too: a count of 0 does not take
+  // an article that is still filed.
+  Exec("UPDATE {article} SET labels=0");
+  CLabel four = Label(4);
+  ASSERT_TRUE(store->DeleteArticle(&a, &four)) << Error();
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"3"}));
 }
 
 TEST_P(Contract, TwoConnectionsFilingTheSameArticlesKeepTheirCounts) {
@@ -665,4 +691,200 @@ TEST_P(Contract, ArticleTextsComeBackWholeWhateverTheyHold) {
       }
     }
   }
+}
+
+TEST_P(Contract, CaptureStoresALinkOnceAndFilesItElsewhereAfterwards) {
+  CArticle first;
+  first.filename = u"digest";
+  first.url = u"http://example.com/a";
+  first.title = u"first title";
+  first.type = u"B";
+  first.label = 3;
+  first.labels = 7;  // the caller's counts do not matter
+  first.version = 9;
+  first.crdate.MakeTime(2006, 3, 4, 5, 6, 7, 0);
+  ASSERT_EQ(store->CaptureArticle(first), 0) << Error();
+  EXPECT_GT(first.articleid, 0);
+  EXPECT_EQ(first.labels, 1);
+  EXPECT_EQ(first.version, 1);
+  EXPECT_EQ(Rows("SELECT articleid, title, labels, version FROM {article}"),
+            Lines({(Id(first.articleid) + "|first title|1|1").c_str()}));
+  Exec("UPDATE {article} SET readflag='F', impflag='T', key1='kept'");
+
+  // The same link again under another label: the stored row is filed there
+  // and the record becomes that row; the caller's texts stay out of it.
+  CArticle again;
+  again.filename = u"digest";
+  again.title = u"a newer title";
+  again.url = u"http://example.com/other";
+  again.type = u"B";
+  again.label = 4;
+  EXPECT_EQ(store->CaptureArticle(again), 1) << Error();
+  EXPECT_EQ(again.articleid, first.articleid);
+  EXPECT_EQ(again.title, u"first title");
+  EXPECT_EQ(again.url, u"http://example.com/a");
+  EXPECT_EQ(again.key1, u"kept");
+  EXPECT_EQ(again.labels, 2);
+  EXPECT_FALSE(again.readflag);
+  EXPECT_TRUE(again.impflag);
+  EXPECT_EQ(again.crdate.GetTimeLong(), first.crdate.GetTimeLong());
+  EXPECT_EQ(again.label, 4);
+  EXPECT_EQ(again.descfile, FromUtf8((catalogue->root().daru() / "web" / "digest.xml").string()));
+  EXPECT_EQ(Rows("SELECT title, labels FROM {article}"), Lines({"first title|2"}));
+
+  // Once more under the same label: nothing changes.
+  CArticle third = again;
+  third.title = u"ignored";
+  EXPECT_EQ(store->CaptureArticle(third), 2) << Error();
+  EXPECT_EQ(third.labels, 2);
+  EXPECT_EQ(Rows("SELECT labelid FROM {link} ORDER BY labelid"), Lines({"3", "4"}));
+
+  // A link that cannot be written leaves nothing behind: no row, no link.
+  catalogue->Refuse(catalogue->Sql("{link}"), "INSERT");
+  CArticle refused;
+  refused.filename = u"other digest";
+  refused.label = 3;
+  EXPECT_EQ(store->CaptureArticle(refused), -1);
+  ExpectEngineError("refused");
+  CArticle filed = first;
+  filed.label = 5;
+  EXPECT_EQ(store->CaptureArticle(filed), -1);
+  EXPECT_EQ(Rows("SELECT count(*) FROM {article}"), Lines({"1"}));
+  EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"2"}));
+}
+
+TEST_P(Contract, TwoConnectionsCapturingTheSameLinksKeepOneRowEach) {
+  constexpr int kLinks = 15;
+  auto capture = [&](int label, std::vector<int>* results, std::string* failure) {
+    auto own = catalogue->NewStore();
+    if (!own->InitDB()) {
+      *failure = ToUtf8(own->GetLastDBError());
+      return;
+    }
+    for (int i = 0; i < kLinks; ++i) {
+      CArticle a;
+      a.filename = u"link" + FromUtf8(std::to_string(i));
+      a.label = label;
+      const int result = own->CaptureArticle(a);
+      if (result < 0) {
+        *failure = ToUtf8(own->GetLastDBError());
+        return;
+      }
+      results->push_back(result);
+    }
+  };
+  std::vector<int> results1, results2;
+  std::string failure1, failure2;
+  std::thread one(capture, 2, &results1, &failure1);
+  std::thread two(capture, 3, &results2, &failure2);
+  one.join();
+  two.join();
+  EXPECT_EQ(failure1, "");
+  EXPECT_EQ(failure2, "");
+  // Each link was stored by one of them and filed by the other.
+  ASSERT_EQ(results1.size() + results2.size(), 2u * kLinks);
+  for (int i = 0; i < kLinks; ++i) EXPECT_EQ(results1[i] + results2[i], 1) << i;
+  EXPECT_EQ(Rows("SELECT count(*), count(DISTINCT filename), min(labels), max(labels) FROM {article}"),
+            Lines({(std::to_string(kLinks) + "|" + std::to_string(kLinks) + "|2|2").c_str()}));
+  EXPECT_EQ(Rows("SELECT count(*) FROM {link}"), Lines({std::to_string(2 * kLinks).c_str()}));
+}
+
+TEST_P(Contract, FindOrAddLabelMakesEachNameOnceUnderItsParent) {
+  CLabel news;
+  news.name = u"News";
+  news.toplayer = 3;
+  ASSERT_EQ(store->FindOrAddLabel(news), 0) << Error();
+  EXPECT_GT(news.labelid, 3);
+  CLabel same;
+  same.name = u"News";
+  same.toplayer = 3;
+  EXPECT_EQ(store->FindOrAddLabel(same), 1) << Error();
+  EXPECT_EQ(same.labelid, news.labelid);
+  // The name compares exactly, and only directly below the parent.
+  for (auto [name, parent] : {std::pair{u"news", 3}, std::pair{u"News ", 3}, std::pair{u"News", 1}}) {
+    CLabel other;
+    other.name = name;
+    other.toplayer = parent;
+    EXPECT_EQ(store->FindOrAddLabel(other), 0) << Error();
+    EXPECT_NE(other.labelid, news.labelid);
+  }
+  EXPECT_EQ(Rows("SELECT count(*) FROM {label} WHERE name='News' AND toplayer=3"), Lines({"1"}));
+  CLabel quoted;
+  quoted.name = u"x' OR '1'='1";
+  quoted.toplayer = 3;
+  EXPECT_EQ(store->FindOrAddLabel(quoted), 0) << Error();
+  EXPECT_EQ(store->FindOrAddLabel(quoted), 1) << Error();
+
+  CLabel empty;
+  EXPECT_EQ(store->FindOrAddLabel(empty), -1);
+  EXPECT_EQ(store->GetLastDBError(), u"未提供一个有效的标签名。");
+  catalogue->Refuse(catalogue->Sql("{label}"), "INSERT");
+  CLabel refused;
+  refused.name = u"refused";
+  EXPECT_EQ(store->FindOrAddLabel(refused), -1);
+  ExpectEngineError("refused");
+  EXPECT_EQ(store->FindOrAddLabel(same), 1) << Error();  // nothing was left open
+}
+
+TEST_P(Contract, TwoConnectionsAskingForTheSameLabelsMakeEachOnce) {
+  constexpr int kNames = 15;
+  auto ask = [&](std::vector<int>* ids, std::string* failure) {
+    auto own = catalogue->NewStore();
+    if (!own->InitDB()) {
+      *failure = ToUtf8(own->GetLastDBError());
+      return;
+    }
+    for (int i = 0; i < kNames; ++i) {
+      CLabel label;
+      label.name = u"name" + FromUtf8(std::to_string(i));
+      label.toplayer = 3;
+      if (own->FindOrAddLabel(label) < 0) {
+        *failure = ToUtf8(own->GetLastDBError());
+        return;
+      }
+      ids->push_back(label.labelid);
+    }
+  };
+  std::vector<int> ids1, ids2;
+  std::string failure1, failure2;
+  std::thread one(ask, &ids1, &failure1);
+  std::thread two(ask, &ids2, &failure2);
+  one.join();
+  two.join();
+  EXPECT_EQ(failure1, "");
+  EXPECT_EQ(failure2, "");
+  EXPECT_EQ(ids1, ids2);
+  EXPECT_EQ(Rows("SELECT count(*), count(DISTINCT name) FROM {label} WHERE toplayer=3"),
+            Lines({(std::to_string(kNames) + "|" + std::to_string(kNames)).c_str()}));
+}
+
+// Root may write any file; the stores take a catalogue file that its owner
+// may not write as read-only all the same.
+TEST_P(Contract, ACatalogueFileItsOwnerMayNotWriteIsNeverWritten) {
+  if (GetParam() == StoreKind::AccessPostgres) GTEST_SKIP() << "a server's catalogue is no file of ours";
+  Add(u"before", 3);
+  const fs::path file = GetParam() == StoreKind::Sqlite ? catalogue->root().catalogue()
+                                                        : catalogue->root().daru() / "Data" / "zevdata.mdb";
+  store.reset();
+  auto bytes = [&] {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string before = bytes();
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  store = catalogue->NewStore();
+  ASSERT_TRUE(store->InitDB()) << Error();
+  EXPECT_EQ(Titles(CArticle(), 0, false), Lines({"t"}));  // reading works
+  CLabel label;
+  label.name = u"new";
+  EXPECT_FALSE(store->AddLabel(label));
+  EXPECT_NE(Error().find("readonly"), std::string::npos) << Error();
+  CArticle a;
+  a.filename = u"after";
+  a.label = 3;
+  EXPECT_FALSE(store->AddArticle(a));
+  EXPECT_EQ(store->CaptureArticle(a), -1);
+  store.reset();
+  EXPECT_EQ(bytes(), before);
+  fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 }

@@ -4,6 +4,7 @@
 
 #include "storage/DBSqlite.h"
 #include "storage/SQLiteDB.h"
+#include "storage/SqliteEngine.h"
 
 // Reaches the connection's timeout and statements, which no caller of the
 // store can see.
@@ -22,7 +23,7 @@ class CSQLiteDBTestAccess {
 
 class CDBSqliteTestAccess {
  public:
-  static CSQLiteDB& Connection(CDBSqlite& store) { return store.m_db; }
+  static CSQLiteDB& Connection(CDBSqlite& store) { return store.m_engine->Database(); }
 };
 
 // A second connection to the catalogue that holds the write lock while it
