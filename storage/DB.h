@@ -53,6 +53,19 @@ class DARU_API CDB {
   // of links: 0 filed now, 1 filed already, -1 failed. The record's count
   // becomes the stored one.
   virtual int FileArticle(CArticle& article, int labelid);
+  // Stores the article with its first link (article.label) unless a row with the same
+  // filename (the link's digest) is stored already, all in one write transaction. Returns
+  //   0 stored new: article.articleid is the new row's id, labels 1, version 1
+  //   1 the stored article is now filed under article.label as well
+  //   2 the stored article was filed under article.label already
+  //  -1 failed: nothing changed, the reason in the last error
+  // For 1 and 2 the record becomes the stored row as read inside the transaction (id,
+  // texts, times, marks, label count); the caller's texts are not written to the row.
+  virtual int CaptureArticle(CArticle& article);
+  // Finds the label named label.name (exact compare) directly below label.toplayer, or adds
+  // it, in one write transaction, so two processes make it once. Returns 1 found, 0 added,
+  // -1 failed; the record takes the stored row's fields (labelid, name, toplayer).
+  virtual int FindOrAddLabel(CLabel& label);
 
   virtual ~CDB();
 

@@ -114,6 +114,26 @@ class CTransaction {
   bool m_committed = false;
 };
 
+// The catalogue's fields of a row, and nothing of the capture item: a feed
+// item lent to the record must stay the lender's.
+void TakeRow(CArticle& record, const CArticle& row) {
+  record.articleid = row.articleid;
+  record.filename = row.filename;
+  record.url = row.url;
+  record.title = row.title;
+  record.key1 = row.key1;
+  record.type = row.type;
+  record.descfile = row.descfile;
+  record.labels = row.labels;
+  record.label = row.label;
+  record.version = row.version;
+  record.crdate = row.crdate;
+  record.brdate = row.brdate;
+  record.lmdate = row.lmdate;
+  record.readflag = row.readflag;
+  record.impflag = row.impflag;
+}
+
 }  // namespace
 
 CDBAccess::CDBAccess() = default;
@@ -536,6 +556,88 @@ int CDBAccess::FileArticle(CArticle& article, int labelid) {
     transaction.Commit();
     article.labels = links;
     result = 0;
+    return true;
+  });
+  return result;
+}
+
+int CDBAccess::CaptureArticle(CArticle& article) {
+  int result = -1;
+  Guarded([&] {
+    // Other writers wait, and the look for the link and the write share the
+    // transaction: of two processes capturing one link, the second finds the
+    // first one's row.
+    CTransaction transaction(Connection(), kArticleTable);
+    int stored = 0;
+    if (!article.filename.empty()) {
+      std::vector<COdbcRow> same = Rows(CCatalogueStatements::ArticlesNamed(article.filename));
+      if (!same.empty()) stored = IntField(same[0], 0);
+    }
+    if (stored == 0) {
+      std::optional<long long> inserted = InsertRow(CCatalogueStatements::InsertArticle(article), "articleid");
+      if (!inserted) return false;
+      const int articleid = static_cast<int>(*inserted);
+      if (!InsertLink(CLabelToArticle(article.label, articleid))) return false;
+      transaction.Commit();
+      article.articleid = articleid;
+      article.labels = 1;
+      article.version = 1;
+      result = 0;
+      return true;
+    }
+    const bool already = !Rows(CCatalogueStatements::FindLink(stored, article.label)).empty();
+    if (!already) {
+      if (!InsertLink(CLabelToArticle(article.label, stored))) {
+        SetLastDBError(u"文章的标签链接未能写入。");
+        return false;
+      }
+      Recount(stored);
+    }
+    CArticle pattern;
+    pattern.articleid = stored;
+    std::vector<CArticle*> rows;
+    LoadArticles(CCatalogueStatements::QueryArticle(pattern, kArticleMaskID, false), rows);
+    std::vector<std::unique_ptr<CArticle>> owned(rows.begin(), rows.end());
+    if (owned.empty()) return false;
+    transaction.Commit();
+    TakeRow(article, *owned.front());
+    result = already ? 2 : 1;
+    return true;
+  });
+  return result;
+}
+
+int CDBAccess::FindOrAddLabel(CLabel& label) {
+  if (!m_connection || !m_connection->IsOpen()) {
+    SetLastDBError(kNotConnected);
+    return -1;
+  }
+  if (label.name.empty()) {
+    SetLastDBError(kNoLabelName);
+    return -1;
+  }
+  int result = -1;
+  Guarded([&] {
+    // The label table held until the commit: a second process looking for
+    // the same name waits and then finds this one's row.
+    CTransaction transaction(Connection(), kLabelTable);
+    CLabel pattern;
+    pattern.name = label.name;
+    pattern.toplayer = label.toplayer;
+    int found = 0;
+    for (const COdbcRow& row : Rows(CCatalogueStatements::QueryLabel(pattern, kLabelMaskName | kLabelMaskParent))) {
+      const int id = IntField(row, 0);
+      if (found == 0 || id < found) found = id;
+    }
+    const bool added = found == 0;
+    if (added) {
+      std::optional<long long> labelid = InsertRow(CCatalogueStatements::InsertLabel(label), "labelid");
+      if (!labelid) return false;
+      found = static_cast<int>(*labelid);
+    }
+    transaction.Commit();
+    label.labelid = found;
+    result = added ? 0 : 1;
     return true;
   });
   return result;

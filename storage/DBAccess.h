@@ -48,6 +48,8 @@ class DARU_API CDBAccess : public CDB {
   bool RenameLabel(CLabel& label) override;
   bool MoveLabel(CLabel& label) override;
   int FileArticle(CArticle& article, int labelid) override;
+  int CaptureArticle(CArticle& article) override;
+  int FindOrAddLabel(CLabel& label) override;
 
   // The connection string of the embedded default under the current data root.
   static std::u16string DefaultConnectionString();

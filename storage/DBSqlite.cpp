@@ -15,6 +15,30 @@
 
 using Sql = CCatalogueStatements;
 
+namespace {
+
+// The catalogue's fields of a row, and nothing of the capture item: a feed
+// item lent to the record must stay the lender's.
+void TakeRow(CArticle& record, const CArticle& row) {
+  record.articleid = row.articleid;
+  record.filename = row.filename;
+  record.url = row.url;
+  record.title = row.title;
+  record.key1 = row.key1;
+  record.type = row.type;
+  record.descfile = row.descfile;
+  record.labels = row.labels;
+  record.label = row.label;
+  record.version = row.version;
+  record.crdate = row.crdate;
+  record.brdate = row.brdate;
+  record.lmdate = row.lmdate;
+  record.readflag = row.readflag;
+  record.impflag = row.impflag;
+}
+
+}  // namespace
+
 CDB* CreateStore(int type) {
   if (type != 1) return nullptr;
   return new (std::nothrow) CDBSqlite();
@@ -427,6 +451,89 @@ int CDBSqlite::FileArticle(CArticle& article, int labelid) {
     transaction.Commit();
     article.labels = links;
     result = 0;
+    return true;
+  });
+  return result;
+}
+
+int CDBSqlite::CaptureArticle(CArticle& article) {
+  int result = -1;
+  Guarded([&] {
+    // The look for the link and the write in one transaction: of two
+    // processes capturing one link, the second finds the first one's row.
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
+    int stored = 0;
+    if (!article.filename.empty()) {
+      CSQLiteQuery same = m_db.Query(Sql::ArticlesNamed(article.filename));
+      if (!same.IsEof()) stored = same.GetInt(0, 0);
+      same.Finalize();
+    }
+    if (stored == 0) {
+      if (m_db.Execute(Sql::InsertArticle(article)) <= 0) return false;
+      const int articleid = static_cast<int>(m_db.LastInsertRowId());
+      if (!InsertLink(CLabelToArticle(article.label, articleid))) return false;
+      transaction.Commit();
+      article.articleid = articleid;
+      article.labels = 1;
+      article.version = 1;
+      result = 0;
+      return true;
+    }
+    CSQLiteQuery filed = m_db.Query(Sql::FindLink(stored, article.label));
+    const bool already = !filed.IsEof();
+    filed.Finalize();
+    if (!already) {
+      if (!InsertLink(CLabelToArticle(article.label, stored))) {
+        SetLastDBError(u"文章的标签链接未能写入。");
+        return false;
+      }
+      Recount(stored);
+    }
+    CArticle pattern;
+    pattern.articleid = stored;
+    std::vector<CArticle*> rows;
+    std::vector<std::unique_ptr<CArticle>> owned;
+    {
+      CSQLiteQuery row = m_db.Query(Sql::QueryArticle(pattern, kArticleMaskID, false));
+      LoadArticles(row, rows);
+      row.Finalize();
+    }
+    for (CArticle* a : rows) owned.emplace_back(a);
+    if (owned.empty()) return false;
+    transaction.Commit();
+    TakeRow(article, *owned.front());
+    result = already ? 2 : 1;
+    return true;
+  });
+  return result;
+}
+
+int CDBSqlite::FindOrAddLabel(CLabel& label) {
+  if (label.name.empty()) {
+    SetLastDBError(u"未提供一个有效的标签名。");
+    return -1;
+  }
+  int result = -1;
+  Guarded([&] {
+    CSQLiteTransaction transaction(m_db, CSQLiteTransaction::Write);
+    CLabel pattern;
+    pattern.name = label.name;
+    pattern.toplayer = label.toplayer;
+    int found = 0;
+    CSQLiteQuery rows = m_db.Query(Sql::QueryLabel(pattern, kLabelMaskName | kLabelMaskParent));
+    for (; !rows.IsEof(); rows.NextRow()) {
+      const int id = rows.GetInt(0, 0);
+      if (found == 0 || id < found) found = id;
+    }
+    rows.Finalize();
+    const bool added = found == 0;
+    if (added) {
+      if (m_db.Execute(Sql::InsertLabel(label)) <= 0) return false;
+      found = static_cast<int>(m_db.LastInsertRowId());
+    }
+    transaction.Commit();
+    label.labelid = found;
+    result = added ? 0 : 1;
     return true;
   });
   return result;

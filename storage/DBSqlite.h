@@ -35,6 +35,8 @@ class CDBSqlite : public CDB {
   bool RenameLabel(CLabel& label) override;
   bool MoveLabel(CLabel& label) override;
   int FileArticle(CArticle& article, int labelid) override;
+  int CaptureArticle(CArticle& article) override;
+  int FindOrAddLabel(CLabel& label) override;
 
  private:
   friend class CDBSqliteTestAccess;

@@ -346,6 +346,12 @@ TEST_F(Store, FilingLinksAndCountsInOneStep) {
   EXPECT_EQ(root.Rows("SELECT labels FROM article"), Lines({"1"}));
 }
 
+TEST_F(Store, CaptureAndLabelFindOrAddDecideInOneTransaction) {
+  ExpectCaptureAndFindOrAdd([&](int id) {
+    return std::stoi(root.Rows("SELECT count(*) FROM articletolabel WHERE articleid=" + std::to_string(id))[0]);
+  });
+}
+
 // Times after 2038 and before 1970 are read back as they were written, and an
 // update writes back the same value.
 TEST_F(Store, TimesBeyondThirtyTwoBitsRoundTrip) {
