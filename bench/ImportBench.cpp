@@ -1,6 +1,6 @@
 // daru import of a 1,000-item feed file against the same 1,000 items
-// captured one by one through the facade with their description files, the
-// way the feed capture does it. Both sides start from a fresh data root and
+// captured one by one through the facade's capture operation, which import
+// runs for each item. Both sides start from a fresh data root and
 // run in alternation, so the machine's load hits them alike; each side's
 // figure is the median of its rounds, and the ratio is printed at the end.
 
@@ -74,13 +74,10 @@ double ImportSide(const fs::path& feed) {
 
 double CaptureSide(const ParsedFeed& feed) {
   Session s(FreshRoot());
-  std::vector<std::string> warnings;
   const auto start = std::chrono::steady_clock::now();
   CLabel* label = ChannelLabel(s, FromUtf8(feed.channelTitle));
   for (const FeedEntry& e : feed.entries) {
-    int result = 1;
-    HeldArticle article(s, s.Daru()->AddArticle(label, FromUtf8(e.link), FromUtf8(e.title), u"", u"A", result, true));
-    if (result != 0) throw std::runtime_error("a capture failed");
+    // The operation import runs for each item, with the request it builds.
     CRSSSubItem item;
     item.title = FromUtf8(e.title);
     item.link = FromUtf8(e.link);
@@ -88,10 +85,14 @@ double CaptureSide(const ParsedFeed& feed) {
     item.pubDate = FromUtf8(e.published);
     item.channelTitle = FromUtf8(feed.channelTitle);
     item.channelLink = FromUtf8(feed.channelLink);
-    article->SetDescription(item.description);
-    LentFeedItem lent(article.get(), &item);
-    std::string why;
-    if (!WriteDescription(article.get(), why)) warnings.push_back(why);
+    CCaptureRequest request;
+    request.label = label;
+    request.link = item.link;
+    request.title = item.title;
+    request.type = kFeedType;
+    request.description = item.description;
+    request.feedItem = &item;
+    if (s.Daru()->Capture(request).result != CaptureResult::New) throw std::runtime_error("a capture failed");
   }
   return Seconds(start);
 }

@@ -79,27 +79,26 @@ int LibraryCatalogue::Synchronous() {
 }
 
 // As the label tree files a page from the browser without the dialog: the
-// facade's capture, then the description file of a new article.
+// facade's capture, asked to report a stored link rather than file it.
 bool LibraryCatalogue::Capture(int labelid, const std::string& url, const std::string& title) {
-  int result = 0;
-  CArticle* article =
-      m_daru->AddArticle(Label(labelid), FromUtf8(url), FromUtf8(title), u"", kBrowserType, result, true);
-  if (result != 0 || article == nullptr) return false;
-  article->SetDescription(u"");
-  article->SetComment(u"");
-  bool written = article->CreateDescriptionFile(GetTypeFolder(kBrowserType), true);
-  delete article;  // not the facade's current label, so not listed: the caller's
-  return written;
+  CCaptureRequest request;
+  request.label = Label(labelid);
+  request.link = FromUtf8(url);
+  request.title = FromUtf8(title);
+  request.type = kBrowserType;
+  request.fileStored = false;
+  return m_daru->Capture(request).result == CaptureResult::New;
 }
 
 // As the label tree files a stored link under a further label once the user
 // said yes.
 bool LibraryCatalogue::FileUnder(int labelid, const std::string& url, const std::string& title) {
-  int result = 1;
-  CArticle* article =
-      m_daru->AddArticle(Label(labelid), FromUtf8(url), FromUtf8(title), u"", kBrowserType, result, true);
-  delete article;  // the stored article, not listed: the caller's
-  return result == 1;
+  CCaptureRequest request;
+  request.label = Label(labelid);
+  request.link = FromUtf8(url);
+  request.title = FromUtf8(title);
+  request.type = kBrowserType;
+  return m_daru->Capture(request).result == CaptureResult::Filed;
 }
 
 int LibraryCatalogue::AddEmptyLabel() {

@@ -198,12 +198,14 @@ bool CArticle::LoadRssSubItem() {
   return true;
 }
 
-void CArticle::CreateMime(std::u16string source) {
-  if (!IsSafeFolderName(filename) || !TypeFolderIsSafe(kFeedType)) return;
-  if (!PathExists(source, true)) return;
+void CArticle::CreateMime(std::u16string source) { CopyMime(std::move(source)); }
+
+bool CArticle::CopyMime(std::u16string source) {
+  if (!IsSafeFolderName(filename) || !TypeFolderIsSafe(kFeedType)) return false;
+  if (!PathExists(source, true)) return false;
   std::u16string folder = GetArticleFolder(filename);
-  if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return;
-  // A failed copy is not reported; the source is remembered either way.
-  ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)), kMaxMediaFileSize);
+  if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return false;
+  // The source is remembered whether the copy succeeds or not.
   mimefile = source;
+  return ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)), kMaxMediaFileSize);
 }

@@ -1,13 +1,10 @@
 // Reading an RSS information file into a feed sub-record.
 
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "content/CaptureItems.h"
+#include "content/MediaCheck.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "base/TextConv.h"
@@ -29,22 +26,6 @@ std::u16string FolderOf(const std::u16string& path) {
   return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut + 1);
 }
 
-// The media file really lies in the folder or below it: a regular file, not
-// a symbolic link, whose real path (every linked folder resolved) is inside
-// the folder's real path. A link could otherwise copy any file the user can
-// read into the library.
-bool ReallyBelow(const std::u16string& media, const std::u16string& folder) {
-  const std::string file = ToUtf8(media);
-  struct stat st {};
-  if (lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::unique_ptr<char, decltype(&free)> real(realpath(file.c_str(), nullptr), &free);
-  std::unique_ptr<char, decltype(&free)> base(realpath(folder.empty() ? "." : ToUtf8(folder).c_str(), nullptr), &free);
-  if (!real || !base) return false;
-  std::string inside = base.get();
-  if (inside.empty() || inside.back() != '/') inside += '/';
-  return std::string_view(real.get()).substr(0, inside.size()) == inside;
-}
-
 }  // namespace
 
 bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
@@ -64,7 +45,10 @@ bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
       if (xml.FindChild(u"url")) {
         std::u16string url = xml.GetChildText();
         std::u16string media = FolderOf(path) + url;
-        if (IsBesideInfoFile(url) && PathExists(media, true) && ReallyBelow(media, FolderOf(path))) mimeUrl = media;
+        // A file too large to copy is still the item's media file: the capture
+        // says why it kept no copy.
+        const MediaCheck check = IsBesideInfoFile(url) ? CheckMediaFile(media, FolderOf(path)) : MediaCheck::Outside;
+        if (check == MediaCheck::Accepted || check == MediaCheck::TooLarge) mimeUrl = media;
       }
     }
   }

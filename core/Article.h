@@ -38,6 +38,8 @@ class DARU_API CArticle : public CItemExecute {
   // must be a regular file, not a symbolic link, of at most kMaxMediaFileSize
   // bytes; a copy that fails or comes out incomplete is not kept.
   void CreateMime(std::u16string source);
+  // The same, saying whether the copy is there and whole.
+  bool CopyMime(std::u16string source);
 
   int articleid;
   std::u16string filename;  // 32 hex digits of the link's MD5; names the description file

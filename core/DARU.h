@@ -1,11 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/DaruApi.h"
 #include "core/Article.h"
 #include "core/Records.h"
+#include "facade/ArticleCapture.h"
 
 class CLabelTree;
 class CDB;
@@ -48,6 +50,12 @@ class DARU_API CDARU {
   // An article returned that is not in the result list belongs to the caller.
   CArticle* AddArticle(CLabel* label, std::u16string url, std::u16string title, std::u16string keywords,
                        std::u16string type, int& result, bool storeUrl);
+  // The capture every way in uses: stores the link as a new article or files
+  // the stored one under the label, writes its description file, copies its
+  // media file, and undoes what it did when a step fails. Captures of one
+  // library run one at a time, across processes too, so the one that finds
+  // the link stored reads the other's description file whole.
+  CCaptureOutcome Capture(const CCaptureRequest& request);
   // Files an article under a further label: 1 already filed, 0 filed now, -1 failed.
   int AddArticle(CArticle* article, CLabel* label);
   // A capture without type or result: does nothing and returns null.
@@ -80,6 +88,13 @@ class DARU_API CDARU {
   bool LoadArticleType();
   void ReleaseModel();
   CArticle* FindListed(const std::u16string& filename);
+  // The steps of Capture (facade/ArticleCapture.cpp).
+  void CaptureNew(const CCaptureRequest& request, CArticle& article, CCaptureOutcome& out);
+  enum class StoredLink { FiledNow, AlreadyFiled, NotFiled };
+  void CaptureStored(const CCaptureRequest& request, CArticle& article, StoredLink how, CCaptureOutcome& out);
+  void CopyMedia(const CCaptureRequest& request, CArticle& article, CCaptureOutcome& out);
+  bool UndoFiling(CArticle& article, CLabel* label);
+  void HandOver(CLabel* label, std::unique_ptr<CArticle> article, CCaptureOutcome& out);
 
   CLabelTree* m_pLabelTree;           // owned
   std::vector<CArticle*> m_articles;  // owned, every element

@@ -166,6 +166,20 @@ CLabel* CLabelTree::InsertLabel(CLabel* parent, std::u16string name) {
   return label;
 }
 
+CLabel* CLabelTree::FindOrInsertLabel(CLabel* parent, std::u16string name) {
+  if (parent == nullptr || m_pDB == nullptr) return nullptr;
+  CLabel row;
+  row.name = std::move(name);
+  row.toplayer = parent->labelid;
+  if (m_pDB->FindOrAddLabel(row) < 0) return nullptr;
+  if (CLabel* known = FindLabel(row.labelid)) return known;
+  CLabel* label = new CLabel(row);
+  label->parent = parent;
+  m_labels.push_back(label);
+  AppendChild(parent, label);
+  return label;
+}
+
 bool CLabelTree::UpdateLabel(CLabel* label, std::u16string name, unsigned parentId) {
   if (label == nullptr || m_pDB == nullptr) return false;
   const int newParentId = static_cast<int>(parentId);

@@ -32,6 +32,11 @@ class DARU_API CLabelTree {
   bool LoadLabelTree();
   // A new last child of the parent; null when the store refuses it.
   CLabel* InsertLabel(CLabel* parent, std::u16string name);
+  // The child of the parent with exactly this name, made when there is none,
+  // also when another process is making it at the same moment: the catalogue
+  // decides in one transaction. A label another process made joins the
+  // hierarchy here. Null when the store fails.
+  CLabel* FindOrInsertLabel(CLabel* parent, std::u16string name);
   // Renames the label and, when the parent id differs, re-links it as the last
   // child of that label.
   bool UpdateLabel(CLabel* label, std::u16string name, unsigned parentId);

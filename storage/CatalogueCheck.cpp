@@ -335,6 +335,13 @@ class CCatalogueCheck::Runner {
     }
   }
 
+  // What a rebuilt description file lacks, and how it gets it back.
+  std::u16string WrittenAnew() const {
+    if (!m_repair) return {};
+    return u"; written anew from the catalogue row, without description, comment or feed data: capturing its link "
+           u"again (save, feed, import) brings them back";
+  }
+
   bool Rewrite(const Snapshot::Article& a, const std::u16string& folder) {
     CArticle article;
     article.filename = a.filename;
@@ -373,13 +380,13 @@ class CCatalogueCheck::Runner {
       std::error_code ec;
       fs::file_status st = fs::symlink_status(ToUtf8(file), ec);
       if (!fs::is_regular_file(st)) {
-        Found(MissingDescription, Fmt(u"article #%d has no description file ", id) + file,
+        Found(MissingDescription, Fmt(u"article #%d has no description file ", id) + file + WrittenAnew(),
               [&] { return Files() && Rewrite(a, dir); });
         continue;
       }
       CXmlDocument xml;
       if (xml.LoadFile(file)) continue;
-      Found(BadDescription, Fmt(u"the description file %s of article #%d cannot be read", file, id), [&] {
+      Found(BadDescription, Fmt(u"the description file %s of article #%d cannot be read", file, id) + WrittenAnew(), [&] {
         if (!Files()) return false;
         std::string from = ToUtf8(file);
         std::error_code renamed;

@@ -38,21 +38,55 @@ bool WriteDescription(CArticle* article, std::string& why) {
   return false;
 }
 
-void UndoCapture(Session& s, CArticle* article, CLabel* label, int result, const std::string& why) {
-  if (result == 0 || result == 1) {
-    CArticle copy(*article);
-    if (!s.Daru()->DeleteArticle(&copy, label))
-      throw HostError(why + "; undoing the capture failed too: " + s.LastError("the catalogue refused it"));
+std::string RefusalText(Session& s, const CCaptureOutcome& outcome, bool sayUndone) {
+  std::string text = ToUtf8(outcome.reason);
+  if (outcome.refusal == CaptureRefusal::Catalogue || text.empty())
+    text = s.LastError(text.empty() ? "the catalogue refused it" : text);
+  if (outcome.refusal == CaptureRefusal::DescriptionUnreadable) text += " ('daru check --repair' sets it aside)";
+  if (outcome.undone && sayUndone) text += "; nothing was saved";
+  if (!outcome.undoFailure.empty()) text += "; " + ToUtf8(outcome.undoFailure);
+  return text;
+}
+
+CCaptureOutcome CaptureOrFail(Session& s, const CCaptureRequest& request, const std::string& what) {
+  CCaptureOutcome outcome = s.Daru()->Capture(request);
+  if (outcome.Succeeded()) return outcome;
+  const std::string why = RefusalText(s, outcome);
+  switch (outcome.refusal) {
+    case CaptureRefusal::Catalogue:
+    case CaptureRefusal::UnknownType:
+    case CaptureRefusal::NoLabel:
+    case CaptureRefusal::Busy:
+      throw HostError(what + ": " + why);
+    default:
+      throw HostError(why);
   }
-  throw HostError(why + (result == 0 || result == 1 ? "; nothing was saved" : ""));
+}
+
+int ResultCode(CaptureResult result) {
+  switch (result) {
+    case CaptureResult::New:
+      return 0;
+    case CaptureResult::Filed:
+      return 1;
+    case CaptureResult::Stored:
+      return 2;
+    default:
+      return 3;
+  }
+}
+
+std::string MediaWarning(const std::u16string& media, MediaCheck check) {
+  if (check == MediaCheck::TooLarge)
+    return "the media file " + ToUtf8(media) + " could not be copied (a regular file of at most " +
+           std::to_string(kMaxMediaFileSize >> 20) + " MiB is copied)";
+  return "the media file " + ToUtf8(media) + " " + ToUtf8(MediaCheckText(check)) + "; it was not copied";
 }
 
 CLabel* ChannelLabel(Session& s, const std::u16string& channel) {
   CLabel* fav = s.Tree()->GetFavRSSLabel();
   if (!fav) throw HostError("the catalogue has no favourite-feeds label (#2)");
-  for (CLabel* child = fav->firstChild; child; child = child->nextSibling)
-    if (child->name == channel) return child;
-  CLabel* label = s.Tree()->InsertLabel(fav, channel);
+  CLabel* label = s.Tree()->FindOrInsertLabel(fav, channel);
   if (!label) throw HostError("cannot add a label for the channel: " + s.LastError("the catalogue refused it"));
   return label;
 }

@@ -15,19 +15,6 @@ std::string Quoted(const std::u16string& text);
 // A label as people see it in messages: 'name' #id.
 std::string Named(const CLabel* label);
 
-// Lends a feed item to an article for the time of a file write; the article
-// must not keep a pointer to it, whatever happens in between.
-class LentFeedItem {
- public:
-  LentFeedItem(CArticle* article, CRSSSubItem* item) : m_article(article) { m_article->SetRSSSubItem(item); }
-  ~LentFeedItem() { m_article->SetRSSSubItem(nullptr); }
-  LentFeedItem(const LentFeedItem&) = delete;
-  LentFeedItem& operator=(const LentFeedItem&) = delete;
-
- private:
-  CArticle* m_article;  // borrowed
-};
-
 bool HasFeedData(CRSSSubItem* item);
 
 // Loads what a rewrite of the description file must keep: description,
@@ -38,25 +25,18 @@ void LoadForRewrite(CArticle* article);
 // exists but cannot be read is never replaced.
 bool WriteDescription(CArticle* article, std::string& why);
 
-// A capture whose description file cannot be written is undone: the filing
-// under this label goes again (and the article with it, when that was its
-// only label), and the command fails. Nothing is left half done.
-[[noreturn]] void UndoCapture(Session& s, CArticle* article, CLabel* label, int result, const std::string& why);
+// Captures through the facade; a refusal becomes the command's error,
+// "<what>: <why>" for the catalogue's, the reason itself for the others.
+CCaptureOutcome CaptureOrFail(Session& s, const CCaptureRequest& request, const std::string& what);
+// Why a capture was refused, for people; with sayUndone, that nothing of it
+// was saved when its steps were undone.
+std::string RefusalText(Session& s, const CCaptureOutcome& outcome, bool sayUndone = true);
+// The outcome as the result codes the reports use: 0 new, 1 filed, 2 stored
+// and not filed, 3 filed already.
+int ResultCode(CaptureResult result);
+// The warning for a media file the capture kept no copy of.
+std::string MediaWarning(const std::u16string& media, MediaCheck check);
 
-// The label named after a channel below the favourite feeds, made on first use.
+// The label named after a channel below the favourite feeds, made on first
+// use, once, also when another process makes it at the same moment.
 CLabel* ChannelLabel(Session& s, const std::u16string& channel);
-
-// An article the facade handed over, released when the holder goes.
-class HeldArticle {
- public:
-  HeldArticle(Session& s, CArticle* article) : m_session(s), m_article(article) {}
-  ~HeldArticle() { m_session.Release(m_article); }
-  HeldArticle(const HeldArticle&) = delete;
-  HeldArticle& operator=(const HeldArticle&) = delete;
-  CArticle* get() const { return m_article; }
-  CArticle* operator->() const { return m_article; }
-
- private:
-  Session& m_session;
-  CArticle* m_article;  // owned unless the facade's result list holds it (Release decides)
-};

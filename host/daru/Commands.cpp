@@ -214,41 +214,28 @@ Report CaptureReport(Session& s, CArticle* article, CLabel* label, int result) {
 Report Save(Session& s, const Request& r) {
   if (r.url.empty()) throw UsageError("a page needs a link");
   CLabel* label = r.label.empty() ? s.DefaultLabel() : s.ResolveLabel(r.label);
-  int result = r.noLink ? 0 : 1;
-  CArticle* article = s.Daru()->AddArticle(label, FromUtf8(r.url), FromUtf8(r.title), FromUtf8(r.keywords.value_or("")),
-                                           kBrowserType, result, true);
-  if (result < 0 || !article) {
-    s.Release(article);
-    throw HostError("cannot save the page: " + s.LastError("the catalogue refused it"));
-  }
-  std::unique_ptr<CArticle, std::function<void(CArticle*)>> owned(article, [&](CArticle* a) { s.Release(a); });
-  std::string why;
-  if (result == 0) {
-    article->SetDescription(FromUtf8(r.description.value_or("")));
-    article->SetComment(FromUtf8(r.comment.value_or("")));
-    std::string why;
-    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
-    return CaptureReport(s, article, label, result);
-  }
+  CCaptureRequest request;
+  request.label = label;
+  request.link = FromUtf8(r.url);
+  request.title = FromUtf8(r.title);
+  request.keywords = FromUtf8(r.keywords.value_or(""));
+  request.type = kBrowserType;
+  if (r.description) request.description = FromUtf8(*r.description);
+  if (r.comment) request.comment = FromUtf8(*r.comment);
   // A stored page gets new texts only where they were given; the rest of its
-  // file stays. Its title and keywords are the catalogue's: only edit changes them.
-  LoadForRewrite(article);
+  // file stays. --no-link only reports a stored page: it changes nothing.
+  request.replaceStoredTexts = !r.noLink;
+  request.fileStored = !r.noLink;
+  CCaptureOutcome outcome = CaptureOrFail(s, request, "cannot save the page");
+  CArticle* article = outcome.Article();
+  const int result = ResultCode(outcome.result);
+  if (result == 0) return CaptureReport(s, article, label, result);
+
+  // Its title and keywords are the catalogue's: only edit changes them.
   json changed = json::array();
   json ignored = json::array();
-  // --no-link only reports a stored page: it changes nothing.
-  const bool mayChange = result != 2;
-  if (r.description && FromUtf8(*r.description) != article->GetDescription()) {
-    if (mayChange) article->SetDescription(FromUtf8(*r.description));
-    (mayChange ? changed : ignored).push_back("description");
-  }
-  if (r.comment && FromUtf8(*r.comment) != article->GetComment()) {
-    if (mayChange) article->SetComment(FromUtf8(*r.comment));
-    (mayChange ? changed : ignored).push_back("comment");
-  }
-  if (!changed.empty()) {
-    std::string why;
-    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
-  }
+  for (const std::u16string& text : outcome.changed) changed.push_back(ToUtf8(text));
+  for (const std::u16string& text : outcome.kept) ignored.push_back(ToUtf8(text));
   if (FromUtf8(r.title) != article->title) ignored.push_back("title");
   if (r.keywords && FromUtf8(*r.keywords) != article->key1) ignored.push_back("keywords");
   Report report = CaptureReport(s, article, label, result);
@@ -259,6 +246,7 @@ Report Save(Session& s, const Request& r) {
       out += (i == 0 ? "" : i + 1 == list.size() ? " and " : ", ") + list[i].get<std::string>();
     return out;
   };
+  if (outcome.restored) text += "; restored its description file";
   if (!changed.empty()) text += "; changed its " + words(changed);
   if (!ignored.empty())
     text += "; kept its stored " + words(ignored) + " (change them with 'daru edit " +
@@ -266,6 +254,7 @@ Report Save(Session& s, const Request& r) {
   report.data["message"] = text;
   report.data["changed"] = changed;
   report.data["ignored"] = ignored;
+  report.data["restored"] = outcome.restored;
   report.data["article"]["description"] = ToUtf8(article->GetDescription());
   report.data["article"]["comment"] = ToUtf8(article->GetComment());
   return report;
@@ -288,32 +277,28 @@ Report Feed(Session& s, const Request& r, std::vector<std::string>& warnings) {
 
   CLabel* label = r.label.empty() ? ChannelLabel(s, item.channelTitle) : s.ResolveLabel(r.label);
   // An item without a link is known by its information file, and stores no link.
-  const bool hasLink = !item.link.empty();
-  const std::u16string link = hasLink ? item.link : FromUtf8(info.string());
-  int result = 1;
-  CArticle* article = s.Daru()->AddArticle(label, link, item.title, u"", kFeedType, result, hasLink);
-  if (result < 0 || !article) {
-    s.Release(article);
-    throw HostError("cannot store the feed item: " + s.LastError("the catalogue refused it"));
+  CCaptureRequest request;
+  request.label = label;
+  request.storeLink = !item.link.empty();
+  request.link = request.storeLink ? item.link : FromUtf8(info.string());
+  request.title = item.title;
+  request.type = kFeedType;
+  request.description = item.description;
+  request.feedItem = &item;
+  request.media = item.mimeUrl;
+  request.mediaFolder = FromUtf8(info.parent_path().string());
+  CCaptureOutcome outcome = CaptureOrFail(s, request, "cannot store the feed item");
+  if (outcome.media == MediaOutcome::Refused) {
+    warnings.push_back(MediaWarning(item.mimeUrl, outcome.mediaCheck));
+  } else if (outcome.result == CaptureResult::New && item.mimeUrl.empty() && !named.empty()) {
+    warnings.push_back("the media file '" + ToUtf8(named) +
+                       "' is not a file beside the feed item file or below its folder; it was not copied");
   }
-  std::unique_ptr<CArticle, std::function<void(CArticle*)>> owned(article, [&](CArticle* a) { s.Release(a); });
-  if (result == 0) {
-    LentFeedItem lent(article, &item);
-    article->SetDescription(item.description);
-    std::string why;
-    if (!WriteDescription(article, why)) UndoCapture(s, article, label, result, why);
-    if (!item.mimeUrl.empty()) {
-      article->CreateMime(item.mimeUrl);
-      if (!PathExists(GetMediaCopyPath(article->filename), true))
-        warnings.push_back("the media file " + ToUtf8(item.mimeUrl) +
-                           " could not be copied (a regular file of at most " +
-                           std::to_string(kMaxMediaFileSize >> 20) + " MiB is copied)");
-    } else if (!named.empty()) {
-      warnings.push_back("the media file '" + ToUtf8(named) +
-                         "' is not a file beside the feed item file or below its folder; it was not copied");
-    }
+  Report report = CaptureReport(s, outcome.Article(), label, ResultCode(outcome.result));
+  if (outcome.restored) {
+    report.data["message"] = report.data["message"].get<std::string>() + "; restored its description file";
+    report.data["restored"] = true;
   }
-  Report report = CaptureReport(s, article, label, result);
   if (!item.mimeUrl.empty()) report.data["media_source"] = ToUtf8(item.mimeUrl);
   return report;
 }

@@ -84,7 +84,8 @@ class FolderLabels {
   std::map<std::vector<std::string>, CLabel*> m_cache;  // borrowed labels
 };
 
-// A local enclosure is a file beside the feed file or below its folder.
+// A local enclosure is a file beside the feed file or below its folder: the
+// path it would have there, or empty when it cannot name one.
 std::u16string LocalMedia(const Source& src, const std::string& enclosure) {
   if (src.folder.empty() || enclosure.empty() || enclosure.find(':') != std::string::npos) return u"";
   const std::u16string relative = FromUtf8(enclosure);
@@ -94,7 +95,7 @@ std::u16string LocalMedia(const Source& src, const std::string& enclosure) {
 }
 
 struct Tally {
-  int added = 0, stored = 0, refused = 0;
+  int added = 0, stored = 0, refused = 0, restored = 0;
   json items = json::array();
 };
 
@@ -127,38 +128,32 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
       continue;
     }
     CLabel* label = bookmarks ? folders.For(e.folders) : (target ? target : target = ChannelLabel(s, channel));
-    int result = 1;
-    CArticle* raw =
-        s.Daru()->AddArticle(label, FromUtf8(e.link), FromUtf8(e.title), u"", bookmarks ? u"B" : u"A", result, true);
-    HeldArticle article(s, raw);
-    if (result < 0 || !raw)
-      throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title +
-                      "': " + s.LastError("the catalogue refused it") + " (" + std::to_string(t.added) +
-                      " new item(s) stored before it)");
-    json row = {
-        {"index", i}, {"title", e.title}, {"link", e.link}, {"id", raw->articleid}, {"label", LabelJson(label)}};
-    if (result != 0) {
-      ++t.stored;
-      row["result"] = result == 1 ? "filed" : "already_filed";
-      t.items.push_back(row);
-      continue;
-    }
-    ++t.added;
-    row["result"] = "new";
-    article->SetDescription(FromUtf8(e.description));
-    if (bookmarks) {
-      std::string why;
-      if (!WriteDescription(article.get(), why)) UndoCapture(s, article.get(), label, result, why);
-    } else {
-      CRSSSubItem item;
-      item.title = FromUtf8(e.title);
-      item.link = FromUtf8(e.link);
-      item.description = FromUtf8(e.description);
+    CCaptureRequest request;
+    request.label = label;
+    request.link = FromUtf8(e.link);
+    request.title = FromUtf8(e.title);
+    request.type = bookmarks ? kBrowserType : kFeedType;
+    request.description = FromUtf8(e.description);
+    CRSSSubItem item;
+    std::u16string media;
+    if (!bookmarks) {
+      item.title = request.title;
+      item.link = request.link;
+      item.description = *request.description;
       item.pubDate = FromUtf8(e.published);
       item.channelTitle = FromUtf8(feed.channelTitle);
       item.channelLink = FromUtf8(feed.channelLink);
-      std::u16string media = LocalMedia(src, e.enclosure);
-      if (media.empty() && !e.enclosure.empty()) {
+      media = LocalMedia(src, e.enclosure);
+      if (!media.empty()) {
+        // The one check the capture makes too: a refused file is not named in
+        // the item's feed data either.
+        const MediaCheck check = CheckMediaFile(media, FromUtf8(src.folder.string()));
+        if (check != MediaCheck::Accepted) {
+          warnings.push_back(MediaWarning(media, check) + " ('" + e.title + "')");
+          media.clear();
+        }
+        item.mimeUrl = media;
+      } else if (!e.enclosure.empty()) {
         // A remote enclosure stays an address; only files beside a feed file are copied.
         const std::string remote = IsWebLink(src.base) ? ResolveLink(e.enclosure, src.base) : e.enclosure;
         if (IsWebLink(remote))
@@ -166,19 +161,34 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
         else
           warnings.push_back("the enclosure '" + e.enclosure + "' of '" + e.title +
                              "' is neither a web address nor a file beside the feed; left out");
-      } else {
-        item.mimeUrl = media;
       }
-      LentFeedItem lent(article.get(), &item);
-      std::string why;
-      if (!WriteDescription(article.get(), why)) UndoCapture(s, article.get(), label, result, why);
-      if (!media.empty()) {
-        article->CreateMime(media);
-        if (!PathExists(GetMediaCopyPath(article->filename), true))
-          warnings.push_back("the media file " + ToUtf8(media) + " could not be copied");
-        row["media"] = ToUtf8(media);
-      }
+      request.feedItem = &item;
+      request.media = media;
+      request.mediaFolder = FromUtf8(src.folder.string());
     }
+    CCaptureOutcome outcome = s.Daru()->Capture(request);
+    if (!outcome.Succeeded()) {
+      // What was stored before it stays stored, and the message says how much.
+      throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title + "': " + RefusalText(s, outcome, false) +
+                      " (item " + std::to_string(i + 1) + " was not saved; the " + std::to_string(t.added) +
+                      " new and " + std::to_string(t.stored) + " already stored item(s) before it were)");
+    }
+    CArticle* article = outcome.Article();
+    json row = {
+        {"index", i}, {"title", e.title}, {"link", e.link}, {"id", article->articleid}, {"label", LabelJson(label)}};
+    if (outcome.restored) {
+      ++t.restored;
+      row["restored"] = true;
+    }
+    if (outcome.result != CaptureResult::New) {
+      ++t.stored;
+      row["result"] = outcome.result == CaptureResult::Filed ? "filed" : "already_filed";
+      t.items.push_back(row);
+      continue;
+    }
+    ++t.added;
+    row["result"] = "new";
+    if (outcome.media == MediaOutcome::Copied) row["media"] = ToUtf8(media);
     t.items.push_back(row);
   }
   if (t.refused > static_cast<int>(kMaxListedWarnings))
@@ -190,6 +200,7 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
   std::string what = bookmarks ? "bookmarks" : feed.format + " feed '" + feed.channelTitle + "'";
   std::string text = "imported " + what + where + ": " + std::to_string(t.added) + " new, " + std::to_string(t.stored) +
                      " already stored, " + std::to_string(t.refused) + " refused";
+  if (t.restored > 0) text += "; restored the description files of " + std::to_string(t.restored) + " stored item(s)";
   Report report = Message(text, {{"format", feed.format},
                                  {"source", r.source},
                                  {"channel", {{"title", feed.channelTitle}, {"link", feed.channelLink}}},
@@ -197,6 +208,7 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
                                  {"new", t.added},
                                  {"already_stored", t.stored},
                                  {"refused", t.refused},
+                                 {"restored", t.restored},
                                  {"items", t.items}});
   // Nothing could be taken from a document that had items: that is a failure.
   if (!feed.entries.empty() && t.refused == static_cast<int>(feed.entries.size())) report.status = 1;

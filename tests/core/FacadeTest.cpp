@@ -329,3 +329,72 @@ TEST_F(FacadeTest, DeletingListedArticlesKeepsTheOrderOfTheRest) {
   EXPECT_FALSE(daru->DeleteArticle(list[0], nullptr));  // its row is gone already
   EXPECT_FALSE(daru->DeleteArticle(nullptr, nullptr));
 }
+
+// The one capture: its outcomes, who owns the article, and the rule for the
+// texts of a stored link.
+TEST_F(FacadeTest, CaptureOutcomesOwnershipAndTheStoredTextsRule) {
+  CCaptureRequest request;
+  request.label = three;
+  request.link = u"http://c.example/1";
+  request.title = u"第一";
+  request.type = u"B";
+  request.description = u"d1";
+  request.comment = u"c1";
+  CCaptureOutcome first = daru->Capture(request);
+  ASSERT_EQ(first.result, CaptureResult::New) << ToUtf8(first.reason);
+  EXPECT_FALSE(first.Listed());
+  const std::u16string file = first.Article()->GetDescriptionFilename();
+  ASSERT_TRUE(PathExists(file, true));
+
+  // Another label, asked only to report: nothing changes.
+  CCaptureRequest report = request;
+  report.label = other;
+  report.fileStored = false;
+  report.comment = u"c2";
+  CCaptureOutcome reported = daru->Capture(report);
+  EXPECT_EQ(reported.result, CaptureResult::Stored);
+  EXPECT_EQ(reported.kept, std::vector<std::u16string>{u"comment"});
+  EXPECT_EQ(Rows("SELECT count(*) FROM articletolabel"), Lines({"1"}));
+
+  // Filed under it, keeping the stored texts; a person's texts replace them.
+  CCaptureRequest keep = report;
+  keep.fileStored = true;
+  keep.title = u"别的标题";
+  CCaptureOutcome filed = daru->Capture(keep);
+  EXPECT_EQ(filed.result, CaptureResult::Filed);
+  EXPECT_EQ(filed.Article()->title, u"第一");
+  EXPECT_EQ(filed.Article()->labels, 2);
+  EXPECT_EQ(filed.Article()->GetComment(), u"c1");
+  CCaptureRequest replace = keep;
+  replace.replaceStoredTexts = true;
+  daru->m_pCurLabel = other;
+  CCaptureOutcome replaced = daru->Capture(replace);
+  EXPECT_EQ(replaced.result, CaptureResult::AlreadyFiled);
+  EXPECT_EQ(replaced.changed, std::vector<std::u16string>{u"comment"});
+  EXPECT_TRUE(replaced.Listed());  // under the current label the result list owns it
+  EXPECT_TRUE(Listed(replaced.Article()));
+  EXPECT_EQ(replaced.Release(), nullptr);
+  CArticle reread;
+  reread.filename = replaced.Article()->filename;
+  reread.type = u"B";
+  EXPECT_EQ(reread.LoadComment(), u"c2");
+  EXPECT_EQ(reread.LoadDescription(), u"d1");
+  daru->m_pCurLabel = nullptr;
+
+  // Refusals change nothing.
+  CCaptureRequest unknown = request;
+  unknown.link = u"http://c.example/2";
+  unknown.type = u"Z";
+  EXPECT_EQ(daru->Capture(unknown).refusal, CaptureRefusal::UnknownType);
+  CCaptureRequest nowhere = request;
+  nowhere.label = nullptr;
+  EXPECT_EQ(daru->Capture(nowhere).refusal, CaptureRefusal::NoLabel);
+  Refuse("INSERT", "article");
+  CCaptureRequest failing = request;
+  failing.link = u"http://c.example/3";
+  CCaptureOutcome refused = daru->Capture(failing);
+  EXPECT_EQ(refused.refusal, CaptureRefusal::Catalogue);
+  EXPECT_EQ(refused.Article(), nullptr);
+  Allow();
+  EXPECT_EQ(Rows("SELECT count(*) FROM article"), Lines({"1"}));
+}

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "StoreCatalogue.h"
+#include "fixtures/CaptureRace.h"
 #include "fixtures/DaruLauncher.h"
 
 namespace {
@@ -70,6 +71,21 @@ TEST_P(DaruOnAccess, TwoProcessesSavingTheSameLinksKeepOneArticlePerLink) {
   EXPECT_EQ(catalogue->Rows("SELECT count(*), count(DISTINCT filename), min(labels), max(labels) FROM {article}"),
             Lines({"8|8|2|2"}));
   EXPECT_EQ(catalogue->Rows("SELECT count(*) FROM {link}"), Lines({"16"}));
+}
+
+// Two saves of one link at once: one "new", and neither loses the other's
+// text. The shared server gets the full run; the embedded file a shorter one.
+TEST_P(DaruOnAccess, TwoProcessesSavingOneLinkKeepEveryText) {
+  const int rounds = GetParam() == StoreKind::AccessPostgres ? 200 : 40;
+  const std::filesystem::path root = catalogue->root().path();
+  RunCaptureRace({"--root", root.string(), "--store", store}, root, rounds, [&] {
+    std::vector<CaptureRaceRow> rows;
+    for (const std::string& line : catalogue->Rows("SELECT filename, url, title FROM {article}")) {
+      const size_t a = line.find('|'), b = line.find('|', a + 1);
+      rows.push_back({line.substr(0, a), line.substr(a + 1, b - a - 1), line.substr(b + 1)});
+    }
+    return rows;
+  });
 }
 
 TEST(DaruStoreOption, AnUnknownStoreIsAUsageError) {

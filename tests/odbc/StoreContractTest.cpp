@@ -52,6 +52,11 @@ class Contract : public ::testing::TestWithParam<StoreKind>, public StoreSteps {
 
 }  // namespace
 
+TEST_P(Contract, CaptureAndLabelFindOrAddDecideInOneTransaction) {
+  ExpectCaptureAndFindOrAdd(
+      [&](int id) { return std::stoi(Rows("SELECT count(*) FROM articletolabel WHERE articleid=" + Id(id))[0]); });
+}
+
 TEST_P(Contract, LabelsKeepQuotesAndAnswerEveryMask) {
   CLabel empty;
   EXPECT_FALSE(store->AddLabel(empty));

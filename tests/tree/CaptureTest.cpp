@@ -249,3 +249,45 @@ TEST_F(CaptureTest, FeedItemWithoutLinkIsKnownByItsInformationFile) {
   EXPECT_EQ(list.GetItemCount(), 0);
   EXPECT_TRUE(fs::exists(Description("rss", item.sourceFile)));
 }
+
+// A capture whose description file cannot be written is undone: no row, no
+// catalogue row, and the failure is shown, for a page and for a feed item.
+TEST_F(CaptureTest, ACaptureWithoutItsDescriptionFileLeavesNothingAndSaysSo) {
+  OpenBoth();
+  Select(u"未分类");
+  CLabel* shown = LabelOf(Item(u"未分类"));
+  const std::u16string link = u"http://example.org/blocked";
+  fs::create_directories(Description("web", link) / "in-the-way");
+  user.AnswerMessageBox(IDOK, u"添加文章操作失败。");
+  EXPECT_FALSE(tree.AddArticleFromBrowser(link, u"挡住", shown, false));
+  EXPECT_EQ(list.GetItemCount(), 0);
+  EXPECT_EQ(Count("article"), 0);
+  EXPECT_EQ(Count("articletolabel"), 0);
+
+  CRSSSubItem item = FeedItem(u"http://feed.example.org/blocked");
+  fs::create_directories(Description("rss", item.link) / "in-the-way");
+  user.AnswerMessageBox(IDOK, u"添加文章操作失败。");
+  int id = 0;
+  EXPECT_FALSE(tree.AddArticleFromRss(item, id, shown));
+  EXPECT_EQ(list.GetItemCount(), 0);
+  EXPECT_EQ(Count("article"), 0);
+  ExpectScriptDone();
+  ExpectRowsOwnedByFacade();
+}
+
+// A feed item's media file behind a link, or outside its information file's
+// folder, is not copied; the item is stored all the same.
+TEST_F(CaptureTest, FeedMediaBehindALinkStaysOutOfTheLibrary) {
+  OpenBoth();
+  const fs::path feeds = root.path() / "feeds";
+  fs::create_directories(feeds);
+  { std::ofstream(root.path() / "secret.wav") << "secret"; }
+  fs::create_directory_symlink("..", feeds / "up");
+  CRSSSubItem item = FeedItem(u"http://feed.example.org/linked");
+  item.sourceFile = (feeds / "item.xml").u16string();
+  item.mimeUrl = (feeds / "up" / "secret.wav").u16string();
+  int id = 0;
+  EXPECT_TRUE(tree.AddArticleFromRss(item, id, LabelOf(Item(u"未分类"))));
+  EXPECT_EQ(Count("article"), 1);
+  EXPECT_FALSE(fs::exists(root.daru() / "rss" / Md5(item.link) / "mime.zevm"));
+}

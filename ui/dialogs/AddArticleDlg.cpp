@@ -1,6 +1,7 @@
 #include "ui/dialogs/AddArticleDlg.h"
 
 #include "ui/dialogs/DialogResources.h"
+#include "ui/dialogs/WindowMessage.h"
 
 IMPLEMENT_DYNAMIC(CAddArticleDlg, CDialog)
 
@@ -24,7 +25,7 @@ void CAddArticleDlg::DoDataExchange(CDataExchange* pDX) {
 void CAddArticleDlg::OnOK() {
   if (!UpdateData(TRUE)) return;
   if (url.empty() || title.empty()) {
-    AfxMessageBox(u"链接地址和文章标题不可为空。");
+    WindowMessage(u"链接地址和文章标题不可为空。");
     return;
   }
   EndDialog(IDOK);

@@ -1,6 +1,7 @@
 #include "ui/dialogs/AddLabelDlg.h"
 
 #include "ui/dialogs/DialogResources.h"
+#include "ui/dialogs/WindowMessage.h"
 
 IMPLEMENT_DYNAMIC(CAddLabelDlg, CDialog)
 
@@ -17,7 +18,7 @@ void CAddLabelDlg::OnOK() {
   if (!UpdateData(TRUE)) return;
   // Taken as typed: a name of blanks is a name.
   if (labelName.empty()) {
-    AfxMessageBox(u"请输入一个有效的标签名。");
+    WindowMessage(u"请输入一个有效的标签名。");
     return;
   }
   EndDialog(IDOK);

@@ -8,6 +8,7 @@
 #include "core/LabelTree.h"
 #include "storage/DB.h"
 #include "ui/dialogs/DialogResources.h"
+#include "ui/dialogs/WindowMessage.h"
 
 IMPLEMENT_DYNAMIC(CNewLabelDlg, CDialog)
 
@@ -116,9 +117,9 @@ void CNewLabelDlg::OnOK() {
     for (const CLabel* label : ticked)
       if (failedLabel != 0 && label->labelid == failedLabel) failed = label;
     if (failed != nullptr)
-      AfxMessageBox(u"给文章加上标签:" + failed->name + u" 时出现了错误!");
+      WindowMessage(u"给文章加上标签:" + failed->name + u" 时出现了错误!");
     else
-      AfxMessageBox(u"执行操作出现了错误!");
+      WindowMessage(u"执行操作出现了错误!");
     EndDialog(IDCANCEL);
     return;
   }

@@ -3,6 +3,7 @@
 #include "core/Article.h"
 #include "ui/dialogs/DialogResources.h"
 #include "ui/dialogs/PropSheet.h"
+#include "ui/dialogs/WindowMessage.h"
 
 IMPLEMENT_DYNAMIC(CBasePage, CPropertyPage)
 IMPLEMENT_DYNAMIC(CDescriptionPage, CPropertyPage)
@@ -56,7 +57,7 @@ void CBasePage::OnOK() {
   if (article == nullptr) return;
   // Only this page's values are refused; the sheet still closes with OK.
   if (m_title.empty()) {
-    AfxMessageBox(u"文章标题不能为空。");
+    WindowMessage(u"文章标题不能为空。");
     return;
   }
   article->title = m_title;

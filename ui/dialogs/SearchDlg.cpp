@@ -1,6 +1,7 @@
 #include "ui/dialogs/SearchDlg.h"
 
 #include "ui/dialogs/DialogResources.h"
+#include "ui/dialogs/WindowMessage.h"
 
 IMPLEMENT_DYNAMIC(CSearchDlg, CDialog)
 
@@ -27,7 +28,7 @@ BOOL CSearchDlg::OnInitDialog() {
 void CSearchDlg::OnOK() {
   if (!UpdateData(TRUE)) return;
   if (keyword.empty()) {
-    AfxMessageBox(u"请输入搜索关键字");
+    WindowMessage(u"请输入搜索关键字");
     return;
   }
   EndDialog(IDOK);

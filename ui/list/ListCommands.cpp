@@ -8,6 +8,7 @@
 #include "core/Records.h"
 #include "platform/CmdUI.h"
 #include "platform/MessageBox.h"
+#include "ui/dialogs/WindowMessage.h"
 #include "platform/TreeCtrl.h"
 #include "ui/dialogs/AddArticleDlg.h"
 #include "ui/dialogs/CommentDlg.h"
@@ -21,7 +22,6 @@ namespace {
 constexpr int kUnreadImage = 1;
 constexpr int kReadImage = 2;
 constexpr const char16_t* kPageType = u"B";
-constexpr const char16_t* kCaption = u"系统提示";
 
 bool HasFeedData(const CRSSSubItem* feed) {
   return feed != nullptr &&
@@ -177,56 +177,45 @@ void CDARUListCtrl::OnListAdd() {
   // theirs: an article added under it joins that list and is owned there,
   // and a link already listed is found there.
   daru->m_pCurLabel = label;
-  int result = 0;
-  CArticle* article = daru->AddArticle(label, dlg.GetUrl(), dlg.GetTitle(), dlg.GetKeyword(), kPageType, result, true);
-  if (result < 0 || article == nullptr) {
-    AfxMessageBox(u"添加文章操作失败。");
+  CCaptureRequest request;
+  request.label = label;
+  request.link = dlg.GetUrl();
+  request.title = dlg.GetTitle();
+  request.keywords = dlg.GetKeyword();
+  request.type = kPageType;
+  // A stored article keeps what it had where the dialog left a text empty.
+  if (!dlg.GetDescription().empty()) request.description = dlg.GetDescription();
+  if (!dlg.GetComment().empty()) request.comment = dlg.GetComment();
+  request.replaceStoredTexts = true;
+  request.fileStored = false;  // a stored link is filed here only once the user says so
+  CCaptureOutcome outcome = daru->Capture(request);
+  if (!outcome.Succeeded()) {
+    WindowMessage(u"添加文章操作失败。");
     return;
   }
-
-  // A stored article the facade lists without a row (one the user declined to
-  // file here before, or one that left the label since) is not filed here:
-  // ask as for any stored article.
-  const bool shown = FindArticleRow(article) >= 0;
-  if (result == 2 || (result == 1 && !shown)) {
-    if (MessageBox(u"此文章链接已经存在,是否需要为当前标签中创建一个文章关联吗?", kCaption,
+  if (outcome.result == CaptureResult::Stored) {
+    if (WindowMessage(u"此文章链接已经存在,是否需要为当前标签中创建一个文章关联吗?",
                    MB_YESNO | MB_ICONQUESTION) != IDYES)
       return;
-    // The stored article is in the result list now, where a second capture
-    // call would find it and file nothing; file it here instead.
-    bool filed = false;
-    switch (daru->AddArticle(article, label)) {
-      case 0:
-        ++article->labels;
-        filed = daru->UpdateArticle(*article);
-        if (!filed) --article->labels;  // as the store still counts
-        break;
-      case 1:  // filed under the label already
-        filed = true;
-        break;
-      default:
-        break;
-    }
-    if (!filed) {
-      AfxMessageBox(u"添加文章关联操作失败。");
+    // Only the filing, in the store's one transaction; the file stays as it is.
+    request.description.reset();
+    request.comment.reset();
+    request.fileStored = true;
+    outcome = daru->Capture(request);
+    if (!outcome.Succeeded()) {
+      WindowMessage(u"添加文章关联操作失败。");
       return;
     }
-  } else {
-    // A stored article keeps what it had where the dialog left a text empty.
-    const bool stored = result != 0;
-    if (stored) LoadForRewrite(*article, dlg.GetDescription().empty(), dlg.GetComment().empty());
-    if (!stored || !dlg.GetDescription().empty()) article->SetDescription(dlg.GetDescription());
-    if (!stored || !dlg.GetComment().empty()) article->SetComment(dlg.GetComment());
-    RewriteDescriptionFile(*article);
   }
-
-  if (!shown && InsertArticleRow(0, article) >= 0) ReSort();
+  CArticle* article = outcome.Article();
+  // Rows carry articles of the facade's result list only.
+  if (outcome.Listed() && FindArticleRow(article) < 0 && InsertArticleRow(0, article) >= 0) ReSort();
 }
 
 // ---- Remove ----
 
 void CDARUListCtrl::OnListDel() {
-  if (MessageBox(u"删除所选的文章,将不可恢复,你确定删除吗?", kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (WindowMessage(u"删除所选的文章,将不可恢复,你确定删除吗?", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   // Search results come from the whole library, and leave it.
   CLabel* label = nullptr;
   if (!m_bSearchTag) {
@@ -246,7 +235,7 @@ void CDARUListCtrl::OnListDel() {
     if (article != nullptr && daru->DeleteArticle(article, label)) {
       DeleteItem(row);  // the next row moves up into this index
     } else {
-      AfxMessageBox(u"删除文章[" + title + u"]失败！");
+      WindowMessage(u"删除文章[" + title + u"]失败！");
       ++row;
     }
   }
@@ -285,7 +274,7 @@ void CDARUListCtrl::OnListProp() {
   CPropSheet sheet(u"文章属性...", article, nullptr, 0);
   if (sheet.DoModal() != IDOK) return;
   if (!CDARU::Instance()->UpdateArticle(*article)) {
-    AfxMessageBox(u"修改文章属性出错！");
+    WindowMessage(u"修改文章属性出错！");
     return;
   }
   RewriteDescriptionFile(*article);
@@ -341,12 +330,12 @@ void CDARUListCtrl::OnListSearch() {
   if (found < 0) {
     // The facade has released the articles the rows pointed to.
     DeleteAllItems();
-    AfxMessageBox(u"检索文章失败!");
+    WindowMessage(u"检索文章失败!");
     return;
   }
   LockWindowUpdate();
   ShowArticles(daru->GetArticleList());
   UnlockWindowUpdate();
   m_bSearchTag = true;
-  AfxMessageBox(Fmt(u"共找到相关文章主题[%d]篇", found));
+  WindowMessage(Fmt(u"共找到相关文章主题[%d]篇", found));
 }

@@ -5,6 +5,7 @@
 
 #include "base/DaruApi.h"
 #include "content/CaptureItems.h"
+#include "facade/ArticleCapture.h"
 #include "platform/Gdi.h"
 #include "platform/ImageList.h"
 #include "platform/TreeCtrl.h"
@@ -102,10 +103,9 @@ class DARU_API CDARUTreeCtrl : public CTreeCtrl {
   void SyncCurrentLabel();
   // Whether a row of the list shows the article.
   bool HasArticleRow(const CArticle* pArticle) const;
-  // Files a stored article under a further label and releases what the
-  // facade hands back; the facade's result code.
-  int FileStoredArticle(CLabel* pLabel, const std::u16string& url, const std::u16string& title,
-                        const std::u16string& keywords, const char16_t* type, bool bStoreUrl);
+  // Captures the request's stored link once more, filing it under its label;
+  // false when that fails.
+  bool FileStoredArticle(CCaptureRequest request);
   // The root label becomes the default; a previous default item loses its bold.
   void FallBackToRootDefault();
   // After a label deletion that stopped half way: drops the items under the

@@ -7,6 +7,7 @@
 #include "core/DARU.h"
 #include "core/LabelTree.h"
 #include "platform/MessageBox.h"
+#include "ui/dialogs/WindowMessage.h"
 #include "ui/dialogs/AddArticleDlg.h"
 #include "ui/list/DARUListCtrl.h"
 #include "ui/tree/DARUTreeCtrl.h"
@@ -14,18 +15,11 @@
 
 namespace {
 
-// Lends the feed item to the article while its description file is written:
-// the article must not keep a pointer to the caller's item.
-class CLentFeedItem {
- public:
-  CLentFeedItem(CArticle& article, CRSSSubItem& item) : m_article(article) { m_article.SetRSSSubItem(&item); }
-  ~CLentFeedItem() { m_article.SetRSSSubItem(nullptr); }
-  CLentFeedItem(const CLentFeedItem&) = delete;
-  CLentFeedItem& operator=(const CLentFeedItem&) = delete;
-
- private:
-  CArticle& m_article;
-};
+// The folder a feed item's media file must lie in: its information file's.
+std::u16string FolderOf(const std::u16string& path) {
+  const size_t cut = path.rfind(u'/');
+  return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
+}
 
 }  // namespace
 
@@ -41,17 +35,14 @@ bool CDARUTreeCtrl::HasArticleRow(const CArticle* pArticle) const {
   return false;
 }
 
-int CDARUTreeCtrl::FileStoredArticle(CLabel* pLabel, const std::u16string& url, const std::u16string& title,
-                                     const std::u16string& keywords, const char16_t* type, bool bStoreUrl) {
-  // The link must reach the store even when the target is the shown label:
-  // with the current label set, the facade would answer "listed" for the
-  // article the first call put in its result list, and link nothing.
+bool CDARUTreeCtrl::FileStoredArticle(CCaptureRequest request) {
+  // Filed without a row: the list shows no article the facade does not
+  // list, so the facade must not take it into its result list either.
   m_pDARU->m_pCurLabel = nullptr;
-  int result = 1;
-  CArticle* article = m_pDARU->AddArticle(pLabel, url, title, keywords, type, result, bStoreUrl);
+  request.fileStored = true;
+  const bool filed = m_pDARU->Capture(request).Succeeded();
   SyncCurrentLabel();
-  ReleaseUnlisted(article);
-  return result;
+  return filed;
 }
 
 bool CDARUTreeCtrl::AddArticleFromBrowser(std::u16string url, std::u16string title, CLabel* pLabel, bool bShowDialog) {
@@ -59,58 +50,53 @@ bool CDARUTreeCtrl::AddArticleFromBrowser(std::u16string url, std::u16string tit
   if (pLabel == nullptr) pLabel = m_pDefaultLabel;
   if (pLabel == nullptr) return false;
 
-  std::u16string description;
-  std::u16string comment;
-  std::u16string keywords;
+  CCaptureRequest request;
+  request.label = pLabel;
+  request.type = kBrowserType;
+  request.link = std::move(url);
+  request.title = std::move(title);
   if (bShowDialog) {
     CAddArticleDlg dlg;
-    dlg.SetUrl(url);
-    dlg.SetTitle(title);
+    dlg.SetUrl(request.link);
+    dlg.SetTitle(request.title);
     if (dlg.DoModal() != IDOK) return false;
-    url = dlg.GetUrl();
-    title = dlg.GetTitle();
-    description = dlg.GetDescription();
-    comment = dlg.GetComment();
-    keywords = dlg.GetKeyword();
+    request.link = dlg.GetUrl();
+    request.title = dlg.GetTitle();
+    request.keywords = dlg.GetKeyword();
+    // A stored article keeps its own text where the dialog left one empty.
+    if (!dlg.GetDescription().empty()) request.description = dlg.GetDescription();
+    if (!dlg.GetComment().empty()) request.comment = dlg.GetComment();
+    request.replaceStoredTexts = true;
   }
+  // A stored link is filed here only once the user says so.
+  request.fileStored = false;
 
   SyncCurrentLabel();
-  int result = 0;
-  CArticle* article = m_pDARU->AddArticle(pLabel, url, title, keywords, kBrowserType, result, true);
-  if (result < 0) {
-    AfxMessageBox(u"添加文章操作失败。");
+  CCaptureOutcome outcome = m_pDARU->Capture(request);
+  if (!outcome.Succeeded()) {
+    WindowMessage(u"添加文章操作失败。");
     return false;
   }
-  // "Listed" without a row: an earlier capture put the stored article into
-  // the facade's list without filing it (No to the question, or a link that
-  // could not be written). It is still only stored.
-  if (result == 1 && !HasArticleRow(article)) result = 2;
-  if (result == 2) {
-    ReleaseUnlisted(article);
-    if (AfxMessageBox(u"此文章链接已经存在,是否需要为当前标签中创建一个文章关联吗?", MB_YESNO | MB_ICONQUESTION) !=
+  if (outcome.result == CaptureResult::Stored) {
+    if (WindowMessage(u"此文章链接已经存在,是否需要为当前标签中创建一个文章关联吗?", MB_YESNO | MB_ICONQUESTION) !=
         IDYES)
       return true;
-    if (FileStoredArticle(pLabel, url, title, keywords, kBrowserType, true) < 0) {
-      AfxMessageBox(u"添加文章关联操作失败。");
+    // Only the filing: the description file stays as it is.
+    request.description.reset();
+    request.comment.reset();
+    if (!FileStoredArticle(request)) {
+      WindowMessage(u"添加文章关联操作失败。");
       return false;
     }
     return true;
   }
-  if (article == nullptr) return false;
-
-  const bool isNew = result == 0;
-  if (isNew || bShowDialog) {
-    // A stored article rewritten from the dialog keeps the feed data of its file.
-    if (!isNew) article->LoadRssSubItem();
-    article->SetDescription(description);
-    article->SetComment(comment);
-    article->CreateDescriptionFile(GetTypeFolder(kBrowserType), true);
+  CArticle* article = outcome.Article();
+  if (outcome.Listed() && SelectedLabel() == pLabel && !HasArticleRow(article)) {
+    if (outcome.result == CaptureResult::New)
+      InsertArticleRow(article, kUnreadImage, true);
+    else
+      InsertArticleRow(article, article->readflag ? kReadImage : kUnreadImage, !article->readflag);
   }
-  if (isNew && IsListedByFacade(article) && SelectedLabel() == pLabel) {
-    InsertArticleRow(article, kUnreadImage, true);
-    return true;
-  }
-  ReleaseUnlisted(article);
   return true;
 }
 
@@ -125,12 +111,15 @@ bool CDARUTreeCtrl::AddArticleFromRss(CRSSSubItem item, int& nLabelID, CLabel* p
     if (pLabel == nullptr) {
       CLabel* favourites = labels->GetFavRSSLabel();
       if (favourites == nullptr) return false;
-      pLabel = labels->InsertLabel(favourites, item.channelTitle);
+      // One label per channel, also when another process captures from the
+      // same channel at the same moment.
+      pLabel = labels->FindOrInsertLabel(favourites, item.channelTitle);
       if (pLabel == nullptr) return false;
       nLabelID = pLabel->labelid;
       // The favourite feeds are searched for rather than assumed first under
       // the root: the user may have dragged them elsewhere.
-      if (HTREEITEM parent = FindLabelItem(favourites, GetRootItem())) {
+      HTREEITEM parent = FindLabelItem(favourites, GetRootItem());
+      if (parent != nullptr && FindLabelItem(pLabel, parent) == nullptr) {
         InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, pLabel->name, kLabelImage, kLabelImage, 0,
                    0, reinterpret_cast<LPARAM>(pLabel), parent, TVI_LAST);
         Expand(parent, TVE_EXPAND);
@@ -139,41 +128,33 @@ bool CDARUTreeCtrl::AddArticleFromRss(CRSSSubItem item, int& nLabelID, CLabel* p
   }
 
   // Without a link the item is known by its information file, and no link is stored.
-  const bool storeUrl = !item.link.empty();
-  const std::u16string link = storeUrl ? item.link : item.sourceFile;
+  CCaptureRequest request;
+  request.label = pLabel;
+  request.storeLink = !item.link.empty();
+  request.link = request.storeLink ? item.link : item.sourceFile;
+  request.title = item.title;
+  request.type = kFeedType;
+  request.description = item.description;
+  request.feedItem = &item;
+  request.media = item.mimeUrl;
+  request.mediaFolder = FolderOf(item.sourceFile);
+  request.fileStored = false;
 
   SyncCurrentLabel();
-  int result = 0;
-  CArticle* article = m_pDARU->AddArticle(pLabel, link, item.title, std::u16string(), kFeedType, result, storeUrl);
-  if (result < 0) {
-    AfxMessageBox(u"添加文章操作失败。");
+  CCaptureOutcome outcome = m_pDARU->Capture(request);
+  if (!outcome.Succeeded()) {
+    WindowMessage(u"添加文章操作失败。");
     return false;
   }
-  if (result == 1 && !HasArticleRow(article)) result = 2;  // as for the browser
-  if (result == 2) {
-    ReleaseUnlisted(article);
-    if (FileStoredArticle(pLabel, link, item.title, std::u16string(), kFeedType, storeUrl) < 0) {
-      AfxMessageBox(u"添加文章关联操作失败。");
+  if (outcome.result == CaptureResult::Stored) {
+    // No question for feed items: a stored one is filed here as well.
+    if (!FileStoredArticle(request)) {
+      WindowMessage(u"添加文章关联操作失败。");
       return false;
     }
     return true;
   }
-  if (article == nullptr) return false;
-  if (result != 0) {
-    ReleaseUnlisted(article);
-    return true;
-  }
-
-  {
-    CLentFeedItem lent(*article, item);
-    article->SetDescription(item.description);
-    article->CreateDescriptionFile(GetTypeFolder(kFeedType), true);
-    if (!item.mimeUrl.empty()) article->CreateMime(item.mimeUrl);
-  }
-  if (!IsListedByFacade(article) || SelectedLabel() != pLabel) {
-    ReleaseUnlisted(article);
-    return true;
-  }
-  InsertArticleRow(article, kReadImage, false);
+  if (outcome.result == CaptureResult::New && outcome.Listed() && SelectedLabel() == pLabel)
+    InsertArticleRow(outcome.Article(), kReadImage, false);
   return true;
 }

@@ -7,6 +7,7 @@
 #include "core/Article.h"
 #include "core/DARU.h"
 #include "platform/MessageBox.h"
+#include "ui/dialogs/WindowMessage.h"
 #include "ui/list/DARUListCtrl.h"
 #include "ui/tree/DARUTreeCtrl.h"
 #include "ui/tree/TreeIds.h"
@@ -49,7 +50,7 @@ bool CDARUTreeCtrl::FillArticleList(CLabel* pLabel, bool bReSort) {
     // The facade has released the articles the rows point to: the rows go
     // before anything can draw them.
     m_pListCtrl->DeleteAllItems();
-    AfxMessageBox(u"检索文章失败!");
+    WindowMessage(u"检索文章失败!");
     return false;
   }
   m_pListCtrl->LockWindowUpdate();
@@ -83,7 +84,7 @@ void CDARUTreeCtrl::OnTreectrlDelall() {
     label = SelectedLabel();
     if (label == nullptr) return;
   }
-  if (AfxMessageBox(u"删除所选的文章,将不可恢复,你确定删除吗?", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (WindowMessage(u"删除所选的文章,将不可恢复,你确定删除吗?", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   m_pListCtrl->LockWindowUpdate();
   const int count = m_pListCtrl->GetItemCount();
   int row = 0;
@@ -93,7 +94,7 @@ void CDARUTreeCtrl::OnTreectrlDelall() {
       m_pListCtrl->DeleteItem(row);
       continue;
     }
-    AfxMessageBox(u"删除文章[" + (article ? article->title : std::u16string()) + u"]失败！");
+    WindowMessage(u"删除文章[" + (article ? article->title : std::u16string()) + u"]失败！");
     ++row;
   }
   m_pListCtrl->UnlockWindowUpdate();

@@ -6,6 +6,7 @@
 #include "core/DARU.h"
 #include "core/LabelTree.h"
 #include "platform/MessageBox.h"
+#include "ui/dialogs/WindowMessage.h"
 #include "ui/dialogs/AddLabelDlg.h"
 #include "ui/tree/DARUTreeCtrl.h"
 #include "ui/tree/TreeIds.h"
@@ -30,7 +31,7 @@ void CDARUTreeCtrl::OnTreectrlDelete() {
   CLabelTree* labels = m_pDARU ? m_pDARU->GetLabelTree() : nullptr;
   CLabel* label = LabelOf(item);
   if (labels == nullptr || label == nullptr) return;
-  if (AfxMessageBox(u"删除标签将同时删除所有子标签和相关联的文章,并不可恢复,您确定删除吗?",
+  if (WindowMessage(u"删除标签将同时删除所有子标签和相关联的文章,并不可恢复,您确定删除吗?",
                     MB_YESNO | MB_ICONQUESTION) != IDYES)
     return;
   if (HTREEITEM child = GetChildItem(item)) DeleteChildLabel(child);
@@ -39,7 +40,7 @@ void CDARUTreeCtrl::OnTreectrlDelete() {
     // Descendants deleted before the refusal stay deleted; the tree must not
     // keep offering them.
     RemoveDeletedItems(item);
-    AfxMessageBox(u"删除标签操作失败,请你重试!");
+    WindowMessage(u"删除标签操作失败,请你重试!");
     return;
   }
   DeleteItem(item);
@@ -112,7 +113,7 @@ void CDARUTreeCtrl::OnTvnEndlabeledit(NMHDR* pNMHDR, LRESULT* pResult) {
   // The hierarchy keeps a refused name in memory; the label must go on
   // saying what the catalogue and the item say.
   label->name = oldName;
-  AfxMessageBox(u"重命名标签名错误!");
+  WindowMessage(u"重命名标签名错误!");
 }
 
 void CDARUTreeCtrl::OnTreectrlDefault() {
