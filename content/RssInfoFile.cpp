@@ -1,5 +1,7 @@
 // Reading an RSS information file into a feed sub-record.
 
+#include "content/RssInfoFile.h"
+
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -7,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "content/CaptureItems.h"
+#include "base/TextConv.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
-#include "base/TextConv.h"
 #include "core/ArticleLocations.h"
+#include "core/CaptureItems.h"
 
 namespace {
 
@@ -47,24 +49,25 @@ bool ReallyBelow(const std::u16string& media, const std::u16string& folder) {
 
 }  // namespace
 
-bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
-  sourceFile = path;
+bool LoadRssInfoFile(CRSSSubItem& item, const std::u16string& path) {
+  item.sourceFile = path;
   CXmlDocument xml;
   if (!xml.LoadFile(path)) return false;
   // Each search goes on after the element found before, so the children are
   // found only in the order title, pubdate, description, link, mime.
   if (xml.FindChild(u"newstitle")) {
     xml.StepIn();
-    if (xml.FindChild(u"title")) title = xml.GetChildText();
-    if (xml.FindChild(u"pubdate")) pubDate = xml.GetChildText();
-    if (xml.FindChild(u"description")) description = xml.GetChildText();
-    link = xml.FindChild(u"link") ? xml.GetChildText() : std::u16string();
+    if (xml.FindChild(u"title")) item.title = xml.GetChildText();
+    if (xml.FindChild(u"pubdate")) item.pubDate = xml.GetChildText();
+    if (xml.FindChild(u"description")) item.description = xml.GetChildText();
+    item.link = xml.FindChild(u"link") ? xml.GetChildText() : std::u16string();
     if (xml.FindChild(u"mime")) {
       xml.StepIn();
       if (xml.FindChild(u"url")) {
         std::u16string url = xml.GetChildText();
         std::u16string media = FolderOf(path) + url;
-        if (IsBesideInfoFile(url) && PathExists(media, true) && ReallyBelow(media, FolderOf(path))) mimeUrl = media;
+        if (IsBesideInfoFile(url) && PathExists(media, true) && ReallyBelow(media, FolderOf(path)))
+          item.mimeUrl = media;
       }
     }
   }
@@ -72,7 +75,7 @@ bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
   return true;
 }
 
-std::u16string CRSSSubItem::NamedMediaFile(std::u16string path) {
+std::u16string NamedMediaFile(const std::u16string& path) {
   CXmlDocument xml;
   if (!xml.LoadFile(path) || !xml.FindChild(u"newstitle")) return {};
   xml.StepIn();

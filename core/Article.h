@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "content/CaptureItems.h"
 #include "base/DaruApi.h"
+#include "core/CaptureItems.h"
 #include "core/StdTime.h"
 
 // The largest media file an article keeps a copy of: 1 GiB.
@@ -20,7 +20,8 @@ class DARU_API CArticle : public CItemExecute {
   // The full path of the description file, from the current type and filename.
   std::u16string GetDescriptionFilename();
 
-  // The article's files. These hide the capture item's no-op versions.
+  // The article's files. These hide the capture item's no-op versions; the
+  // content files do the work (core/ContentFileWork.h).
   // Writes the description file into the folder (useFolder) or into the folder
   // of the type code; true when the file was saved. A file that is there but
   // cannot be read is never replaced: the rewrite would lose what it holds.

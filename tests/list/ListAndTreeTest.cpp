@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "platform/CmdUI.h"
 #include "platform/Input.h"

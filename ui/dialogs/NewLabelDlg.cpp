@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "core/Article.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "storage/DB.h"
 #include "ui/dialogs/DialogResources.h"
 

@@ -1,7 +1,7 @@
 #include "ui/list/DARUListCtrl.h"
 
 #include "core/Article.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "platform/HeaderCtrl.h"
 #include "platform/Input.h"
 #include "platform/Menu.h"

@@ -4,8 +4,8 @@
 
 #include "base/U16Format.h"
 #include "core/Article.h"
-#include "core/DARU.h"
 #include "core/Records.h"
+#include "facade/DARU.h"
 #include "platform/CmdUI.h"
 #include "platform/MessageBox.h"
 #include "platform/TreeCtrl.h"

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "platform/Clock.h"
 #include "platform/CmdUI.h"
 #include "platform/Input.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/DaruApi.h"
-#include "content/CaptureItems.h"
+#include "core/CaptureItems.h"
 #include "platform/Gdi.h"
 #include "platform/ImageList.h"
 #include "platform/TreeCtrl.h"

@@ -4,8 +4,8 @@
 
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "platform/MessageBox.h"
 #include "ui/dialogs/AddArticleDlg.h"
 #include "ui/list/DARUListCtrl.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/Article.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "platform/MessageBox.h"
 #include "ui/list/DARUListCtrl.h"
 #include "ui/tree/DARUTreeCtrl.h"

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "platform/MessageBox.h"
 #include "ui/dialogs/AddLabelDlg.h"
 #include "ui/tree/DARUTreeCtrl.h"
