@@ -12,7 +12,7 @@
 #include "platform/Input.h"
 #include "platform/Menu.h"
 #include "platform/XTToolkit.h"
-#include "ui/tree/TreeIds.h"
+#include "res/ResourceIds.h"
 
 IMPLEMENT_DYNAMIC(CDARUTreeCtrl, CTreeCtrl)
 

@@ -7,10 +7,10 @@
 #include "facade/DARU.h"
 #include "facade/LabelTree.h"
 #include "platform/MessageBox.h"
+#include "res/ResourceIds.h"
 #include "ui/dialogs/AddArticleDlg.h"
 #include "ui/list/DARUListCtrl.h"
 #include "ui/tree/DARUTreeCtrl.h"
-#include "ui/tree/TreeIds.h"
 
 namespace {
 
@@ -35,11 +35,7 @@ void CDARUTreeCtrl::SyncCurrentLabel() {
   m_pDARU->m_pCurLabel = SelectedLabel();
 }
 
-bool CDARUTreeCtrl::HasArticleRow(const CArticle* pArticle) const {
-  for (int row = 0; row < m_pListCtrl->GetItemCount(); ++row)
-    if (reinterpret_cast<const CArticle*>(m_pListCtrl->GetItemData(row)) == pArticle) return true;
-  return false;
-}
+bool CDARUTreeCtrl::HasArticleRow(const CArticle* pArticle) const { return m_pListCtrl->FindArticleRow(pArticle) >= 0; }
 
 int CDARUTreeCtrl::FileStoredArticle(CLabel* pLabel, const std::u16string& url, const std::u16string& title,
                                      const std::u16string& keywords, const char16_t* type, bool bStoreUrl) {
@@ -107,7 +103,7 @@ bool CDARUTreeCtrl::AddArticleFromBrowser(std::u16string url, std::u16string tit
     article->CreateDescriptionFile(GetTypeFolder(kBrowserType), true);
   }
   if (isNew && IsListedByFacade(article) && SelectedLabel() == pLabel) {
-    InsertArticleRow(article, kUnreadImage, true);
+    m_pListCtrl->InsertArticleRow(0, article);
     return true;
   }
   ReleaseUnlisted(article);
@@ -131,7 +127,7 @@ bool CDARUTreeCtrl::AddArticleFromRss(CRSSSubItem item, int& nLabelID, CLabel* p
       // The favourite feeds are searched for rather than assumed first under
       // the root: the user may have dragged them elsewhere.
       if (HTREEITEM parent = FindLabelItem(favourites, GetRootItem())) {
-        InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, pLabel->name, kLabelImage, kLabelImage, 0,
+        InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, pLabel->name, IMAGE_LABEL, IMAGE_LABEL, 0,
                    0, reinterpret_cast<LPARAM>(pLabel), parent, TVI_LAST);
         Expand(parent, TVE_EXPAND);
       }
@@ -174,6 +170,7 @@ bool CDARUTreeCtrl::AddArticleFromRss(CRSSSubItem item, int& nLabelID, CLabel* p
     ReleaseUnlisted(article);
     return true;
   }
-  InsertArticleRow(article, kReadImage, false);
+  // A new feed item arrives looking read.
+  m_pListCtrl->InsertArticleRow(0, article, true);
   return true;
 }
