@@ -1,5 +1,7 @@
 // The article's description file and media copy.
 
+#include "content/ArticleFiles.h"
+
 #include <sys/stat.h>
 
 #include <memory>
@@ -10,9 +12,11 @@
 #include "base/Files.h"
 #include "base/TextConv.h"
 #include "content/PathOps.h"
+#include "content/RssInfoFile.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
+#include "core/ContentFileWork.h"
 
 namespace {
 
@@ -68,7 +72,9 @@ bool ExistsUnreadable(const std::u16string& path) {
 
 }  // namespace
 
-bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder) {
+bool WriteDescriptionFile(const CArticle& article, std::u16string folderOrType, bool useFolder) {
+  const std::u16string& filename = article.filename;
+  const std::u16string& type = article.type;
   if (!IsSafeFolderName(filename)) return false;
   if (useFolder) {
     // The folder the caller names, and the article's own type folder, which
@@ -83,13 +89,13 @@ bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder
   CXmlDocument xml;
   if (!xml.LoadCopy(Skeleton())) return false;
   xml.FindSibling();
-  xml.AddChild(u"Title", title);
-  if (!url.empty()) xml.AddChild(u"URL", url);
+  xml.AddChild(u"Title", article.title);
+  if (!article.url.empty()) xml.AddChild(u"URL", article.url);
   xml.AddChild(u"FileName", filename);
-  xml.AddChild(u"Key", key1);
-  xml.AddChild(u"Description", description);
-  xml.AddChild(u"Comment", comment);
-  if (CRSSSubItem* rss = GetRSSSubItem()) {
+  xml.AddChild(u"Key", article.key1);
+  xml.AddChild(u"Description", article.description);
+  xml.AddChild(u"Comment", article.comment);
+  if (const CRSSSubItem* rss = article.rssSubItem.get()) {
     xml.AddChild(u"RSS");
     xml.StepIn();
     xml.AddChild(u"Title", rss->title);
@@ -122,37 +128,35 @@ bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder
   return saved;
 }
 
-bool CArticle::DescriptionFileIsUnreadable() {
+bool DescriptionFileIsUnreadable(const CArticle& article) {
   std::u16string path;
-  return DescriptionFileOf(*this, path) && ExistsUnreadable(path);
+  return DescriptionFileOf(article, path) && ExistsUnreadable(path);
 }
 
-std::u16string CArticle::LoadDescription() {
-  if (!description.empty()) return description;
+namespace {
+
+// The text of the element, kept in the field, when the field is empty.
+std::u16string LoadText(const CArticle& article, std::u16string& field, const char16_t* element) {
+  if (!field.empty()) return field;
   std::u16string path;
-  if (filename.empty() || !DescriptionFileOf(*this, path)) return {};
+  if (article.filename.empty() || !DescriptionFileOf(article, path)) return {};
   CXmlDocument xml;
   if (!xml.LoadFile(path)) return {};
-  if (xml.FindChild(u"Description")) description = xml.GetChildText();
+  if (xml.FindChild(element)) field = xml.GetChildText();
   xml.ReleaseDocument();
-  return description;
+  return field;
 }
 
-std::u16string CArticle::LoadComment() {
-  if (!comment.empty()) return comment;
-  std::u16string path;
-  if (filename.empty() || !DescriptionFileOf(*this, path)) return {};
-  CXmlDocument xml;
-  if (!xml.LoadFile(path)) return {};
-  if (xml.FindChild(u"Comment")) comment = xml.GetChildText();
-  xml.ReleaseDocument();
-  return comment;
-}
+}  // namespace
 
-bool CArticle::LoadRssSubItem() {
-  if (GetRSSSubItem() != nullptr) return true;
+std::u16string LoadDescriptionText(CArticle& article) { return LoadText(article, article.description, u"Description"); }
+
+std::u16string LoadCommentText(CArticle& article) { return LoadText(article, article.comment, u"Comment"); }
+
+bool LoadFeedData(CArticle& article) {
+  if (article.GetRSSSubItem() != nullptr) return true;
   std::u16string path;
-  if (!DescriptionFileOf(*this, path)) return false;
+  if (!DescriptionFileOf(article, path)) return false;
   CXmlDocument xml;
   if (!xml.LoadFile(path)) return false;
 
@@ -194,18 +198,40 @@ bool CArticle::LoadRssSubItem() {
     }
   }
   xml.ReleaseDocument();
-  SetRSSSubItem(rss.release());
+  article.SetRSSSubItem(rss.release());
   return true;
 }
 
-void CArticle::CreateMime(std::u16string source) { CopyMime(std::move(source)); }
-
-bool CArticle::CopyMime(std::u16string source) {
-  if (!IsSafeFolderName(filename) || !TypeFolderIsSafe(kFeedType)) return false;
+bool CopyMediaFile(CArticle& article, const std::u16string& source) {
+  if (!IsSafeFolderName(article.filename) || !TypeFolderIsSafe(kFeedType)) return false;
   if (!PathExists(source, true)) return false;
-  std::u16string folder = GetArticleFolder(filename);
+  std::u16string folder = GetArticleFolder(article.filename);
   if (!PathExists(folder, false) && mkdir(ToUtf8(folder).c_str(), 0777) != 0) return false;
   // The source is remembered whether the copy succeeds or not.
-  mimefile = source;
-  return ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(filename)), kMaxMediaFileSize);
+  article.mimefile = source;
+  return ReplaceFileWithCopy(ToUtf8(source), ToUtf8(GetMediaCopyPath(article.filename)), kMaxMediaFileSize);
 }
+
+namespace {
+
+const CContentFileWork kContentFileWork{
+    [](CArticle& article, const std::u16string& folderOrType, bool useFolder) {
+      return WriteDescriptionFile(article, folderOrType, useFolder);
+    },
+    [](CArticle& article) { return DescriptionFileIsUnreadable(article); },
+    LoadDescriptionText,
+    LoadCommentText,
+    LoadFeedData,
+    [](CArticle& article, const std::u16string& source) { CopyMediaFile(article, source); },
+    LoadRssInfoFile,
+    NamedMediaFile,
+};
+
+// The records' file members work from the moment the library is loaded.
+const bool g_installed = (InstallContentFileWork(&kContentFileWork), true);
+
+}  // namespace
+
+// Programs that link the static archive name this symbol to the linker, so
+// the installation above is linked in although nothing calls into this file.
+extern "C" const int daru_content_files_anchor = 0;

@@ -1,14 +1,16 @@
 // Reading an RSS information file into a feed sub-record.
 
+#include "content/RssInfoFile.h"
+
 #include <string>
 #include <string_view>
 
-#include "content/CaptureItems.h"
+#include "base/TextConv.h"
 #include "content/MediaCheck.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
-#include "base/TextConv.h"
 #include "core/ArticleLocations.h"
+#include "core/CaptureItems.h"
 
 namespace {
 
@@ -28,18 +30,18 @@ std::u16string FolderOf(const std::u16string& path) {
 
 }  // namespace
 
-bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
-  sourceFile = path;
+bool LoadRssInfoFile(CRSSSubItem& item, const std::u16string& path) {
+  item.sourceFile = path;
   CXmlDocument xml;
   if (!xml.LoadFile(path)) return false;
   // Each search goes on after the element found before, so the children are
   // found only in the order title, pubdate, description, link, mime.
   if (xml.FindChild(u"newstitle")) {
     xml.StepIn();
-    if (xml.FindChild(u"title")) title = xml.GetChildText();
-    if (xml.FindChild(u"pubdate")) pubDate = xml.GetChildText();
-    if (xml.FindChild(u"description")) description = xml.GetChildText();
-    link = xml.FindChild(u"link") ? xml.GetChildText() : std::u16string();
+    if (xml.FindChild(u"title")) item.title = xml.GetChildText();
+    if (xml.FindChild(u"pubdate")) item.pubDate = xml.GetChildText();
+    if (xml.FindChild(u"description")) item.description = xml.GetChildText();
+    item.link = xml.FindChild(u"link") ? xml.GetChildText() : std::u16string();
     if (xml.FindChild(u"mime")) {
       xml.StepIn();
       if (xml.FindChild(u"url")) {
@@ -48,7 +50,7 @@ bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
         // A file too large to copy is still the item's media file: the capture
         // says why it kept no copy.
         const MediaCheck check = IsBesideInfoFile(url) ? CheckMediaFile(media, FolderOf(path)) : MediaCheck::Outside;
-        if (check == MediaCheck::Accepted || check == MediaCheck::TooLarge) mimeUrl = media;
+        if (check == MediaCheck::Accepted || check == MediaCheck::TooLarge) item.mimeUrl = media;
       }
     }
   }
@@ -56,7 +58,7 @@ bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
   return true;
 }
 
-std::u16string CRSSSubItem::NamedMediaFile(std::u16string path) {
+std::u16string NamedMediaFile(const std::u16string& path) {
   CXmlDocument xml;
   if (!xml.LoadFile(path) || !xml.FindChild(u"newstitle")) return {};
   xml.StepIn();

@@ -1,6 +1,19 @@
 #include "core/Article.h"
 
 #include "core/ArticleLocations.h"
+#include "core/ContentFileWork.h"
+
+namespace {
+
+// Constant-initialised, so the content files may install their work from
+// any load-time initialiser, whatever the order.
+constinit const CContentFileWork* g_contentFileWork = nullptr;
+
+}  // namespace
+
+void InstallContentFileWork(const CContentFileWork* work) { g_contentFileWork = work; }
+
+const CContentFileWork* ContentFileWork() { return g_contentFileWork; }
 
 CArticle::CArticle() : articleid(0), labels(0), label(0), version(0), readflag(false), impflag(false) {}
 
@@ -11,3 +24,37 @@ CArticle& CArticle::operator=(const CArticle& other) = default;
 CArticle::~CArticle() = default;
 
 std::u16string CArticle::GetDescriptionFilename() { return DescriptionFilePath(type, filename); }
+
+bool CArticle::CreateDescriptionFile(std::u16string folderOrType, bool useFolder) {
+  if (const CContentFileWork* work = ContentFileWork())
+    return work->createDescriptionFile(*this, folderOrType, useFolder);
+  return CItemExecute::CreateDescriptionFile(std::move(folderOrType), useFolder);
+}
+
+bool CArticle::DescriptionFileIsUnreadable() {
+  const CContentFileWork* work = ContentFileWork();
+  return work != nullptr && work->descriptionFileIsUnreadable(*this);
+}
+
+std::u16string CArticle::LoadDescription() {
+  if (const CContentFileWork* work = ContentFileWork()) return work->loadDescription(*this);
+  return CItemExecute::LoadDescription();
+}
+
+std::u16string CArticle::LoadComment() {
+  if (const CContentFileWork* work = ContentFileWork()) return work->loadComment(*this);
+  return CItemExecute::LoadComment();
+}
+
+bool CArticle::LoadRssSubItem() {
+  const CContentFileWork* work = ContentFileWork();
+  return work != nullptr && work->loadRssSubItem(*this);
+}
+
+void CArticle::CreateMime(std::u16string source) {
+  if (const CContentFileWork* work = ContentFileWork()) {
+    work->createMime(*this, source);
+    return;
+  }
+  CItemExecute::CreateMime(std::move(source));
+}

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "content/CaptureItems.h"
 #include "base/DaruApi.h"
+#include "core/CaptureItems.h"
 #include "core/StdTime.h"
 
 // The largest media file an article keeps a copy of: 1 GiB.
@@ -20,7 +20,8 @@ class DARU_API CArticle : public CItemExecute {
   // The full path of the description file, from the current type and filename.
   std::u16string GetDescriptionFilename();
 
-  // The article's files. These hide the capture item's no-op versions.
+  // The article's files. These hide the capture item's no-op versions; the
+  // content files do the work (core/ContentFileWork.h).
   // Writes the description file into the folder (useFolder) or into the folder
   // of the type code; true when the file was saved. A file that is there but
   // cannot be read is never replaced: the rewrite would lose what it holds.
@@ -38,8 +39,6 @@ class DARU_API CArticle : public CItemExecute {
   // must be a regular file, not a symbolic link, of at most kMaxMediaFileSize
   // bytes; a copy that fails or comes out incomplete is not kept.
   void CreateMime(std::u16string source);
-  // The same, saying whether the copy is there and whole.
-  bool CopyMime(std::u16string source);
 
   int articleid;
   std::u16string filename;  // 32 hex digits of the link's MD5; names the description file

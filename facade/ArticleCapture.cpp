@@ -14,9 +14,10 @@
 #include <thread>
 
 #include "base/TextConv.h"
+#include "content/ArticleFiles.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "storage/DB.h"
 
 CCaptureOutcome::CCaptureOutcome() = default;
@@ -139,7 +140,7 @@ void CDARU::CopyMedia(const CCaptureRequest& request, CArticle& article, CCaptur
     out.media = MediaOutcome::Refused;
     return;
   }
-  if (!article.CopyMime(request.media)) {
+  if (!CopyMediaFile(article, request.media)) {
     out.refusal = CaptureRefusal::MediaCopy;
     out.reason = u"cannot copy the media file " + request.media + u" to " + GetMediaCopyPath(article.filename);
     return;

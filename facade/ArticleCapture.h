@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/DaruApi.h"
-#include "content/CaptureItems.h"
+#include "core/CaptureItems.h"
 #include "content/MediaCheck.h"
 #include "core/Article.h"
 #include "core/Records.h"

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "core/DARU.h"
 #include "base/TextConv.h"
+#include "facade/DARU.h"
 #include "fixtures/DaruAccess.h"
 #include "platform/MessageBox.h"
 #include "platform/ModuleInfo.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "FuzzRoot.h"
-#include "content/CaptureItems.h"
+#include "core/CaptureItems.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/TempDir.h"
 #include "platform/MessageBox.h"

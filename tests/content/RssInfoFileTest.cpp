@@ -6,8 +6,8 @@
 #include <string>
 
 #include "ContentFiles.h"
-#include "content/CaptureItems.h"
 #include "base/TextConv.h"
+#include "core/CaptureItems.h"
 
 using namespace contenttest;
 namespace fs = std::filesystem;

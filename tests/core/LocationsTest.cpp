@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/ArticleLocations.h"
-#include "core/DARU.h"
 #include "base/TextConv.h"
+#include "core/ArticleLocations.h"
+#include "facade/DARU.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/TempDir.h"
 #include "platform/ModuleInfo.h"

@@ -7,8 +7,8 @@
 
 #include "DialogFixture.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "platform/ImageList.h"
 #include "platform/Input.h"

@@ -9,8 +9,8 @@
 
 #include "DialogFixture.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "platform/PropertySheet.h"
 #include "ui/dialogs/PropSheet.h"

@@ -29,7 +29,7 @@ if(NOT libdir)
 endif()
 foreach(file ${libdir}/libdarulib.so ${libdir}/cmake/darulib/darulibConfig.cmake
              ${prefix}/include/darulib/darulib.h ${prefix}/include/darulib/darulib_ui.h
-             ${prefix}/include/darulib/core/DARU.h ${prefix}/bin/daru ${prefix}/share/man/man1/daru.1
+             ${prefix}/include/darulib/facade/DARU.h ${prefix}/bin/daru ${prefix}/share/man/man1/daru.1
              ${prefix}/share/bash-completion/completions/daru ${prefix}/share/zsh/vendor-completions/_daru)
   if(NOT EXISTS ${file})
     message(FATAL_ERROR "not installed: ${file}")

@@ -5,8 +5,8 @@
 
 #include "base/TextConv.h"
 #include "core/Article.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "platform/HeaderCtrl.h"
 #include "platform/Input.h"

@@ -4,11 +4,16 @@
 #include <utility>
 #include <vector>
 
+#include "facade/DARU.h"
 #include "platform/Gdi.h"
 #include "platform/LibraryModule.h"
+#include "platform/MessageMap.h"
 #include "platform/Resources.h"
 #include "platform/WinUser.h"
 #include "res/LibraryResources.h"
+#include "res/ResourceIds.h"
+#include "ui/list/DARUListCtrl.h"
+#include "ui/tree/DARUTreeCtrl.h"
 
 namespace {
 
@@ -120,4 +125,34 @@ TEST(LibraryResources, SortArrowsPointUpAndDown) {
     EXPECT_NE(arrow.GetPixel(0, baseRow), magenta) << id;
     EXPECT_NE(arrow.GetPixel(8, baseRow), magenta) << id;
   }
+}
+
+// The windows take their ids from the header the scripts generate: every
+// command of a context menu reaches a handler and an update rule of the
+// window that shows the menu, and the header names what the scripts hold.
+TEST(LibraryResources, EveryMenuCommandHasItsWindowsHandlers) {
+  CDARUTreeCtrl tree;
+  CDARUListCtrl list;
+  const auto handled = [](const CCmdTarget& window, UINT id) {
+    return window.FindMessageEntry(WM_COMMAND, CN_COMMAND, id) != nullptr &&
+           window.FindMessageEntry(WM_COMMAND, CN_UPDATE_COMMAND_UI, id) != nullptr;
+  };
+  for (const auto& [menu, window] : {std::pair<UINT, const CCmdTarget*>{IDR_TREECTRL_MENU, &tree},
+                                     std::pair<UINT, const CCmdTarget*>{IDR_LISTCTRL_MENU, &list}}) {
+    int commands = 0;
+    for (const CMenuTemplateItem& item : OnlyPopup(menu).items) {
+      if (item.flags & MF_SEPARATOR) continue;
+      ++commands;
+      EXPECT_TRUE(handled(*window, item.id)) << menu << ": " << item.id;
+    }
+    EXPECT_GT(commands, 5) << menu;
+  }
+  // The add command is not in the menu: the host routes it to the list.
+  EXPECT_TRUE(handled(list, ID_LIST_ADD));
+  EXPECT_FALSE(handled(list, ID_TREECTRL_ADD));
+  EXPECT_EQ(OnlyPopup(IDR_LISTCTRL_MENU).items[0].id, ID_LISTCTRL_MANAGER);
+  CBitmap strip;
+  EXPECT_TRUE(strip.LoadBitmap(IDB_ARTICLE_IMAGES));
+  EXPECT_LT(IMAGE_LABEL, strip.GetSize().cx / 16);
+  delete CDARU::Instance();
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "platform/CmdUI.h"
 #include "platform/Input.h"
@@ -113,6 +113,23 @@ TEST_F(ListAndTreeTest, AddFilesUnderTheTreesSelectedLabel) {
   EXPECT_EQ(list.GetItemCount(), 2);
   EXPECT_EQ(Rows("SELECT labelid FROM articletolabel JOIN article USING(articleid) WHERE title='新加' ORDER BY 1"),
             Lines({"1", "3"}));
+  ExpectScriptDone();
+}
+
+// The list files under the label the tree last told it of, and under none
+// once the tree has no selected item, however the selection went.
+TEST_F(ListAndTreeTest, AddFollowsTheTreesSelectionAndStopsWithoutOne) {
+  HTREEITEM mine = Item(u"我的资料库");
+  tree.Select(mine, TVGN_CARET);  // by the program, not a click
+  ASSERT_EQ(list.GetItemCount(), 1);
+  AddLink(u"http://example.org/by-program");
+  EXPECT_EQ(Rows("SELECT labelid FROM articletolabel JOIN article USING(articleid) WHERE url LIKE '%by-program'"),
+            Lines({"1"}));
+
+  tree.DeleteAllItems();  // no selection, and no notification of it
+  ASSERT_EQ(tree.GetSelectedItem(), nullptr);
+  AddLink(u"http://example.org/nowhere");
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM article WHERE url LIKE '%nowhere'"), Lines({"0"}));
   ExpectScriptDone();
 }
 

@@ -15,8 +15,8 @@
 #include "base/TextConv.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "platform/CmdUI.h"
 #include "platform/Input.h"
@@ -56,7 +56,7 @@ class ListCommandsTest : public PlatformTest {
     jia = labels->InsertLabel(labels->GetHeadLabel(), u"甲");
     ASSERT_TRUE(three && jia);
     // A plain tree with the two labels stands for the label tree: the list
-    // only reads its selected item.
+    // asks it only whether an item is selected; the label comes from ShowLabel.
     ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 200, 400), &frame, 1000));
     for (CLabel* l : {three, jia})
       items.push_back(tree.InsertItem(TVIF_TEXT | TVIF_PARAM, l->name, 0, 0, 0, 0, reinterpret_cast<LPARAM>(l),
@@ -98,9 +98,7 @@ class ListCommandsTest : public PlatformTest {
   // Selects the label in the tree and shows its articles as the tree does.
   void ShowLabel(CLabel* label) {
     tree.SelectItem(items[label == three ? 0 : 1]);
-    ASSERT_GE(daru->QueryArticle(label, CArticle(), 0), 0);
-    list.ShowArticles(daru->GetArticleList());
-    list.ReSort();
+    ASSERT_TRUE(list.ShowLabelArticles(label, true));
     list.SetSearchTag(false);
   }
 

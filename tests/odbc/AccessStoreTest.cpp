@@ -5,8 +5,8 @@
 
 #include "StoreCatalogue.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "fixtures/DaruAccess.h"
 #include "provision/OdbcCatalogue.h"
 #include "storage/CatalogueStatements.h"

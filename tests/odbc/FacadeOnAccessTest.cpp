@@ -2,8 +2,8 @@
 
 #include "StoreCatalogue.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "storage/DBAccess.h"
 
 namespace {

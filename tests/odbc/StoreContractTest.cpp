@@ -9,7 +9,7 @@
 
 #include "StoreCatalogue.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/StoreSteps.h"
 #include "fixtures/TempDir.h"

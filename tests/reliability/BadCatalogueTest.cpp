@@ -15,7 +15,7 @@
 #include "StoreOperations.h"
 #include "Unprivileged.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "fixtures/FaultInjection.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"

@@ -30,12 +30,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/TextConv.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
-#include "base/TextConv.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"
 
@@ -441,8 +441,8 @@ TEST_F(CrashSafety, NothingReportedDoneIsLostWhenTheProcessIsKilled) {
     for (const auto& f : check.GetFindings()) {
       // Filing links and counts in one transaction: no count is ever off.
       bool fileOfUnderway = f.fault >= CCatalogueCheck::MissingTypeFolder && underway;
-      EXPECT_TRUE(fileOfUnderway)
-          << when << ": " << ToUtf8(CCatalogueCheck::FaultName(f.fault)) << ": " << ToUtf8(f.text);
+      EXPECT_TRUE(fileOfUnderway) << when << ": " << ToUtf8(CCatalogueCheck::FaultName(f.fault)) << ": "
+                                  << ToUtf8(f.text);
     }
     for (const auto& [k, a] : model.arts)
       if (!underway || underway->k != k || underway->kind == Move) Verify(k, a, when);

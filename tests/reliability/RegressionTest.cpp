@@ -15,14 +15,14 @@
 #include <thread>
 #include <vector>
 
-#include "content/CaptureItems.h"
+#include "base/Files.h"
+#include "base/TextConv.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
-#include "base/Files.h"
-#include "base/TextConv.h"
+#include "core/CaptureItems.h"
+#include "facade/DARU.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "fixtures/TempDir.h"
 #include "storage/DB.h"

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "StoreOperations.h"
-#include "core/DARU.h"
 #include "base/TextConv.h"
+#include "facade/DARU.h"
 #include "fixtures/FaultInjection.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/CatalogueCheck.h"

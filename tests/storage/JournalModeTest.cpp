@@ -5,7 +5,7 @@
 #include "StorageAccess.h"
 #include "base/Files.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/DB.h"
 

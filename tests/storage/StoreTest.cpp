@@ -9,7 +9,7 @@
 
 #include "StorageAccess.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "fixtures/StoreSteps.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/Article.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "platform/ScriptedUser.h"
 #include "platform/Wnd.h"

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "core/Article.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "storage/DB.h"
 #include "ui/dialogs/DialogResources.h"
 #include "ui/dialogs/WindowMessage.h"
@@ -13,8 +13,6 @@
 IMPLEMENT_DYNAMIC(CNewLabelDlg, CDialog)
 
 namespace {
-
-constexpr int kLabelImage = 3;
 
 CDB* Store() {
   CDARU* daru = CDARU::Instance();
@@ -42,7 +40,7 @@ BOOL CNewLabelDlg::OnInitDialog() {
   m_imageList.DeleteImageList();
   m_bitmap.DeleteObject();
   m_imageList.Create(16, 15, ILC_COLOR24 | ILC_MASK, 6, 6);
-  if (m_bitmap.LoadBitmap(IDB_LABELIMAGES)) m_imageList.Add(&m_bitmap, RGB(255, 0, 255));
+  if (m_bitmap.LoadBitmap(IDB_ARTICLE_IMAGES)) m_imageList.Add(&m_bitmap, RGB(255, 0, 255));
   m_tree.SetImageList(&m_imageList, TVSIL_NORMAL);
 
   CDARU* daru = CDARU::Instance();
@@ -58,8 +56,8 @@ BOOL CNewLabelDlg::OnInitDialog() {
 }
 
 HTREEITEM CNewLabelDlg::InsertLabel(CLabel* label, HTREEITEM parentItem) {
-  HTREEITEM item = m_tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, label->name, kLabelImage,
-                                     kLabelImage, 0, 0, reinterpret_cast<LPARAM>(label), parentItem, TVI_LAST);
+  HTREEITEM item = m_tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, label->name, IMAGE_LABEL,
+                                     IMAGE_LABEL, 0, 0, reinterpret_cast<LPARAM>(label), parentItem, TVI_LAST);
   CDB* db = Store();
   if (item != nullptr && db != nullptr && targetArticle != nullptr) {
     CLabelToArticle link(label->labelid, targetArticle->articleid);

@@ -1,17 +1,15 @@
 #include "ui/list/DARUListCtrl.h"
 
 #include "core/Article.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 #include "platform/HeaderCtrl.h"
 #include "platform/Input.h"
 #include "platform/Menu.h"
 #include "platform/XTToolkit.h"
+#include "res/ResourceIds.h"
 
 namespace {
 
-constexpr UINT kArticleImages = 54004;
-constexpr UINT kListMenu = 53014;
-constexpr int kReadImage = 2;
 constexpr int kTextSort = 2;  // the toolkit's text comparison
 
 }  // namespace
@@ -21,36 +19,41 @@ IMPLEMENT_DYNAMIC(CDARUListCtrl, CListCtrlEx)
 BEGIN_MESSAGE_MAP(CDARUListCtrl, CListCtrlEx)
 ON_WM_CREATE()
 ON_NOTIFY_REFLECT(NM_RCLICK, OnNMRclick)
-ON_COMMAND(53007, OnListAdd)
-ON_UPDATE_COMMAND_UI(53007, OnUpdateListAdd)
-ON_UPDATE_COMMAND_UI(53010, OnUpdateListComment)
-ON_COMMAND(53010, OnListComment)
-ON_UPDATE_COMMAND_UI(53008, OnUpdateListComment)
-ON_COMMAND(53008, OnListDel)
-ON_UPDATE_COMMAND_UI(53017, OnUpdateListctrlRead)
-ON_COMMAND(53017, OnListctrlRead)
-ON_UPDATE_COMMAND_UI(53018, OnUpdateListctrlUnread)
-ON_COMMAND(53018, OnListctrlUnread)
-ON_UPDATE_COMMAND_UI(53019, OnUpdateListctrlImp)
-ON_COMMAND(53019, OnListctrlImp)
-ON_UPDATE_COMMAND_UI(53020, OnUpdateListctrlUnimp)
-ON_COMMAND(53020, OnListctrlUnimp)
-ON_UPDATE_COMMAND_UI(53013, OnUpdateListComment)
-ON_COMMAND(53013, OnListProp)
+ON_COMMAND(ID_LIST_ADD, OnListAdd)
+ON_UPDATE_COMMAND_UI(ID_LIST_ADD, OnUpdateListAdd)
+ON_UPDATE_COMMAND_UI(ID_LIST_COMMENT, OnUpdateListComment)
+ON_COMMAND(ID_LIST_COMMENT, OnListComment)
+ON_UPDATE_COMMAND_UI(ID_LIST_DEL, OnUpdateListComment)
+ON_COMMAND(ID_LIST_DEL, OnListDel)
+ON_UPDATE_COMMAND_UI(ID_LISTCTRL_READ, OnUpdateListctrlRead)
+ON_COMMAND(ID_LISTCTRL_READ, OnListctrlRead)
+ON_UPDATE_COMMAND_UI(ID_LISTCTRL_UNREAD, OnUpdateListctrlUnread)
+ON_COMMAND(ID_LISTCTRL_UNREAD, OnListctrlUnread)
+ON_UPDATE_COMMAND_UI(ID_LISTCTRL_IMP, OnUpdateListctrlImp)
+ON_COMMAND(ID_LISTCTRL_IMP, OnListctrlImp)
+ON_UPDATE_COMMAND_UI(ID_LISTCTRL_UNIMP, OnUpdateListctrlUnimp)
+ON_COMMAND(ID_LISTCTRL_UNIMP, OnListctrlUnimp)
+ON_UPDATE_COMMAND_UI(ID_LIST_PROP, OnUpdateListComment)
+ON_COMMAND(ID_LIST_PROP, OnListProp)
 ON_NOTIFY_REFLECT(LVN_BEGINDRAG, OnLvnBegindrag)
 ON_WM_LBUTTONDOWN()
 ON_NOTIFY_REFLECT(NM_CLICK, OnNMClick)
-ON_UPDATE_COMMAND_UI(53009, OnUpdateListBrowser)
-ON_COMMAND(53009, OnListBrowser)
-ON_COMMAND(53016, OnListSearch)
-ON_UPDATE_COMMAND_UI(53016, OnUpdateListSearch)
+ON_UPDATE_COMMAND_UI(ID_LIST_BROWSER, OnUpdateListBrowser)
+ON_COMMAND(ID_LIST_BROWSER, OnListBrowser)
+ON_COMMAND(ID_LIST_SEARCH, OnListSearch)
+ON_UPDATE_COMMAND_UI(ID_LIST_SEARCH, OnUpdateListSearch)
 ON_NOTIFY_REFLECT(NM_DBLCLK, OnLvnBegindrag)
-ON_COMMAND(53028, OnListctrlManager)
-ON_UPDATE_COMMAND_UI(53028, OnUpdateListComment)
+ON_COMMAND(ID_LISTCTRL_MANAGER, OnListctrlManager)
+ON_UPDATE_COMMAND_UI(ID_LISTCTRL_MANAGER, OnUpdateListComment)
 END_MESSAGE_MAP()
 
 CDARUListCtrl::CDARUListCtrl()
-    : m_bSearchTag(false), m_pTreeCtrl(nullptr), m_hMsgWnd(nullptr), m_nSortColumn(1), m_bSortAscending(0) {}
+    : m_bSearchTag(false),
+      m_pTreeCtrl(nullptr),
+      m_pLabel(nullptr),
+      m_hMsgWnd(nullptr),
+      m_nSortColumn(1),
+      m_bSortAscending(0) {}
 
 CDARUListCtrl::~CDARUListCtrl() { DestroyWindow(); }
 
@@ -58,7 +61,7 @@ int CDARUListCtrl::OnCreate(LPCREATESTRUCT lpCreateStruct) {
   if (CListCtrlEx::OnCreate(lpCreateStruct) == -1) return -1;
   SetExtendedStyle(GetExtendedStyle() | LVS_EX_FULLROWSELECT);
   if (!m_imageList.Create(16, 15, ILC_COLOR24 | ILC_MASK, 6, 6)) return -1;
-  m_bitmap.LoadBitmap(kArticleImages);
+  m_bitmap.LoadBitmap(IDB_ARTICLE_IMAGES);
   m_imageList.Add(&m_bitmap, RGB(255, 0, 255));
   SetImageList(&m_imageList, LVSIL_SMALL);
   // The rows start sorted by the creation date, newest first, and the arrow says so.
@@ -100,15 +103,7 @@ void CDARUListCtrl::OnNMClick(NMHDR*, LRESULT* pResult) {
   if (row < 0) return;
   CArticle* article = GetItemArticle(row);
   if (article == nullptr) return;
-  if (!article->readflag) {
-    article->readflag = true;
-    article->brdate.SetNowTime();
-    if (CDARU::Instance()->UpdateArticle(*article)) {
-      SetItemBold(row, FALSE);
-      SetItem(row, 0, LVIF_IMAGE, u"", kReadImage, 0, 0, 0);
-      Update(row);
-    }
-  }
+  MarkArticleRead(row, true);
   if (m_hMsgWnd != nullptr) ::SendMessage(m_hMsgWnd, WM_DARU_SHOWARTICLE, 0, reinterpret_cast<LPARAM>(article));
 }
 
@@ -122,7 +117,7 @@ void CDARUListCtrl::OnNMRclick(NMHDR*, LRESULT* pResult) {
   if (row >= 0 && (flags & (LVHT_ONITEMICON | LVHT_ONITEMLABEL)))
     SendMessage(LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(row));
   CMenu menu;
-  if (menu.LoadMenu(kListMenu)) {
+  if (menu.LoadMenu(IDR_LISTCTRL_MENU)) {
     CXTPCommandBars::TrackPopupMenu(menu.GetSubMenu(0), TPM_RIGHTBUTTON, screen.x, screen.y, this, nullptr, nullptr,
                                     nullptr);
     menu.DestroyMenu();

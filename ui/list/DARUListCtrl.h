@@ -34,15 +34,36 @@ class DARU_API CDARUListCtrl : public CListCtrlEx {
   int GetSortColumn() const { return m_nSortColumn; }
   BOOL IsSortAscending() const { return m_bSortAscending != 0; }
 
+  // ---- Rows (ListRows.cpp): the list alone decides how a row looks ----
   // Inserts a row for the article at the index, as the rows of a label are
   // shown: title with the read or unread image, creation date, keywords, bold
   // while unread, red when important. Returns the row's index, or -1.
   int InsertArticleRow(int nItem, CArticle* pArticle);
+  // The same, but looking read (image 2, not bold) or unread whatever the
+  // article's read flag says: a new feed item arrives looking read.
+  int InsertArticleRow(int nItem, CArticle* pArticle, bool bLookRead);
   // Replaces the rows with one per article, each inserted at the top, so the
   // last article comes first; the rows are not sorted.
   void ShowArticles(const std::vector<CArticle*>& articles);
   // The row showing the article, or -1.
   int FindArticleRow(const CArticle* pArticle) const;
+
+  // The label the tree shows; the tree tells the list whenever its selection
+  // changes. Adding and removing articles act on it.
+  void SetLabel(CLabel* pLabel) { m_pLabel = pLabel; }
+  // Queries the label's articles and rebuilds the rows from them, the last
+  // article of the result first, re-sorted when asked; the label becomes the
+  // list's. False, with the rows cleared and the message shown, when the
+  // query fails.
+  bool ShowLabelArticles(CLabel* pLabel, bool bReSort);
+
+  // Marks the row's article read (the read time becomes now) or unread and
+  // stores it; the row looks read or unread once the store has taken it, and
+  // otherwise stays as it was while the article keeps the change. False when
+  // the article was in that state already or the store refused it.
+  bool MarkArticleRead(int nItem, bool bRead);
+  // The same for every row.
+  void MarkAllArticlesRead(bool bRead);
 
  protected:
   BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
@@ -77,8 +98,10 @@ class DARU_API CDARUListCtrl : public CListCtrlEx {
 
  private:
   void Sort(int nColumn, bool bAscending);
-  // The label of the tree's selected item; null without a tree or a selection.
+  // The label the tree shows; null without a tree window or a selected item.
   CLabel* SelectedLabel() const;
+  // The row's image and bold flag for a read or an unread article.
+  void ShowReadLook(int nItem, bool bRead);
   // The first selected row's article, with its row; null when no row is selected.
   CArticle* FirstSelectedArticle(int* pRow = nullptr) const;
   // Enables a flag command: never with no row selected, always with several,
@@ -92,6 +115,7 @@ class DARU_API CDARUListCtrl : public CListCtrlEx {
 
   bool m_bSearchTag;       // the rows are search results, not the selected label's articles
   CTreeCtrl* m_pTreeCtrl;  // not owned; the label tree
+  CLabel* m_pLabel;        // borrowed from the hierarchy: the label the tree shows; null for none
   HWND m_hMsgWnd;          // the host window that receives message 1525
   CImageList m_imageList;  // the row images
   CBitmap m_bitmap;        // bitmap 54004, loaded into m_imageList

@@ -4,8 +4,8 @@
 
 #include "base/U16Format.h"
 #include "core/Article.h"
-#include "core/DARU.h"
 #include "core/Records.h"
+#include "facade/DARU.h"
 #include "platform/CmdUI.h"
 #include "platform/MessageBox.h"
 #include "ui/dialogs/WindowMessage.h"
@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int kUnreadImage = 1;
-constexpr int kReadImage = 2;
 constexpr const char16_t* kPageType = u"B";
 
 bool HasFeedData(const CRSSSubItem* feed) {
@@ -55,54 +53,14 @@ bool WouldMarkUnread(const CArticle& a) { return a.readflag; }
 bool WouldMarkImportant(const CArticle& a) { return !a.impflag; }
 bool WouldMarkUnimportant(const CArticle& a) { return a.impflag; }
 
-void MarkRead(CArticle& a) {
-  a.readflag = true;
-  a.brdate.SetNowTime();
-}
-// The read time stays: it tells when the article was last read.
-void MarkUnread(CArticle& a) { a.readflag = false; }
 void MarkImportant(CArticle& a) { a.impflag = true; }
 void MarkUnimportant(CArticle& a) { a.impflag = false; }
 
-void ShowReadState(CDARUListCtrl& list, int row, const CArticle& a) {
-  list.SetItemBold(row, a.readflag ? FALSE : TRUE);
-  list.SetItem(row, 0, LVIF_IMAGE, u"", a.readflag ? kReadImage : kUnreadImage, 0, 0, 0);
-  list.Update(row);
-}
 void ShowImportance(CDARUListCtrl& list, int row, const CArticle& a) { list.SetItemRed(row, a.impflag ? TRUE : FALSE); }
 
 }  // namespace
 
-// ---- Rows and selection ----
-
-int CDARUListCtrl::InsertArticleRow(int nItem, CArticle* pArticle) {
-  if (pArticle == nullptr) return -1;
-  const int row = InsertItem(nItem, pArticle->title, pArticle->readflag ? kReadImage : kUnreadImage);
-  if (row < 0) return -1;
-  SetItemText(row, 1, pArticle->crdate.GetFmtString());
-  SetItemText(row, 2, pArticle->key1);
-  SetItemData(row, reinterpret_cast<DWORD_PTR>(pArticle));
-  if (pArticle->readflag) SetItemBold(row, FALSE);  // new rows start bold
-  if (pArticle->impflag) SetItemRed(row, TRUE);
-  return row;
-}
-
-void CDARUListCtrl::ShowArticles(const std::vector<CArticle*>& articles) {
-  DeleteAllItems();
-  for (CArticle* article : articles) InsertArticleRow(0, article);
-}
-
-int CDARUListCtrl::FindArticleRow(const CArticle* pArticle) const {
-  for (int row = 0; row < GetItemCount(); ++row)
-    if (GetItemArticle(row) == pArticle) return row;
-  return -1;
-}
-
-CLabel* CDARUListCtrl::SelectedLabel() const {
-  if (m_pTreeCtrl == nullptr || m_pTreeCtrl->m_hWnd == nullptr) return nullptr;
-  HTREEITEM item = m_pTreeCtrl->GetSelectedItem();
-  return item != nullptr ? reinterpret_cast<CLabel*>(m_pTreeCtrl->GetItemData(item)) : nullptr;
-}
+// ---- Selection ----
 
 CArticle* CDARUListCtrl::FirstSelectedArticle(int* pRow) const {
   const int row = GetNextItem(-1, LVNI_SELECTED);
@@ -156,8 +114,14 @@ void CDARUListCtrl::ChangeSelectedFlags(bool (*wouldChange)(const CArticle&), vo
   }
 }
 
-void CDARUListCtrl::OnListctrlRead() { ChangeSelectedFlags(WouldMarkRead, MarkRead, ShowReadState); }
-void CDARUListCtrl::OnListctrlUnread() { ChangeSelectedFlags(WouldMarkUnread, MarkUnread, ShowReadState); }
+void CDARUListCtrl::OnListctrlRead() {
+  for (int row = GetNextItem(-1, LVNI_SELECTED); row >= 0; row = GetNextItem(row, LVNI_SELECTED))
+    MarkArticleRead(row, true);
+}
+void CDARUListCtrl::OnListctrlUnread() {
+  for (int row = GetNextItem(-1, LVNI_SELECTED); row >= 0; row = GetNextItem(row, LVNI_SELECTED))
+    MarkArticleRead(row, false);
+}
 void CDARUListCtrl::OnListctrlImp() { ChangeSelectedFlags(WouldMarkImportant, MarkImportant, ShowImportance); }
 void CDARUListCtrl::OnListctrlUnimp() { ChangeSelectedFlags(WouldMarkUnimportant, MarkUnimportant, ShowImportance); }
 
@@ -280,10 +244,7 @@ void CDARUListCtrl::OnListProp() {
   RewriteDescriptionFile(*article);
   SetItemText(row, 0, article->title);
   SetItemText(row, 2, article->key1);
-  if (article->readflag != wasRead) {
-    SetItemBold(row, article->readflag ? FALSE : TRUE);
-    SetItem(row, 0, LVIF_IMAGE, u"", article->readflag ? kReadImage : kUnreadImage, 0, 0, 0);
-  }
+  if (article->readflag != wasRead) ShowReadLook(row, article->readflag);
   if (article->impflag != wasImportant) SetItemRed(row, article->impflag ? TRUE : FALSE);
   Update(row);
   ShowMessage(0, article);

@@ -6,11 +6,10 @@
 
 #include "platform/DC.h"
 #include "platform/HeaderCtrl.h"
+#include "res/ResourceIds.h"
 
 namespace {
 
-constexpr UINT kUpArrowBitmap = 54000;
-constexpr UINT kDownArrowBitmap = 54003;
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
 constexpr COLORREF kEvenRow = 0xFFFFFF;
 constexpr COLORREF kOddRow = 0xFAFAFA;
@@ -39,9 +38,8 @@ void CListBase::CreateHeaderImages() {
   m_upImage = m_downImage = -1;
   if (!m_headerImages.Create(9, 5, ILC_COLOR24 | ILC_MASK, 2, 0)) return;
   COLORMAP map{RGB(0, 0, 0), GetSysColor(COLOR_GRAYTEXT)};
-  if (m_upArrow.LoadMappedBitmap(kUpArrowBitmap, 0, &map, 1)) m_upImage = m_headerImages.Add(&m_upArrow, kMagenta);
-  if (m_downArrow.LoadMappedBitmap(kDownArrowBitmap, 0, &map, 1))
-    m_downImage = m_headerImages.Add(&m_downArrow, kMagenta);
+  if (m_upArrow.LoadMappedBitmap(IDB_SORT_UP, 0, &map, 1)) m_upImage = m_headerImages.Add(&m_upArrow, kMagenta);
+  if (m_downArrow.LoadMappedBitmap(IDB_SORT_DOWN, 0, &map, 1)) m_downImage = m_headerImages.Add(&m_downArrow, kMagenta);
 }
 
 // ---- Rows ----

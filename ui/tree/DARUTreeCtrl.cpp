@@ -5,14 +5,14 @@
 
 #include <vector>
 
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "platform/Clock.h"
 #include "platform/CmdUI.h"
 #include "platform/Input.h"
 #include "platform/Menu.h"
 #include "platform/XTToolkit.h"
-#include "ui/tree/TreeIds.h"
+#include "res/ResourceIds.h"
 
 IMPLEMENT_DYNAMIC(CDARUTreeCtrl, CTreeCtrl)
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/DaruApi.h"
-#include "content/CaptureItems.h"
+#include "core/CaptureItems.h"
 #include "facade/ArticleCapture.h"
 #include "platform/Gdi.h"
 #include "platform/ImageList.h"
@@ -89,12 +89,6 @@ class DARU_API CDARUTreeCtrl : public CTreeCtrl {
   HTREEITEM FindLabelItem(CLabel* pLabel, HTREEITEM hFrom) const;
   bool ListIsSearch() const;
 
-  // Queries the label's articles and rebuilds the list's rows from them,
-  // newest query result first, re-sorted when asked. False (with the message
-  // shown and the rows cleared) when the query fails.
-  bool FillArticleList(CLabel* pLabel, bool bReSort);
-  // A row at the top of the list for the article; red when it is important.
-  void InsertArticleRow(CArticle* pArticle, int nImage, bool bBold);
   // Whether the facade's result list owns the article.
   bool IsListedByFacade(const CArticle* pArticle) const;
   // Releases an article the facade handed over, unless its result list owns it.

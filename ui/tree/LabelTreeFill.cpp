@@ -1,21 +1,19 @@
-// The members of the label hierarchy that fill a tree window. They live with
-// the windows so that the hierarchy itself never includes a window header.
+// The window side of filling a tree from the label hierarchy: how a label
+// becomes an item. The hierarchy walks its labels and asks for each item
+// through CLabelItemWork, so it never includes a window header.
 
-#include <utility>
-#include <vector>
-
-#include "core/LabelTree.h"
+#include "facade/LabelTree.h"
 #include "platform/TreeCtrl.h"
+#include "res/ResourceIds.h"
 #include "ui/tree/DARUTreeCtrl.h"
-#include "ui/tree/TreeIds.h"
 
 namespace {
 
 // Inserts the label's item, last under the parent, and makes it the default
 // when the window is a label tree whose default id the label has.
-HTREEITEM InsertLabelItem(CLabel* label, HTREEITEM parent, CTreeCtrl* tree) {
-  HTREEITEM item = tree->InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, label->name, kLabelImage, kLabelImage,
-                                    0, 0, 0, parent, TVI_LAST);
+HTREEITEM InsertLabelItem(CTreeCtrl* tree, CLabel* label, HTREEITEM parent) {
+  HTREEITEM item = tree->InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, label->name, IMAGE_LABEL, IMAGE_LABEL,
+                                    0, 0, 0, parent != nullptr ? parent : TVI_ROOT, TVI_LAST);
   if (item == nullptr) return nullptr;
   if (auto* labelTree = DYNAMIC_DOWNCAST(CDARUTreeCtrl, tree)) {
     if (static_cast<UINT>(label->labelid) == labelTree->GetDefalutLabelID()) labelTree->SetDefaultLabel(label, item);
@@ -24,34 +22,18 @@ HTREEITEM InsertLabelItem(CLabel* label, HTREEITEM parent, CTreeCtrl* tree) {
   return item;
 }
 
+void ExpandChildren(CTreeCtrl* tree, HTREEITEM item) {
+  for (HTREEITEM child = tree->GetChildItem(item); child; child = tree->GetNextSiblingItem(child))
+    tree->Expand(child, TVE_EXPAND);
+}
+
+const CLabelItemWork kLabelItemWork{InsertLabelItem, ExpandChildren};
+
+// The hierarchy fills tree windows from the moment the library is loaded.
+const bool g_installed = (InstallLabelItemWork(&kLabelItemWork), true);
+
 }  // namespace
 
-void CLabelTree::InitLabelTreeCtrl(CTreeCtrl* pTreeCtrl) {
-  if (pTreeCtrl == nullptr || m_pHeadLabel == nullptr) return;
-  HTREEITEM root = InsertLabelItem(m_pHeadLabel, TVI_ROOT, pTreeCtrl);
-  if (root == nullptr) return;
-  InitChildNode(m_pHeadLabel->firstChild, root, pTreeCtrl);
-  for (HTREEITEM child = pTreeCtrl->GetChildItem(root); child; child = pTreeCtrl->GetNextSiblingItem(child))
-    pTreeCtrl->Expand(child, TVE_EXPAND);
-}
-
-void CLabelTree::InitChildNode(CLabel* label, HTREEITEM parentItem, CTreeCtrl* pTreeCtrl) {
-  // Depth first with a stack of our own: a hierarchy as deep as a damaged
-  // catalogue can make it costs no call stack, and a chain of links that
-  // loops ends once every label has had its item.
-  std::vector<std::pair<CLabel*, HTREEITEM>> pending{{label, parentItem}};
-  size_t budget = m_labels.size() + m_retired.size();
-  while (!pending.empty()) {
-    CLabel* current = pending.back().first;
-    if (current == nullptr) {
-      pending.pop_back();
-      continue;
-    }
-    const HTREEITEM parent = pending.back().second;
-    pending.back().first = current->nextSibling;
-    if (budget-- == 0) return;
-    HTREEITEM item = InsertLabelItem(current, parent, pTreeCtrl);
-    if (item == nullptr) return;
-    if (current->firstChild) pending.emplace_back(current->firstChild, item);
-  }
-}
+// Programs that link the static archive name this symbol to the linker, so
+// the installation above is linked in although nothing calls into this file.
+extern "C" const int daru_label_item_work_anchor = 0;

@@ -4,14 +4,14 @@
 
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "platform/MessageBox.h"
+#include "res/ResourceIds.h"
 #include "ui/dialogs/WindowMessage.h"
 #include "ui/dialogs/AddArticleDlg.h"
 #include "ui/list/DARUListCtrl.h"
 #include "ui/tree/DARUTreeCtrl.h"
-#include "ui/tree/TreeIds.h"
 
 namespace {
 
@@ -29,11 +29,7 @@ void CDARUTreeCtrl::SyncCurrentLabel() {
   m_pDARU->m_pCurLabel = SelectedLabel();
 }
 
-bool CDARUTreeCtrl::HasArticleRow(const CArticle* pArticle) const {
-  for (int row = 0; row < m_pListCtrl->GetItemCount(); ++row)
-    if (reinterpret_cast<const CArticle*>(m_pListCtrl->GetItemData(row)) == pArticle) return true;
-  return false;
-}
+bool CDARUTreeCtrl::HasArticleRow(const CArticle* pArticle) const { return m_pListCtrl->FindArticleRow(pArticle) >= 0; }
 
 bool CDARUTreeCtrl::FileStoredArticle(CCaptureRequest request) {
   // Filed without a row: the list shows no article the facade does not
@@ -93,9 +89,9 @@ bool CDARUTreeCtrl::AddArticleFromBrowser(std::u16string url, std::u16string tit
   CArticle* article = outcome.Article();
   if (outcome.Listed() && SelectedLabel() == pLabel && !HasArticleRow(article)) {
     if (outcome.result == CaptureResult::New)
-      InsertArticleRow(article, kUnreadImage, true);
+      m_pListCtrl->InsertArticleRow(0, article, false);
     else
-      InsertArticleRow(article, article->readflag ? kReadImage : kUnreadImage, !article->readflag);
+      m_pListCtrl->InsertArticleRow(0, article);
   }
   return true;
 }
@@ -120,7 +116,7 @@ bool CDARUTreeCtrl::AddArticleFromRss(CRSSSubItem item, int& nLabelID, CLabel* p
       // the root: the user may have dragged them elsewhere.
       HTREEITEM parent = FindLabelItem(favourites, GetRootItem());
       if (parent != nullptr && FindLabelItem(pLabel, parent) == nullptr) {
-        InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, pLabel->name, kLabelImage, kLabelImage, 0,
+        InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, pLabel->name, IMAGE_LABEL, IMAGE_LABEL, 0,
                    0, reinterpret_cast<LPARAM>(pLabel), parent, TVI_LAST);
         Expand(parent, TVE_EXPAND);
       }
@@ -155,6 +151,6 @@ bool CDARUTreeCtrl::AddArticleFromRss(CRSSSubItem item, int& nLabelID, CLabel* p
     return true;
   }
   if (outcome.result == CaptureResult::New && outcome.Listed() && SelectedLabel() == pLabel)
-    InsertArticleRow(outcome.Article(), kReadImage, false);
+    m_pListCtrl->InsertArticleRow(0, outcome.Article(), true);
   return true;
 }

@@ -2,8 +2,8 @@
 // with the item under the pointer expanded after a rest and the tree
 // scrolled near its top and bottom edges.
 
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "platform/Clock.h"
 #include "platform/Input.h"
 #include "ui/tree/DARUTreeCtrl.h"

@@ -3,13 +3,13 @@
 
 #include <vector>
 
-#include "core/DARU.h"
-#include "core/LabelTree.h"
+#include "facade/DARU.h"
+#include "facade/LabelTree.h"
 #include "platform/MessageBox.h"
+#include "res/ResourceIds.h"
 #include "ui/dialogs/WindowMessage.h"
 #include "ui/dialogs/AddLabelDlg.h"
 #include "ui/tree/DARUTreeCtrl.h"
-#include "ui/tree/TreeIds.h"
 
 void CDARUTreeCtrl::OnTreectrlAdd() {
   HTREEITEM parentItem = GetSelectedItem();
@@ -19,8 +19,8 @@ void CDARUTreeCtrl::OnTreectrlAdd() {
   if (dlg.DoModal() != IDOK) return;
   CLabel* label = m_pDARU->GetLabelTree()->InsertLabel(parent, dlg.labelName);
   if (label == nullptr) return;
-  HTREEITEM item = InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, dlg.labelName, kLabelImage,
-                              kLabelImage, 0, 0, reinterpret_cast<LPARAM>(label), parentItem, TVI_LAST);
+  HTREEITEM item = InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, dlg.labelName, IMAGE_LABEL,
+                              IMAGE_LABEL, 0, 0, reinterpret_cast<LPARAM>(label), parentItem, TVI_LAST);
   Expand(parentItem, TVE_EXPAND);
   Select(item, TVGN_CARET);
 }

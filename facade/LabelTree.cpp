@@ -1,4 +1,4 @@
-#include "core/LabelTree.h"
+#include "facade/LabelTree.h"
 
 #include <algorithm>
 #include <new>
@@ -8,6 +8,16 @@
 #include "storage/DB.h"
 
 CLabelTree* CLabelTree::_instance = nullptr;
+
+namespace {
+
+// Constant-initialised, so the windows may install their work from any
+// load-time initialiser, whatever the order.
+constinit const CLabelItemWork* g_labelItemWork = nullptr;
+
+}  // namespace
+
+void InstallLabelItemWork(const CLabelItemWork* work) { g_labelItemWork = work; }
 
 namespace {
 
@@ -290,4 +300,36 @@ bool CLabelTree::IsInBranch(CLabel* label, CLabel* candidate) const {
     if (at == label || steps-- == 0) return true;
   }
   return false;
+}
+
+void CLabelTree::InitLabelTreeCtrl(CTreeCtrl* pTreeCtrl) {
+  const CLabelItemWork* work = g_labelItemWork;
+  if (work == nullptr || pTreeCtrl == nullptr || m_pHeadLabel == nullptr) return;
+  _TREEITEM* root = work->insertLabelItem(pTreeCtrl, m_pHeadLabel, nullptr);
+  if (root == nullptr) return;
+  InitChildNode(m_pHeadLabel->firstChild, root, pTreeCtrl);
+  work->expandChildren(pTreeCtrl, root);
+}
+
+void CLabelTree::InitChildNode(CLabel* label, _TREEITEM* parentItem, CTreeCtrl* pTreeCtrl) {
+  const CLabelItemWork* work = g_labelItemWork;
+  if (work == nullptr) return;
+  // Depth first with a stack of our own: a hierarchy as deep as a damaged
+  // catalogue can make it costs no call stack, and a chain of links that
+  // loops ends once every label has had its item.
+  std::vector<std::pair<CLabel*, _TREEITEM*>> pending{{label, parentItem}};
+  size_t budget = m_labels.size() + m_retired.size();
+  while (!pending.empty()) {
+    CLabel* current = pending.back().first;
+    if (current == nullptr) {
+      pending.pop_back();
+      continue;
+    }
+    _TREEITEM* const parent = pending.back().second;
+    pending.back().first = current->nextSibling;
+    if (budget-- == 0) return;
+    _TREEITEM* item = work->insertLabelItem(pTreeCtrl, current, parent);
+    if (item == nullptr) return;
+    if (current->firstChild) pending.emplace_back(current->firstChild, item);
+  }
 }

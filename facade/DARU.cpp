@@ -1,4 +1,4 @@
-#include "core/DARU.h"
+#include "facade/DARU.h"
 
 #include <openssl/evp.h>
 
@@ -9,7 +9,7 @@
 
 #include "base/TextConv.h"
 #include "core/ArticleLocations.h"
-#include "core/LabelTree.h"
+#include "facade/LabelTree.h"
 #include "storage/DB.h"
 
 CDARU* CDARU::_instance = nullptr;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/TextConv.h"
-#include "core/LabelTree.h"
+#include "facade/LabelTree.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "storage/DB.h"

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "content/CaptureItems.h"
 #include "core/Article.h"
+#include "core/CaptureItems.h"
 
 TEST(CaptureItems, Defaults) {
   CItemExecute item;

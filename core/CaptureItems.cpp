@@ -1,4 +1,6 @@
-#include "content/CaptureItems.h"
+#include "core/CaptureItems.h"
+
+#include "core/ContentFileWork.h"
 
 CRSSSubItem::CRSSSubItem() = default;
 CRSSSubItem::CRSSSubItem(const CRSSSubItem& other) = default;
@@ -6,6 +8,21 @@ CRSSSubItem& CRSSSubItem::operator=(const CRSSSubItem& other) = default;
 CRSSSubItem::~CRSSSubItem() = default;
 
 void CRSSSubItem::AddMimeFile(CMimeFile file) { mimeFiles.push_back(std::move(file)); }
+
+// The reading is the content files' work; without it nothing is read.
+bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
+  const CContentFileWork* work = ContentFileWork();
+  if (work == nullptr) {
+    sourceFile = std::move(path);
+    return false;
+  }
+  return work->loadRssInfo(*this, path);
+}
+
+std::u16string CRSSSubItem::NamedMediaFile(std::u16string path) {
+  const CContentFileWork* work = ContentFileWork();
+  return work != nullptr ? work->namedMediaFile(path) : std::u16string();
+}
 
 CPubSubItem::CPubSubItem() = default;
 CPubSubItem::CPubSubItem(const CPubSubItem& other) = default;
