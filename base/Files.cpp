@@ -166,11 +166,11 @@ bool Replace(const std::string& path, mode_t mode, bool keepMode, Fill fill,
 
 }  // namespace
 
-void SetFileDurability(FileDurability durability) { g_durability = durability; }
+void daru::SetFileDurability(FileDurability durability) { g_durability = durability; }
 
-FileDurability GetFileDurability() { return g_durability; }
+FileDurability daru::GetFileDurability() { return g_durability; }
 
-bool ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes) {
+bool daru::ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes) {
   CFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (file.get() < 0) return false;
   struct stat st {};
@@ -188,16 +188,16 @@ bool ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes
   }
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes) {
+bool daru::ReplaceFile(const std::string& path, std::string_view bytes) {
   return Replace(path, 0666, true, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
 }
 
-bool ReplaceFileIf(const std::string& path, std::string_view bytes, const std::function<bool()>& mayReplace) {
+bool daru::ReplaceFileIf(const std::string& path, std::string_view bytes, const std::function<bool()>& mayReplace) {
   return Replace(
       path, 0666, true, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); }, &mayReplace);
 }
 
-bool ReplaceFileWithCopy(const std::string& source, const std::string& path, size_t maxSize) {
+bool daru::ReplaceFileWithCopy(const std::string& source, const std::string& path, size_t maxSize) {
   CFd in(open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW));
   struct stat st {};
   if (in.get() < 0 || fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -205,7 +205,7 @@ bool ReplaceFileWithCopy(const std::string& source, const std::string& path, siz
   return Replace(path, st.st_mode & 0777, false, [&](int fd) { return CopyExactly(in.get(), fd, st.st_size); });
 }
 
-std::u16string PartCopyTarget(std::u16string_view name) {
+std::u16string daru::PartCopyTarget(std::u16string_view name) {
   const std::u16string_view suffix = kPartSuffixW;
   if (name.size() <= suffix.size() || !name.ends_with(suffix)) return {};
   name.remove_suffix(suffix.size());

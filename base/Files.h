@@ -19,10 +19,13 @@
 inline constexpr char kPartSuffix[] = ".part";
 inline constexpr char16_t kPartSuffixW[] = u".part";
 
+namespace daru {
 // The name of the file that the copy named `name` was to replace, when it is
 // such a copy (also one of the untagged "a.xml.part" form that earlier writes
 // left); empty otherwise. Names only, no folders.
 DARU_API std::u16string PartCopyTarget(std::u16string_view name);
+}  // namespace daru
+using daru::PartCopyTarget;
 
 // How far a replaced file is on the disk when the call returns. One policy
 // for the catalogue and the files: a file is synced only when the catalogue's
@@ -34,14 +37,19 @@ DARU_API std::u16string PartCopyTarget(std::u16string_view name);
 //   Synced: as Atomic, and the file and its folder are synced before the call
 //           returns, as the catalogue's commits are (synchronous FULL).
 enum class FileDurability { Atomic, Synced };
+namespace daru {
 DARU_API void SetFileDurability(FileDurability durability);
 DARU_API FileDurability GetFileDurability();
+}  // namespace daru
+using daru::GetFileDurability;
+using daru::SetFileDurability;
 
 // Description, information and stylesheet files are small; anything beyond
 // this is not one of them and is refused before it is read into memory, and
 // never written.
 inline constexpr size_t kMaxDocumentSize = 64 * 1024 * 1024;
 
+namespace daru {
 // The whole of a regular file, or false: not a regular file, larger than
 // maxSize, or unreadable. Never blocks on a pipe or device.
 DARU_API bool ReadRegularFile(const std::string& path, size_t maxSize, std::string& bytes);
@@ -66,3 +74,8 @@ DARU_API bool ReplaceFileIf(const std::string& path, std::string_view bytes, con
 // was read) is not kept. The copy is never more open than the source (the
 // umask applying), whatever the file it replaces allowed.
 DARU_API bool ReplaceFileWithCopy(const std::string& source, const std::string& path, size_t maxSize);
+}  // namespace daru
+using daru::ReadRegularFile;
+using daru::ReplaceFile;
+using daru::ReplaceFileIf;
+using daru::ReplaceFileWithCopy;

@@ -69,7 +69,7 @@ bool CaseEqual(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
 
 }  // namespace
 
-std::string ToUtf8(std::u16string_view text) {
+std::string daru::ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -85,7 +85,7 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
-void FromUtf8(std::string_view text, std::u16string& out) {
+void daru::FromUtf8(std::string_view text, std::u16string& out) {
   // No byte yields more than one unit (a four-byte sequence yields two), so
   // the result fits in as many units as there are bytes; it is written in
   // place and cut to size at the end.
@@ -131,7 +131,7 @@ void FromUtf8(std::string_view text, std::u16string& out) {
   out.resize(static_cast<size_t>(d - out.data()));
 }
 
-std::u16string FromUtf8(std::string_view text) {
+std::u16string daru::FromUtf8(std::string_view text) {
   std::u16string out;
   FromUtf8(text, out);
   // Text held for long (catalogue rows) should not keep much unused room.
@@ -139,7 +139,7 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
-char32_t NextCodePoint(std::string_view text, size_t& at) {
+char32_t daru::NextCodePoint(std::string_view text, size_t& at) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   if (s[at] < 0x80) return s[at++];
   char32_t cp = 0;
@@ -148,5 +148,5 @@ char32_t NextCodePoint(std::string_view text, size_t& at) {
   return len == 0 ? 0xFFFD : cp;
 }
 
-bool AsciiCaseEqual(std::string_view a, std::string_view b) { return CaseEqual(a, b); }
-bool AsciiCaseEqual(std::u16string_view a, std::u16string_view b) { return CaseEqual(a, b); }
+bool daru::AsciiCaseEqual(std::string_view a, std::string_view b) { return CaseEqual(a, b); }
+bool daru::AsciiCaseEqual(std::u16string_view a, std::u16string_view b) { return CaseEqual(a, b); }

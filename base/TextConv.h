@@ -13,6 +13,7 @@
 // Bytes that form no sequence (from a foreign catalogue or file) read as
 // U+FFFD each; nothing is ever dropped silently or read past the end.
 
+namespace daru {
 DARU_API std::string ToUtf8(std::u16string_view text);
 DARU_API std::u16string FromUtf8(std::string_view text);
 // The same into out, reusing its room: for a caller that converts many texts
@@ -27,3 +28,8 @@ DARU_API char32_t NextCodePoint(std::string_view text, size_t& at);
 // Equal but for the case of ASCII letters (element names, keywords).
 DARU_API bool AsciiCaseEqual(std::string_view a, std::string_view b);
 DARU_API bool AsciiCaseEqual(std::u16string_view a, std::u16string_view b);
+}  // namespace daru
+using daru::AsciiCaseEqual;
+using daru::FromUtf8;
+using daru::NextCodePoint;
+using daru::ToUtf8;

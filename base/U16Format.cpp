@@ -112,7 +112,7 @@ void FormatOne(std::u16string& out, const Conversion& s, const CFmtArg& a) {
 
 }  // namespace
 
-std::u16string FormatArgs(std::u16string_view fmt, const CFmtArg* args, size_t count) {
+std::u16string daru::FormatArgs(std::u16string_view fmt, const CFmtArg* args, size_t count) {
   std::u16string out;
   out.reserve(fmt.size() + 16 * count);
   size_t next = 0;

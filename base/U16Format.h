@@ -22,8 +22,7 @@ class DARU_API CFmtArg {
   template <std::signed_integral T>
   CFmtArg(T v) : m_kind(Kind::Signed), m_int(static_cast<long long>(v)) {}
   template <std::unsigned_integral T>
-    requires(!std::same_as<T, bool>)
-  CFmtArg(T v) : m_kind(Kind::Unsigned), m_uint(static_cast<unsigned long long>(v)) {}
+  requires(!std::same_as<T, bool>) CFmtArg(T v) : m_kind(Kind::Unsigned), m_uint(static_cast<unsigned long long>(v)) {}
   CFmtArg(bool v) : m_kind(Kind::Signed), m_int(v ? 1 : 0) {}
   CFmtArg(char16_t v) : m_kind(Kind::Unsigned), m_uint(v) {}
   CFmtArg(char v) : m_kind(Kind::Signed), m_int(static_cast<unsigned char>(v)) {}
@@ -50,7 +49,10 @@ class DARU_API CFmtArg {
   std::string_view m_text8;
 };
 
+namespace daru {
 DARU_API std::u16string FormatArgs(std::u16string_view fmt, const CFmtArg* args, size_t count);
+}  // namespace daru
+using daru::FormatArgs;
 
 template <class... A>
 std::u16string Fmt(std::u16string_view fmt, const A&... args) {

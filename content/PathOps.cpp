@@ -85,20 +85,20 @@ std::string WithoutTrailingSeparators(std::u16string_view path) {
 
 }  // namespace
 
-bool FolderExists(std::u16string folder) {
+bool daru::FolderExists(std::u16string folder) {
   if (folder.empty()) return false;
   struct stat st {};
   return stat(ToUtf8(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool EmptyFolder(std::u16string folder) {
+bool daru::EmptyFolder(std::u16string folder) {
   if (folder.empty()) return false;
   int fd = open(WithoutTrailingSeparators(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   return EmptyAt(fd);
 }
 
-bool RemoveFolder(std::u16string folder) {
+bool daru::RemoveFolder(std::u16string folder) {
   if (!EmptyFolder(folder)) return false;
   std::string path = WithoutTrailingSeparators(folder);
   struct stat st {};
@@ -106,7 +106,7 @@ bool RemoveFolder(std::u16string folder) {
   return rmdir(path.c_str()) == 0;
 }
 
-bool PathExists(std::u16string path, bool isFile) {
+bool daru::PathExists(std::u16string path, bool isFile) {
   // A trailing separator names a folder: "name/" is never a file, even where
   // "name" is one (a caller would go on to open "name/" and fail).
   if (isFile && !path.empty() && path.back() == u'/') return false;
@@ -130,7 +130,7 @@ bool PathExists(std::u16string path, bool isFile) {
   return found;
 }
 
-bool DeletePath(std::u16string path, bool isFile) {
+bool daru::DeletePath(std::u16string path, bool isFile) {
   if (path.empty()) return true;
   if (!isFile) return RemoveFolder(path);
   std::string p = ToUtf8(path);
@@ -140,7 +140,7 @@ bool DeletePath(std::u16string path, bool isFile) {
   return unlink(p.c_str()) == 0;
 }
 
-bool RemoveArticleFiles(std::u16string_view typeCode, std::u16string_view filename) {
+bool daru::RemoveArticleFiles(std::u16string_view typeCode, std::u16string_view filename) {
   // Catalogue rows are not trusted to name a place inside the type folder.
   if (!IsSafeFolderName(filename) || !IsSafeTypePath(FindTypePath(typeCode)) ||
       !IsSafeTypePath(FindTypePath(kFeedType)))

@@ -12,6 +12,7 @@
 // A file or folder without its owner write permission counts as read-only and
 // is not removed, whoever runs the program, so a user can protect an entry.
 
+namespace daru {
 // True when the folder exists (with or without a trailing separator).
 DARU_API bool FolderExists(std::u16string folder);
 // Deletes everything inside the folder, depth first. True when the last entry
@@ -32,3 +33,10 @@ DARU_API bool RemoveArticleFiles(std::u16string_view typeCode, std::u16string_vi
 // Deletes a file (isFile) or a folder tree. True when it is gone; true for an
 // empty path, which touches nothing.
 DARU_API bool DeletePath(std::u16string path, bool isFile);
+}  // namespace daru
+using daru::DeletePath;
+using daru::EmptyFolder;
+using daru::FolderExists;
+using daru::PathExists;
+using daru::RemoveArticleFiles;
+using daru::RemoveFolder;

@@ -15,22 +15,22 @@ std::u16string FolderOfType(std::u16string_view typeCode) {
 
 }  // namespace
 
-std::vector<CArticleType>& ArticleTypeTable() {
+std::vector<CArticleType>& daru::ArticleTypeTable() {
   static std::vector<CArticleType> table;
   return table;
 }
 
-std::u16string FindTypePath(const std::vector<CArticleType>& types, std::u16string_view typeCode) {
+std::u16string daru::FindTypePath(const std::vector<CArticleType>& types, std::u16string_view typeCode) {
   for (const CArticleType& t : types)
     if (t.type == typeCode) return t.path;
   return {};
 }
 
-std::u16string FindTypePath(std::u16string_view typeCode) { return FindTypePath(ArticleTypeTable(), typeCode); }
+std::u16string daru::FindTypePath(std::u16string_view typeCode) { return FindTypePath(ArticleTypeTable(), typeCode); }
 
 // Paths are built in place: every loaded article computes its description
 // file path, so a temporary per step would show in large listings.
-std::u16string GetDataRoot() {
+std::u16string daru::GetDataRoot() {
   std::u16string module = DaruGetModuleFileName();
   size_t cut = module.rfind(u'/');
   if (cut == std::u16string::npos) return {};
@@ -38,15 +38,15 @@ std::u16string GetDataRoot() {
   return module;
 }
 
-std::u16string GetDaruFolder() {
+std::u16string daru::GetDaruFolder() {
   std::u16string folder = GetDataRoot();
   folder += u"/DARU";
   return folder;
 }
 
-std::u16string GetCatalogueFile() { return GetDaruFolder() + u"/darudb"; }
+std::u16string daru::GetCatalogueFile() { return GetDaruFolder() + u"/darudb"; }
 
-std::u16string GetTypeFolder(std::u16string_view typeCode) {
+std::u16string daru::GetTypeFolder(std::u16string_view typeCode) {
   std::u16string folder = GetDaruFolder();
   folder += u'/';
   folder += FolderOfType(typeCode);
@@ -63,7 +63,7 @@ void CDescriptionPaths::Fill(std::u16string_view typeCode, std::u16string_view f
   out += kDescriptionSuffix;
 }
 
-std::u16string DescriptionFilePath(std::u16string_view typeCode, std::u16string_view filename) {
+std::u16string daru::DescriptionFilePath(std::u16string_view typeCode, std::u16string_view filename) {
   std::u16string path = GetTypeFolder(typeCode);
   path.reserve(path.size() + 1 + filename.size() + 4);
   path += u'/';
@@ -72,29 +72,29 @@ std::u16string DescriptionFilePath(std::u16string_view typeCode, std::u16string_
   return path;
 }
 
-std::u16string GetArticleFolder(std::u16string_view filename) {
+std::u16string daru::GetArticleFolder(std::u16string_view filename) {
   return GetTypeFolder(kFeedType) + u"/" + std::u16string(filename);
 }
 
-std::u16string GetMediaCopyPath(std::u16string_view filename) {
+std::u16string daru::GetMediaCopyPath(std::u16string_view filename) {
   return GetArticleFolder(filename) + u"/" + kMediaCopyName;
 }
 
-bool IsArticleName(std::u16string_view name) {
+bool daru::IsArticleName(std::u16string_view name) {
   if (name.size() != kArticleNameLength) return false;
   for (char16_t c : name)
     if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
   return true;
 }
 
-bool IsSafeFolderName(std::u16string_view name) {
+bool daru::IsSafeFolderName(std::u16string_view name) {
   if (name.empty() || name == u"." || name == u"..") return false;
   for (char16_t c : name)
     if (c == u'/' || c == u'\\' || c == 0) return false;
   return true;
 }
 
-bool IsSafeTypePath(std::u16string_view path) {
+bool daru::IsSafeTypePath(std::u16string_view path) {
   if (path.empty() || path.front() == u'/' || path.front() == u'\\') return false;
   size_t start = 0;
   while (start <= path.size()) {

@@ -1,28 +1,5 @@
 #pragma once
 
-// The catalogue of darulib: records, time values, locations, the content
-// facade and the label hierarchy, the stores, the content files and the
-// catalogue check. It brings no window names (no HWND, no TRUE or FALSE, no
-// SendMessage), so it can be included beside curses.h or a toolkit's headers.
-// The windows are in darulib_ui.h.
-
-#include "base/DaruApi.h"
-#include "base/TextConv.h"
-#include "base/U16Format.h"
-#include "content/PathOps.h"
-#include "content/XmlDocument.h"
-#include "core/Article.h"
-#include "core/ArticleLocations.h"
-#include "core/CaptureItems.h"
-#include "core/Records.h"
-#include "core/StdTime.h"
-#include "core/Version.h"
-#include "facade/DARU.h"
-#include "facade/LabelTree.h"
-#include "platform/ComError.h"
-#include "platform/ModuleInfo.h"
-#include "storage/CatalogueCheck.h"
-#include "storage/DB.h"
-#include "storage/DBAccess.h"
-#include "storage/DBSqlite.h"
-#include "storage/DataRootSetup.h"
+// Kept for one release, for programs that include <darulib.h>.
+// New code includes <darulib/darulib.h>.
+#include "darulib/darulib.h"

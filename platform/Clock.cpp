@@ -29,7 +29,7 @@ ClockState& State() {
 
 }  // namespace
 
-DWORD GetTickCount() { return static_cast<DWORD>(State().tickBase + State().now); }
+DWORD daru::GetTickCount() { return static_cast<DWORD>(State().tickBase + State().now); }
 
 void DaruSetTickCount(DWORD ticks) { State().tickBase = static_cast<DWORD>(ticks - static_cast<DWORD>(State().now)); }
 
@@ -51,7 +51,7 @@ void DaruAdvanceClock(DWORD milliseconds) {
   s.now = target;
 }
 
-UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse) {
+UINT_PTR daru::SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse) {
   if (!IsWindow(hWnd)) return 0;
   ClockState& s = State();
   const UINT period = std::max<UINT>(uElapse, 10);
@@ -68,7 +68,7 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse) {
   return id;
 }
 
-BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
+BOOL daru::KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
   auto& timers = State().timers;
   auto it =
       std::find_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.wnd == hWnd && t.id == uIDEvent; });

@@ -89,7 +89,7 @@ T* WrapperFor(HGDIOBJ h, Kind kind) {
 
 }  // namespace
 
-COLORREF GetSysColor(int nIndex) {
+COLORREF daru::GetSysColor(int nIndex) {
   if (nIndex < 0 || nIndex >= static_cast<int>(Colours().size())) return 0;
   return Colours()[static_cast<size_t>(nIndex)];
 }
@@ -102,7 +102,7 @@ void (*&SysColorListener())() {
 }
 }  // namespace
 
-BOOL SetSysColors(int cElements, const int* lpaElements, const COLORREF* lpaRgbValues) {
+BOOL daru::SetSysColors(int cElements, const int* lpaElements, const COLORREF* lpaRgbValues) {
   for (int i = 0; i < cElements; ++i) {
     int index = lpaElements[i];
     if (index >= 0 && index < static_cast<int>(Colours().size()))
@@ -310,7 +310,7 @@ CBrush* CBrush::FromHandle(HBRUSH hBrush) { return WrapperFor<CBrush>(hBrush, Ki
 
 // ---- Stock objects and accessors ----
 
-HGDIOBJ GetStockObject(int nIndex) {
+HGDIOBJ daru::GetStockObject(int nIndex) {
   static std::unordered_map<int, HGDIOBJ> stock;
   auto it = stock.find(nIndex);
   if (it != stock.end()) return it->second;

@@ -80,12 +80,16 @@ constexpr int COLOR_INFOTEXT = 23;
 constexpr int COLOR_INFOBK = 24;
 constexpr int COLOR_HOTLIGHT = 26;
 
+namespace daru {
 // The classic Windows scheme: window white, text black, highlight
 // RGB(10, 36, 106), button face RGB(212, 208, 200), grey text RGB(128, 128, 128).
 DARU_API COLORREF GetSysColor(int nIndex);
 // Changes system colours and calls the colour listener, through which the
 // window layer sends WM_SYSCOLORCHANGE to every window.
 DARU_API BOOL SetSysColors(int cElements, const int* lpaElements, const COLORREF* lpaRgbValues);
+}  // namespace daru
+using daru::GetSysColor;
+using daru::SetSysColors;
 DARU_API void DaruSetSysColorListener(void (*listener)());
 // Back to the classic scheme, without notifying anyone (for tests).
 void ResetSysColors();  // tests only
@@ -165,9 +169,12 @@ constexpr int BLACK_BRUSH = 4;
 constexpr int NULL_BRUSH = 5;
 constexpr int SYSTEM_FONT = 13;
 constexpr int DEFAULT_GUI_FONT = 17;
+namespace daru {
 // The stock object; stock objects are never deleted. DEFAULT_GUI_FONT is
 // "MS Shell Dlg", lfHeight -12, normal weight.
 DARU_API HGDIOBJ GetStockObject(int nIndex);
+}  // namespace daru
+using daru::GetStockObject;
 DARU_API CFont* DaruDefaultGuiFont();
 
 // Pixel data of a bitmap handle, for the image lists; null for an unknown handle.

@@ -73,7 +73,7 @@ int AddPixels(ListData& list, const CBitmapPixels& bmp, COLORREF mask, const CBi
 
 }  // namespace
 
-HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int, int) {
+HIMAGELIST daru::ImageList_Create(int cx, int cy, UINT flags, int, int) {
   Lists& l = TheLists();
   if (l.failCreates > 0) {
     --l.failCreates;
@@ -89,7 +89,7 @@ HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int, int) {
   return reinterpret_cast<HIMAGELIST>(key);
 }
 
-BOOL ImageList_Destroy(HIMAGELIST himl) {
+BOOL daru::ImageList_Destroy(HIMAGELIST himl) {
   ListData* d = Find(himl);
   if (d == nullptr) return FALSE;
   if (d->owner != nullptr) d->owner->m_hImageList = nullptr;
@@ -99,12 +99,12 @@ BOOL ImageList_Destroy(HIMAGELIST himl) {
   return TRUE;
 }
 
-int ImageList_GetImageCount(HIMAGELIST himl) {
+int daru::ImageList_GetImageCount(HIMAGELIST himl) {
   ListData* d = Find(himl);
   return d ? static_cast<int>(d->images.size()) : 0;
 }
 
-BOOL ImageList_GetIconSize(HIMAGELIST himl, int* cx, int* cy) {
+BOOL daru::ImageList_GetIconSize(HIMAGELIST himl, int* cx, int* cy) {
   ListData* d = Find(himl);
   if (d == nullptr) return FALSE;
   if (cx) *cx = d->cx;
@@ -112,14 +112,14 @@ BOOL ImageList_GetIconSize(HIMAGELIST himl, int* cx, int* cy) {
   return TRUE;
 }
 
-int ImageList_AddMasked(HIMAGELIST himl, HBITMAP hbmImage, COLORREF crMask) {
+int daru::ImageList_AddMasked(HIMAGELIST himl, HBITMAP hbmImage, COLORREF crMask) {
   ListData* d = Find(himl);
   const CBitmapPixels* px = DaruGetBitmapPixels(hbmImage);
   if (d == nullptr || px == nullptr) return -1;
   return AddPixels(*d, *px, crMask, nullptr);
 }
 
-BOOL ImageList_Draw(HIMAGELIST himl, int i, HDC hdcDst, int x, int y, UINT fStyle) {
+BOOL daru::ImageList_Draw(HIMAGELIST himl, int i, HDC hdcDst, int x, int y, UINT fStyle) {
   ListData* d = Find(himl);
   CDC* dc = CDC::FromHandle(hdcDst);
   if (d == nullptr || dc == nullptr || i < 0 || i >= static_cast<int>(d->images.size())) return FALSE;
@@ -127,7 +127,7 @@ BOOL ImageList_Draw(HIMAGELIST himl, int i, HDC hdcDst, int x, int y, UINT fStyl
   return TRUE;
 }
 
-BOOL ImageList_BeginDrag(HIMAGELIST himlTrack, int iTrack, int dxHotspot, int dyHotspot) {
+BOOL daru::ImageList_BeginDrag(HIMAGELIST himlTrack, int iTrack, int dxHotspot, int dyHotspot) {
   ListData* d = Find(himlTrack);
   if (d == nullptr || iTrack < 0 || iTrack >= static_cast<int>(d->images.size())) return FALSE;
   CDragImageState& s = TheLists().drag;
@@ -139,7 +139,7 @@ BOOL ImageList_BeginDrag(HIMAGELIST himlTrack, int iTrack, int dxHotspot, int dy
   return TRUE;
 }
 
-BOOL ImageList_DragEnter(HWND hwndLock, int x, int y) {
+BOOL daru::ImageList_DragEnter(HWND hwndLock, int x, int y) {
   CDragImageState& s = TheLists().drag;
   if (!s.dragging) return FALSE;
   s.lockWnd = hwndLock;
@@ -148,7 +148,7 @@ BOOL ImageList_DragEnter(HWND hwndLock, int x, int y) {
   return TRUE;
 }
 
-BOOL ImageList_DragMove(int x, int y) {
+BOOL daru::ImageList_DragMove(int x, int y) {
   CDragImageState& s = TheLists().drag;
   if (!s.dragging) return FALSE;
   s.pos = POINT{x, y};
@@ -156,14 +156,14 @@ BOOL ImageList_DragMove(int x, int y) {
   return TRUE;
 }
 
-BOOL ImageList_DragShowNolock(BOOL fShow) {
+BOOL daru::ImageList_DragShowNolock(BOOL fShow) {
   CDragImageState& s = TheLists().drag;
   if (!s.dragging) return FALSE;
   s.visible = fShow != FALSE;
   return TRUE;
 }
 
-BOOL ImageList_DragLeave(HWND hwndLock) {
+BOOL daru::ImageList_DragLeave(HWND hwndLock) {
   CDragImageState& s = TheLists().drag;
   if (s.lockWnd != hwndLock && hwndLock != nullptr) return FALSE;
   s.lockWnd = nullptr;
@@ -171,7 +171,7 @@ BOOL ImageList_DragLeave(HWND hwndLock) {
   return TRUE;
 }
 
-void ImageList_EndDrag() { TheLists().drag = CDragImageState(); }
+void daru::ImageList_EndDrag() { TheLists().drag = CDragImageState(); }
 
 CDragImageState DaruGetDragImageState() { return TheLists().drag; }
 

@@ -52,6 +52,7 @@ class DARU_API CImageList : public CObject {
   static BOOL DragShowNolock(BOOL bShow);
 };
 
+namespace daru {
 DARU_API HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int cInitial, int cGrow);
 DARU_API BOOL ImageList_Destroy(HIMAGELIST himl);
 DARU_API int ImageList_GetImageCount(HIMAGELIST himl);
@@ -67,6 +68,19 @@ DARU_API BOOL ImageList_DragMove(int x, int y);
 DARU_API BOOL ImageList_DragShowNolock(BOOL fShow);
 DARU_API BOOL ImageList_DragLeave(HWND hwndLock);
 DARU_API void ImageList_EndDrag();
+}  // namespace daru
+using daru::ImageList_AddMasked;
+using daru::ImageList_BeginDrag;
+using daru::ImageList_Create;
+using daru::ImageList_Destroy;
+using daru::ImageList_DragEnter;
+using daru::ImageList_DragLeave;
+using daru::ImageList_DragMove;
+using daru::ImageList_DragShowNolock;
+using daru::ImageList_Draw;
+using daru::ImageList_EndDrag;
+using daru::ImageList_GetIconSize;
+using daru::ImageList_GetImageCount;
 
 struct DARU_API CDragImageState {
   bool dragging = false;  // between BeginDrag and EndDrag

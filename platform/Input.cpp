@@ -34,23 +34,23 @@ void Mouse(HWND hWnd, POINT pt, UINT message) {
 
 }  // namespace
 
-BOOL GetCursorPos(LPPOINT lpPoint) {
+BOOL daru::GetCursorPos(LPPOINT lpPoint) {
   if (lpPoint == nullptr) return FALSE;
   *lpPoint = State().cursor;
   return TRUE;
 }
 
-BOOL SetCursorPos(int x, int y) {
+BOOL daru::SetCursorPos(int x, int y) {
   State().cursor = POINT{x, y};
   return TRUE;
 }
 
-UINT DaruMouseButtons() { return State().buttons; }
+UINT daru::DaruMouseButtons() { return State().buttons; }
 
 void DaruResetInputState() { State() = InputState(); }
-void DaruSetModifierKeys(UINT mkFlags) { State().modifiers = mkFlags & (MK_SHIFT | MK_CONTROL); }
+void daru::DaruSetModifierKeys(UINT mkFlags) { State().modifiers = mkFlags & (MK_SHIFT | MK_CONTROL); }
 
-short GetKeyState(int nVirtKey) {
+short daru::GetKeyState(int nVirtKey) {
   const UINT m = State().modifiers;
   if ((nVirtKey == static_cast<int>(VK_SHIFT) && (m & MK_SHIFT)) ||
       (nVirtKey == static_cast<int>(VK_CONTROL) && (m & MK_CONTROL)))
@@ -58,39 +58,39 @@ short GetKeyState(int nVirtKey) {
   return 0;
 }
 
-void InputMouseMove(HWND hWnd, POINT pt) { Mouse(hWnd, pt, WM_MOUSEMOVE); }
+void daru::InputMouseMove(HWND hWnd, POINT pt) { Mouse(hWnd, pt, WM_MOUSEMOVE); }
 
-void InputLButtonDown(HWND hWnd, POINT pt) {
+void daru::InputLButtonDown(HWND hWnd, POINT pt) {
   State().buttons |= MK_LBUTTON;
   Mouse(hWnd, pt, WM_LBUTTONDOWN);
 }
 
-void InputLButtonUp(HWND hWnd, POINT pt) {
+void daru::InputLButtonUp(HWND hWnd, POINT pt) {
   State().buttons &= ~MK_LBUTTON;
   Mouse(hWnd, pt, WM_LBUTTONUP);
 }
 
-void InputRButtonDown(HWND hWnd, POINT pt) {
+void daru::InputRButtonDown(HWND hWnd, POINT pt) {
   State().buttons |= MK_RBUTTON;
   Mouse(hWnd, pt, WM_RBUTTONDOWN);
 }
 
-void InputRButtonUp(HWND hWnd, POINT pt) {
+void daru::InputRButtonUp(HWND hWnd, POINT pt) {
   State().buttons &= ~MK_RBUTTON;
   Mouse(hWnd, pt, WM_RBUTTONUP);
 }
 
-void InputClick(HWND hWnd, POINT pt) {
+void daru::InputClick(HWND hWnd, POINT pt) {
   InputLButtonDown(hWnd, pt);
   InputLButtonUp(hWnd, pt);
 }
 
-void InputRightClick(HWND hWnd, POINT pt) {
+void daru::InputRightClick(HWND hWnd, POINT pt) {
   InputRButtonDown(hWnd, pt);
   InputRButtonUp(hWnd, pt);
 }
 
-void InputDoubleClick(HWND hWnd, POINT pt) {
+void daru::InputDoubleClick(HWND hWnd, POINT pt) {
   InputLButtonDown(hWnd, pt);
   InputLButtonUp(hWnd, pt);
   State().buttons |= MK_LBUTTON;
@@ -98,7 +98,7 @@ void InputDoubleClick(HWND hWnd, POINT pt) {
   InputLButtonUp(hWnd, pt);
 }
 
-void InputKey(UINT vk, HWND hWnd) {
+void daru::InputKey(UINT vk, HWND hWnd) {
   HWND target = hWnd ? hWnd : GetFocus();
   if (target == nullptr) return;
   SendMessage(target, WM_KEYDOWN, vk, 1);

@@ -10,6 +10,7 @@
 // capture when there is one, else to the window named. Positions are in the
 // client coordinates of the window named.
 
+namespace daru {
 DARU_API BOOL GetCursorPos(LPPOINT lpPoint);
 DARU_API BOOL SetCursorPos(int x, int y);
 
@@ -32,6 +33,21 @@ DARU_API void InputRightClick(HWND hWnd, POINT pt);
 DARU_API void InputDoubleClick(HWND hWnd, POINT pt);
 // Key down and up, sent to the window with the keyboard focus (or hWnd when given).
 DARU_API void InputKey(UINT vk, HWND hWnd = nullptr);
+}  // namespace daru
+using daru::DaruMouseButtons;
+using daru::DaruSetModifierKeys;
+using daru::GetCursorPos;
+using daru::GetKeyState;
+using daru::InputClick;
+using daru::InputDoubleClick;
+using daru::InputKey;
+using daru::InputLButtonDown;
+using daru::InputLButtonUp;
+using daru::InputMouseMove;
+using daru::InputRButtonDown;
+using daru::InputRButtonUp;
+using daru::InputRightClick;
+using daru::SetCursorPos;
 
 // Tests only: no button or modifier held and the cursor at 0, 0 again.
 void DaruResetInputState();

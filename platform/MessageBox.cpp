@@ -2,7 +2,7 @@
 
 #include "platform/WinUser.h"
 
-bool MessageBoxHasButton(UINT type, int button) {
+bool daru::MessageBoxHasButton(UINT type, int button) {
   switch (type & MB_TYPEMASK) {
     case MB_OK:
       return button == IDOK;
@@ -25,6 +25,6 @@ int AfxMessageBox(const std::u16string& text, UINT type, UINT) {
   return GetUserInteraction()->MessageBox(text, u"", type);
 }
 
-int MessageBox(HWND, const std::u16string& text, const std::u16string& caption, UINT type) {
+int daru::MessageBox(HWND, const std::u16string& text, const std::u16string& caption, UINT type) {
   return GetUserInteraction()->MessageBox(text, caption, type);
 }

@@ -33,9 +33,13 @@ constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 
+DARU_API int AfxMessageBox(const std::u16string& text, UINT type = MB_OK, UINT helpId = 0);
+
+namespace daru {
 // Whether a box of that type has the button (IDOK, IDCANCEL, IDYES, ...).
 DARU_API bool MessageBoxHasButton(UINT type, int button);
-
-DARU_API int AfxMessageBox(const std::u16string& text, UINT type = MB_OK, UINT helpId = 0);
 // The owner window is not shown to the user; the text, caption and type are.
 DARU_API int MessageBox(HWND hWnd, const std::u16string& text, const std::u16string& caption, UINT type);
+}  // namespace daru
+using daru::MessageBox;
+using daru::MessageBoxHasButton;

@@ -84,10 +84,10 @@ UINT IUserInteraction::TrackPopupMenu(const CPopupMenuView&) { return 0; }
 // Doing nothing is enough: a dialog loop closes a dialog the user left alone as cancelled.
 void IUserInteraction::OperateDialog(CModalSession&) {}
 
-IUserInteraction* SetUserInteraction(IUserInteraction* handler) {
+IUserInteraction* daru::SetUserInteraction(IUserInteraction* handler) {
   IUserInteraction* old = g_handler;
   g_handler = handler;
   return old;
 }
 
-IUserInteraction* GetUserInteraction() { return g_handler ? g_handler : &g_nobody; }
+IUserInteraction* daru::GetUserInteraction() { return g_handler ? g_handler : &g_nobody; }

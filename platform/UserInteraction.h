@@ -51,12 +51,16 @@ class DARU_API IUserInteraction {
   virtual void OperateDialog(CModalSession& dialog);
 };
 
+namespace daru {
 // Installs the handler (borrowed; null restores the default) and returns the
 // one it replaces. Without a handler nobody can answer: message boxes go to
 // stderr and get the answer that changes nothing (OK, No or Cancel), menus
 // are dismissed and dialogs cancelled.
 DARU_API IUserInteraction* SetUserInteraction(IUserInteraction* handler);
 DARU_API IUserInteraction* GetUserInteraction();
+}  // namespace daru
+using daru::GetUserInteraction;
+using daru::SetUserInteraction;
 
 // Installs a handler for the lifetime of the object.
 class DARU_API CScopedUserInteraction {

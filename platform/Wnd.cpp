@@ -135,52 +135,52 @@ void DaruBeginPaint(HWND hWnd) {
 
 // ---- Free functions ----
 
-LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT daru::SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return Deliver(hWnd, message, wParam, lParam);
 }
 
-BOOL IsWindow(HWND hWnd) { return CWnd::FromHandle(hWnd) != nullptr; }
+BOOL daru::IsWindow(HWND hWnd) { return CWnd::FromHandle(hWnd) != nullptr; }
 
-BOOL DestroyWindow(HWND hWnd) {
+BOOL daru::DestroyWindow(HWND hWnd) {
   if (!IsWindow(hWnd)) return FALSE;
   DestroyHandle(hWnd);
   return TRUE;
 }
 
-HWND GetParent(HWND hWnd) {
+HWND daru::GetParent(HWND hWnd) {
   CWnd* w = CWnd::FromHandle(hWnd);
   return w ? WndAccess::S(w).parent : nullptr;
 }
 
-BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
+BOOL daru::ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
   CWnd* w = CWnd::FromHandle(hWnd);
   if (w == nullptr || lpPoint == nullptr) return FALSE;
   w->ClientToScreen(lpPoint);
   return TRUE;
 }
 
-BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
+BOOL daru::ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
   CWnd* w = CWnd::FromHandle(hWnd);
   if (w == nullptr || lpPoint == nullptr) return FALSE;
   w->ScreenToClient(lpPoint);
   return TRUE;
 }
 
-BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
+BOOL daru::GetClientRect(HWND hWnd, LPRECT lpRect) {
   CWnd* w = CWnd::FromHandle(hWnd);
   if (w == nullptr || lpRect == nullptr) return FALSE;
   w->GetClientRect(lpRect);
   return TRUE;
 }
 
-BOOL GetWindowRect(HWND hWnd, LPRECT lpRect) {
+BOOL daru::GetWindowRect(HWND hWnd, LPRECT lpRect) {
   CWnd* w = CWnd::FromHandle(hWnd);
   if (w == nullptr || lpRect == nullptr) return FALSE;
   w->GetWindowRect(lpRect);
   return TRUE;
 }
 
-HWND SetFocus(HWND hWnd) {
+HWND daru::SetFocus(HWND hWnd) {
   WindowRegistry& reg = Reg();
   HWND old = reg.focus;
   if (hWnd == old) return old;
@@ -191,9 +191,9 @@ HWND SetFocus(HWND hWnd) {
   return old;
 }
 
-HWND GetFocus() { return Reg().focus; }
+HWND daru::GetFocus() { return Reg().focus; }
 
-HWND SetCapture(HWND hWnd) {
+HWND daru::SetCapture(HWND hWnd) {
   WindowRegistry& reg = Reg();
   HWND old = reg.capture;
   reg.capture = IsWindow(hWnd) ? hWnd : nullptr;
@@ -202,16 +202,16 @@ HWND SetCapture(HWND hWnd) {
   return old;
 }
 
-HWND GetCapture() { return Reg().capture; }
+HWND daru::GetCapture() { return Reg().capture; }
 
-BOOL ReleaseCapture() {
+BOOL daru::ReleaseCapture() {
   HWND old = Reg().capture;
   Reg().capture = nullptr;
   if (old != nullptr && IsWindow(old)) Deliver(old, WM_CAPTURECHANGED, 0, 0);
   return TRUE;
 }
 
-BOOL LockWindowUpdate(HWND hWndLock) {
+BOOL daru::LockWindowUpdate(HWND hWndLock) {
   WindowRegistry& reg = Reg();
   if (hWndLock == nullptr) {
     HWND was = reg.locked;
@@ -225,7 +225,7 @@ BOOL LockWindowUpdate(HWND hWndLock) {
   return TRUE;
 }
 
-std::vector<HWND> GetTopLevelWindows() { return Reg().topLevel; }
+std::vector<HWND> daru::GetTopLevelWindows() { return Reg().topLevel; }
 
 // ---- CWnd ----
 

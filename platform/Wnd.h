@@ -224,6 +224,7 @@ class DARU_API CHostWnd : public CWnd {
   std::vector<Received> m_received;
 };
 
+namespace daru {
 DARU_API LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 DARU_API BOOL IsWindow(HWND hWnd);
 DARU_API BOOL DestroyWindow(HWND hWnd);
@@ -240,6 +241,22 @@ DARU_API BOOL ReleaseCapture();
 DARU_API BOOL LockWindowUpdate(HWND hWndLock);
 // Every top-level window (no parent), in creation order.
 DARU_API std::vector<HWND> GetTopLevelWindows();
+}  // namespace daru
+using daru::ClientToScreen;
+using daru::DestroyWindow;
+using daru::GetCapture;
+using daru::GetClientRect;
+using daru::GetFocus;
+using daru::GetParent;
+using daru::GetTopLevelWindows;
+using daru::GetWindowRect;
+using daru::IsWindow;
+using daru::LockWindowUpdate;
+using daru::ReleaseCapture;
+using daru::ScreenToClient;
+using daru::SendMessage;
+using daru::SetCapture;
+using daru::SetFocus;
 
 // Window-message entries of the message map. Each calls the handler of the
 // class being mapped by name, so a class hides the CWnd handler with its own.

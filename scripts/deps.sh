@@ -1,5 +1,5 @@
 # Installs the Debian packages darulib needs to build, test and run, when any
-# of them is missing. Sourced by scripts/test and scripts/demo.
+# of them is missing. Sourced by scripts/test, scripts/demo and scripts/package.
 
 DARU_PACKAGES=(
   cmake g++ make pkg-config
@@ -14,9 +14,15 @@ DARU_PACKAGES=(
   valgrind
 )
 
+# What scripts/package needs besides: the checker of the packages it builds.
+DARU_PACKAGING_PACKAGES=(lintian)
+
+# daru_install_deps [PACKAGE...]: the packages named, DARU_PACKAGES without.
 daru_install_deps() {
+  local wanted=("$@")
+  if [ ${#wanted[@]} -eq 0 ]; then wanted=("${DARU_PACKAGES[@]}"); fi
   local missing=()
-  for p in "${DARU_PACKAGES[@]}"; do
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   if [ ${#missing[@]} -eq 0 ]; then

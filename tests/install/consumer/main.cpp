@@ -2,7 +2,7 @@
 // opens the catalogue and files a page. Prints what it did; exits non-zero
 // on the first thing that does not work.
 
-#include <darulib.h>
+#include <darulib/darulib.h>
 
 #include <filesystem>
 #include <iostream>
