@@ -11,6 +11,7 @@ DARU_PACKAGES=(
   libncurses-dev tmux
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql libpq-dev
   libcurl4-openssl-dev dpkg-dev file
+  libgtk-3-dev libwebkit2gtk-4.1-dev fonts-noto-cjk xvfb xdotool imagemagick
 )
 
 daru_install_deps() {
