@@ -119,8 +119,9 @@ int DesktopUser::MessageBox(const std::u16string& text, const std::u16string& ca
       break;
   }
   const std::string body = Utf8(text);
-  GtkWidget* box = gtk_message_dialog_new(m_parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), kind,
-                                          GTK_BUTTONS_NONE, "%s", body.c_str());
+  GtkWidget* box =
+      gtk_message_dialog_new(m_parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                             kind, GTK_BUTTONS_NONE, "%s", body.c_str());
   gtk_window_set_title(GTK_WINDOW(box), Utf8(caption).c_str());
   gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER_ON_PARENT);
   ModalView view;
@@ -335,8 +336,9 @@ class DialogWindow {
       w.control = *c;
       const int dy = (c->onPage || (d.sheet && c->rect.top >= page.top)) ? shift : 0;
       const int pad = c->onPage ? 4 : 0;
-      const int x = Scale(c->rect.left + (c->onPage ? page.left : 0)) + pad;
-      const int y = Scale(c->rect.top + (c->onPage ? page.top : 0)) + dy + pad;
+      // Places are in the sheet's pixels already, page controls included.
+      const int x = Scale(c->rect.left) + pad;
+      const int y = Scale(c->rect.top) + dy + pad;
       const int width = std::max(8, Scale(c->rect.Width()));
       const int height = std::max(8, Scale(c->rect.Height()));
       const std::string text = ToUtf8(hostshared::WithoutMnemonic(c->text));

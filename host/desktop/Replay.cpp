@@ -76,8 +76,10 @@ void DrawTextOp(cairo_t* cr, const CDrawOp& op) {
     if (right) x = box.right - w;
   }
   if (op.bkMode == OPAQUE) {
+    // The background covers the line the platform measured, not our taller one,
+    // so that it never spills onto the rows above and below.
     SetColour(cr, op.bkColor);
-    cairo_rectangle(cr, x, y, w, h);
+    cairo_rectangle(cr, x, op.origin.y, w, fixedH);
     cairo_fill(cr);
   }
   SetColour(cr, op.color);
@@ -92,7 +94,9 @@ void DrawFocusRect(cairo_t* cr, const CRect& r) {
   const double dash[] = {1.0, 1.0};
   cairo_set_dash(cr, dash, 2, 0);
   cairo_set_line_width(cr, 1.0);
-  cairo_set_source_rgb(cr, 0, 0, 0);
+  // A focus rectangle inverts what lies under it, so it shows on any colour.
+  cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
+  cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_rectangle(cr, r.left + 0.5, r.top + 0.5, r.Width() - 1, r.Height() - 1);
   cairo_stroke(cr);
   cairo_restore(cr);

@@ -70,8 +70,11 @@ TEST(DialogDescriptionTest, TheSearchDialogAsBothHostsBuildIt) {
     EXPECT_LT(title->rect.top, keys->rect.top);
     EXPECT_LT(keys->rect.bottom, ok->rect.top);
     // Labels and frames cannot take the focus; text without its mnemonics.
-    for (const DialogControl& c : d.controls)
-      if (c.kind == u"static") EXPECT_FALSE(c.focusable);
+    for (const DialogControl& c : d.controls) {
+      if (c.kind == u"static") {
+        EXPECT_FALSE(c.focusable);
+      }
+    }
   };
   CSearchDlg dlg;
   EXPECT_EQ(dlg.DoModal(), IDCANCEL);

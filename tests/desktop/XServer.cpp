@@ -43,7 +43,7 @@ bool OnPath(const std::string& program) {
   return false;
 }
 
-int Run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, std::string* out) {
+int RunTool(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, std::string* out) {
   char name[] = "/tmp/daru-desktop-run-XXXXXX";
   const int fd = ::mkstemp(name);
   if (fd < 0) return -1;
@@ -77,7 +77,7 @@ bool XServer::Start(int width, int height, std::string* error) {
     for (int i = 0; i < 200; ++i) {
       if (fs::exists("/tmp/.X11-unix/X" + std::to_string(d))) {
         // The socket exists a moment before the server answers.
-        if (Run({"xdotool", "getdisplaygeometry"}, {{"DISPLAY", Display()}}) == 0) return true;
+        if (RunTool({"xdotool", "getdisplaygeometry"}, {{"DISPLAY", Display()}}) == 0) return true;
       }
       int status = 0;
       if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
@@ -157,9 +157,13 @@ bool Screenshot::Load(const fs::path& ppm) {
   std::string magic;
   int maxval = 0;
   in >> magic >> width >> height >> maxval;
-  if (magic != "P6" || maxval != 255 || width <= 0 || height <= 0) return false;
+  if (magic != "P6" || maxval != 255 || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    width = height = 0;
+    return false;
+  }
   in.get();
   rgb.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
   in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
-  return static_cast<bool>(in);
+  if (!in) width = height = 0;
+  return width > 0;
 }

@@ -31,8 +31,8 @@ class XServer {
 
 // Runs a program to its end with the environment additions; its exit status,
 // and its standard output in *out.
-int Run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
-        std::string* out = nullptr);
+int RunTool(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
+            std::string* out = nullptr);
 bool OnPath(const std::string& program);
 
 // A program running in the background, its output collected in a file.
