@@ -29,8 +29,14 @@ PangoFontDescription* FontOf(const LOGFONT& lf) {
 void DrawTextOp(cairo_t* cr, const CDrawOp& op) {
   if (op.text.empty()) return;
   cairo_save(cr);
+  // A text the platform clipped to its box without cutting it short (a tree
+  // label) keeps its whole width in our wider font; only its height is kept.
+  const bool cutShort = op.text.size() >= 3 && op.text.compare(op.text.size() - 3, 3, u"...") == 0;
+  const bool wholeWidth = op.clipped && !cutShort && !(op.format & DT_END_ELLIPSIS) && op.clip.right >= op.rect.right;
   if (op.clipped) {
-    Rectangle(cr, op.clip);
+    CRect clip = op.clip;
+    if (wholeWidth) clip.right = clip.left + (1 << 20);
+    Rectangle(cr, clip);
     cairo_clip(cr);
   }
   PangoLayout* layout = pango_cairo_create_layout(cr);
@@ -63,7 +69,7 @@ void DrawTextOp(cairo_t* cr, const CDrawOp& op) {
   const int y = op.origin.y + fixedH / 2 - h / 2;
   // A TextOut's box is only its own extent: it has no room to keep to.
   const bool ownExtent = !op.clipped && box.left == op.origin.x && box.Width() == fixedW;
-  const int room = ownExtent ? w : (op.clipped ? std::min<int>(op.clip.right, box.right) : box.right) - x;
+  const int room = ownExtent || wholeWidth ? w : (op.clipped ? std::min<int>(op.clip.right, box.right) : box.right) - x;
   if (w > room && room > 0) {
     // Our font is wider than the platform's measure: fit it again.
     if (text.size() > 3 && text.compare(text.size() - 3, 3, "...") == 0) {
