@@ -75,11 +75,14 @@ bool XServer::Start(int width, int height, std::string* error) {
                    std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp", "-noreset"},
                   {}, -1, -1);
     for (int i = 0; i < 200; ++i) {
-      if (fs::exists("/tmp/.X11-unix/X" + std::to_string(d))) {
-        // The socket exists a moment before the server answers.
-        if (RunTool({"xdotool", "getdisplaygeometry"}, {{"DISPLAY", Display()}}) == 0) return true;
-      }
       int status = 0;
+      if (fs::exists("/tmp/.X11-unix/X" + std::to_string(d))) {
+        // The socket exists a moment before the server answers; and it must be
+        // our server that answers, not another that took the display first.
+        if (RunTool({"xdotool", "getdisplaygeometry"}, {{"DISPLAY", Display()}}) == 0 &&
+            ::waitpid(m_pid, &status, WNOHANG) == 0)
+          return true;
+      }
       if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
         m_pid = -1;
         break;  // another server took the display meanwhile: try the next
