@@ -104,8 +104,8 @@ void ControlCanvas::RefreshIfPending() {
   if (m_window.GetSafeHwnd() == nullptr) return;
   // A drag image moves without the window repainting: redraw while one is over us.
   const CDragImageState drag = DaruGetDragImageState();
-  if (Pending(m_window) || (drag.dragging && drag.lockWnd == m_window.GetSafeHwnd()) || drag.moves != 0)
-    gtk_widget_queue_draw(m_area);
+  const bool dragOver = drag.dragging && drag.visible && drag.lockWnd == m_window.GetSafeHwnd();
+  if (Pending(m_window) || dragOver || m_dragShown) gtk_widget_queue_draw(m_area);
 }
 
 gboolean ControlCanvas::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
@@ -116,6 +116,9 @@ gboolean ControlCanvas::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
   PaintAndReplay(cr, self->m_window, self->m_images);
   if (auto* tree = DYNAMIC_DOWNCAST(CTreeCtrl, &self->m_window)) DrawTreeLines(cr, *tree);
   DrawDragImage(cr, self->m_window.GetSafeHwnd(), self->m_images);
+  const CDragImageState drag = DaruGetDragImageState();
+  // Drawn now: the next frame after the drag must take it away again.
+  self->m_dragShown = drag.dragging && drag.visible && drag.lockWnd == self->m_window.GetSafeHwnd();
   ++self->m_frames;
   return TRUE;
 }

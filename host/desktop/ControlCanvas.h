@@ -1,7 +1,9 @@
 #pragma once
 
 // The platform first: GLib defines TRUE and FALSE as macros, which its constants would meet.
+// clang-format off
 #include "shared/HostPlatform.h"
+// clang-format on
 
 #include <gtk/gtk.h>
 
@@ -55,6 +57,7 @@ class ControlCanvas {
   hostshared::DoubleClickDetector m_clicks;
   double m_lastX = 0, m_lastY = 0;
   int m_frames = 0;
+  bool m_dragShown = false;  // the last frame showed a drag image
 };
 
 // The virtual key a GDK key stands for; 0 when the windows know none.

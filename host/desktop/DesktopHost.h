@@ -1,7 +1,9 @@
 #pragma once
 
 // The platform first: GLib defines TRUE and FALSE as macros, which its constants would meet.
+// clang-format off
 #include "shared/HostPlatform.h"
+// clang-format on
 
 #include <gtk/gtk.h>
 

@@ -1,14 +1,14 @@
 #pragma once
 
 // The platform first: GLib defines TRUE and FALSE as macros, which its constants would meet.
+// clang-format off
 #include "shared/HostPlatform.h"
+// clang-format on
 
 #include <gtk/gtk.h>
 
 #include <functional>
 #include <string>
-
-#include "shared/HostPlatform.h"
 
 // The pane below the article list that shows the article opened last: its
 // description rendered through the library's stylesheet, as `daru show
