@@ -12,6 +12,7 @@ DARU_PACKAGES=(
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql libpq-dev
   libcurl4-openssl-dev dpkg-dev file
   valgrind
+  libgtk-3-dev libwebkit2gtk-4.1-dev fonts-noto-cjk xvfb xdotool imagemagick
 )
 
 # What scripts/package needs besides: the checker of the packages it builds.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shared/DialogDescription.h"
 #include "ui/ControlView.h"
 #include "ui/EditField.h"
 #include "ui/TerminalUser.h"
@@ -14,12 +15,6 @@ namespace {
 
 constexpr double kPixelsPerColumn = 6.0;
 constexpr double kPixelsPerLine = 13.0;
-
-bool IsTall(const std::u16string& kind, CWnd* w) {
-  if (kind == u"tree view" || kind == u"list view" || kind == u"group box") return true;
-  if (kind == u"edit" || kind == u"rich edit") return (w->GetStyle() & ES_MULTILINE) != 0;
-  return false;
-}
 
 bool IsEdit(const std::u16string& kind) { return kind == u"edit" || kind == u"rich edit"; }
 bool IsButton(const std::u16string& kind) { return kind == u"button" || kind == u"default button"; }
@@ -49,53 +44,31 @@ DialogView::Item* DialogView::Focused() {
 void DialogView::Layout(int cols, int rows) {
   m_items.clear();
   m_tabs.clear();
-  m_top = nullptr;
-  m_sheet = nullptr;
-  const auto controls = m_session.Controls();
-  if (!controls.empty()) {
-    CWnd* any = m_session.GetControl(controls.front().id);
-    m_top = any ? any->GetTopLevelParent() : nullptr;
-  }
+  // The controls as both hosts read them; trees and lists keep their template
+  // places although they are resized to the lines they get here.
+  const hostshared::DialogDescription d = hostshared::DescribeDialog(m_session, &m_original);
+  m_top = d.top;
+  m_sheet = d.sheet;
   if (m_top == nullptr) {
     m_box = Rect{std::max(0, cols / 2 - 15), std::max(0, rows / 2 - 2), std::min(cols, 30), std::min(rows, 4)};
     return;
   }
-  m_sheet = DYNAMIC_DOWNCAST(CPropertySheet, m_top);
-  std::vector<CWnd*> windows;
-  if (m_sheet != nullptr) {
-    if (CPropertyPage* page = m_sheet->GetActivePage()) windows = page->GetChildren();
-    for (CWnd* c : m_sheet->GetChildren())
-      if (!c->IsKindOf(RUNTIME_CLASS(CPropertyPage))) windows.push_back(c);
-  } else {
-    windows = m_top->GetChildren();
-  }
-  CRect topRect;
-  m_top->GetWindowRect(&topRect);
 
   struct Raw {
     CWnd* wnd;
     std::u16string kind;
+    bool focusable;
     int col, colEnd, row, rowEnd;
   };
   std::vector<Raw> raws;
-  int maxRow = 1, maxCol = static_cast<int>(std::lround(topRect.Width() / kPixelsPerColumn));
-  for (CWnd* w : windows) {
-    if (!(w->GetStyle() & WS_VISIBLE)) continue;
-    // The template's rectangle: trees and lists are resized to the lines they get here.
-    auto known = m_original.find(w->GetSafeHwnd());
-    if (known == m_original.end()) {
-      CRect r;
-      w->GetWindowRect(&r);
-      r.OffsetRect(-topRect.left, -topRect.top);
-      known = m_original.emplace(w->GetSafeHwnd(), r).first;
-    }
-    const CRect r = known->second;
-    Raw raw{w, DaruControlKind(w), 0, 0, 0, 0};
+  int maxRow = 1, maxCol = static_cast<int>(std::lround(d.size.Width() / kPixelsPerColumn));
+  for (const hostshared::DialogControl& c : d.controls) {
+    const CRect& r = c.rect;
+    Raw raw{c.wnd, c.kind, c.focusable, 0, 0, 0, 0};
     raw.col = static_cast<int>(std::lround(r.left / kPixelsPerColumn));
     raw.colEnd = std::max(raw.col + 2, static_cast<int>(std::lround(r.right / kPixelsPerColumn)));
     raw.row = static_cast<int>(std::lround(r.top / kPixelsPerLine));
-    raw.rowEnd = IsTall(raw.kind, w) ? std::max(raw.row + 2, static_cast<int>(std::lround(r.bottom / kPixelsPerLine)))
-                                     : raw.row + 1;
+    raw.rowEnd = c.tall ? std::max(raw.row + 2, static_cast<int>(std::lround(r.bottom / kPixelsPerLine))) : raw.row + 1;
     maxRow = std::max(maxRow, raw.rowEnd);
     maxCol = std::max(maxCol, raw.colEnd);
     raws.push_back(raw);
@@ -133,8 +106,7 @@ void DialogView::Layout(int cols, int rows) {
     int y1 = rowMap[static_cast<size_t>(std::min(r.rowEnd, maxRow))];
     if (y1 <= y0) y1 = y0 + 1;
     item.cells = Rect{originX + x0, originY + y0, std::max(1, x1 - x0), y1 - y0};
-    item.focusable = r.wnd->IsWindowEnabled() && r.kind != u"static" && r.kind != u"group box" &&
-                     !(IsEdit(r.kind) && (r.wnd->GetStyle() & ES_READONLY) && !(r.wnd->GetStyle() & ES_MULTILINE));
+    item.focusable = r.focusable;
     m_items.push_back(item);
   }
   if (m_sheet != nullptr) {

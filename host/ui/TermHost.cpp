@@ -593,12 +593,12 @@ void TermHost::HandleMouse(const Event& e) {
     return ListClick(*list, m_layout.list, x, m_layout.list.y).pt;
   };
   if (e.action == MouseAction::WheelUp || e.action == MouseAction::WheelDown) {
-    const UINT code = e.action == MouseAction::WheelUp ? SB_LINEUP : SB_LINEDOWN;
     if (inArticle) m_article.Scroll(e.action == MouseAction::WheelUp ? -3 : 3, m_layout.article.h);
     CWnd* w = inTree ? static_cast<CWnd*>(tree) : inList ? static_cast<CWnd*>(list) : nullptr;
-    for (int i = 0; w != nullptr && i < 3; ++i) w->SendMessage(WM_VSCROLL, MAKEWPARAM(code, 0), 0);
+    if (w != nullptr) hostshared::Wheel(w->GetSafeHwnd(), e.action == MouseAction::WheelUp ? -1 : 1);
     return;
   }
+  const auto pointIn = [&](HWND hwnd) { return toWindow(hwnd, e.x, e.y); };
   if (e.button == MouseButton::Left) {
     if (e.action == MouseAction::Press) {
       if (inArticle) {
@@ -607,32 +607,18 @@ void TermHost::HandleMouse(const Event& e) {
       }
       const ClickTarget t = targetAt(e.x, e.y);
       if (t.hwnd == nullptr) return;
-      m_pressTarget = t.hwnd;
-      if (e.doubleClick) {
-        // The second press of a double click arrives as WM_LBUTTONDBLCLK.
-        CPoint screen(t.pt);
-        ::ClientToScreen(t.hwnd, &screen);
-        SetCursorPos(screen.x, screen.y);
-        ::SendMessage(t.hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(t.pt.x, t.pt.y));
-      } else {
-        InputLButtonDown(t.hwnd, t.pt);
-      }
-    } else if (e.action == MouseAction::Drag && m_pressTarget != nullptr && IsWindow(m_pressTarget)) {
-      InputMouseMove(m_pressTarget, toWindow(m_pressTarget, e.x, e.y));
-    } else if (e.action == MouseAction::Release && m_pressTarget != nullptr) {
-      const HWND target = m_pressTarget;
-      m_pressTarget = nullptr;
-      if (IsWindow(target)) InputLButtonUp(target, toWindow(target, e.x, e.y));
+      m_router.Press(hostshared::PointerButton::Left, hostshared::PointerTarget{t.hwnd, t.pt}, e.doubleClick);
+    } else if (e.action == MouseAction::Drag) {
+      m_router.Move(hostshared::PointerTarget{}, pointIn);
+    } else if (e.action == MouseAction::Release) {
+      m_router.Release(hostshared::PointerButton::Left, pointIn);
     }
   } else if (e.button == MouseButton::Right) {
     if (e.action == MouseAction::Press) {
       const ClickTarget t = targetAt(e.x, e.y);
-      m_rightTarget = t.hwnd;
-      if (t.hwnd) InputRButtonDown(t.hwnd, t.pt);
-    } else if (e.action == MouseAction::Release && m_rightTarget != nullptr) {
-      const HWND target = m_rightTarget;
-      m_rightTarget = nullptr;
-      if (IsWindow(target)) InputRButtonUp(target, toWindow(target, e.x, e.y));
+      m_router.Press(hostshared::PointerButton::Right, hostshared::PointerTarget{t.hwnd, t.pt}, false);
+    } else if (e.action == MouseAction::Release) {
+      m_router.Release(hostshared::PointerButton::Right, pointIn);
     }
   }
   // The windows move the focus themselves on a press.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include "shared/PointerInput.h"
 #include "ui/ArticleView.h"
 #include "ui/ControlView.h"
 #include "ui/Display.h"
@@ -73,8 +74,7 @@ class TermHost {
   Pane m_focus = Pane::Tree;
   std::string m_status;
   bool m_quit = false;
-  HWND m_pressTarget = nullptr;         // the window a left press went to, for its release and drags
-  HWND m_rightTarget = nullptr;         // the same for the right button
+  hostshared::PointerRouter m_router;   // where the presses went, for their drags and releases
   bool m_keyboardMove = false;          // a label is being moved with the keyboard
   bool m_listAfterDoubleClick = false;  // the tree was double-clicked: the list gets the focus next
   HTREEITEM m_moveOver = nullptr;       // where the keyboard move points now

@@ -1,0 +1,228 @@
+// daru-desktop's drawing, off-screen: what the windows record, replayed with
+// Cairo and Pango onto an image surface the size of the host's panes.
+//   - a click on the label of 10,000 articles until the list is painted,
+//     against the facade's query of that label alone (target: within 2x);
+//   - a repaint of the list holding 100,000 rows against one of 1,000
+//     (painting follows the rows on the page: within 2x);
+//   - start-up to the first painted frame of both windows on the
+//     100,000-article catalogue against an empty one (within 1.5x).
+// The sides of a comparison take turns; a side's figure is its median.
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "CatalogueGenerator.h"
+#include "darulib_ui.h"
+#include "desktop/Replay.h"
+#include "storage/DataRootSetup.h"
+
+namespace fs = std::filesystem;
+using namespace darubench;
+
+namespace {
+
+const CatalogueShape k100k{100000, 1000};
+
+fs::path WorkFolder() { return fs::path(DARU_BENCH_DIR) / "work"; }
+fs::path Cached() { return CachedCatalogue(fs::path(DARU_BENCH_DIR) / "catalogues", k100k); }
+
+// A pane-sized image surface to paint on.
+struct Canvas {
+  Canvas(int w, int h) : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h)), cr(cairo_create(surface)) {}
+  ~Canvas() {
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+  }
+  cairo_surface_t* surface;
+  cairo_t* cr;
+};
+
+// The host's windows as daru-desktop creates them, on a data root.
+struct Windows {
+  explicit Windows(const std::u16string& moduleFile) {
+    DaruSetModuleFileName(moduleFile);
+    frame.CreateHost(u"bench", CRect(0, 0, 2000, 1000));
+    if (!tree.Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                     CRect(0, 0, 260, 660), &frame, 1) ||
+        !list.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDRAWFIXED,
+                     CRect(4000, 0, 4840, 320), &frame, 2))
+      throw std::runtime_error("cannot create the windows");
+    tree.SetListCtrl(&list);
+    list.SetTreeCtrl(&tree);
+  }
+  ~Windows() {
+    tree.DestroyWindow();
+    list.DestroyWindow();
+    frame.DestroyWindow();
+    delete CDARU::Instance();
+    DaruSetModuleFileName(u"");
+  }
+  // Paints both windows as the host's first frame does.
+  void FirstFrame(desktop::ImageCache& images) {
+    Canvas left(260, 660), right(840, 320);
+    desktop::PaintAndReplay(left.cr, tree, images);
+    desktop::DrawTreeLines(left.cr, tree);
+    desktop::PaintAndReplay(right.cr, list, images);
+  }
+  HTREEITEM Find(int id) const {
+    std::vector<HTREEITEM> pending{tree.GetRootItem()};
+    while (!pending.empty()) {
+      HTREEITEM h = pending.back();
+      pending.pop_back();
+      if (h == nullptr) continue;
+      auto* label = reinterpret_cast<CLabel*>(tree.GetItemData(h));
+      if (label && label->labelid == id) return h;
+      for (HTREEITEM c = tree.GetChildItem(h); c; c = tree.GetNextSiblingItem(c)) pending.push_back(c);
+    }
+    return nullptr;
+  }
+
+  CHostWnd frame;
+  CDARUTreeCtrl tree;
+  CDARUListCtrl list;
+};
+
+class Sides {
+ public:
+  double Step(const std::function<void()>& first, const std::function<void()>& second) {
+    const std::function<void()>* order[2] = {&first, &second};
+    double total = 0;
+    for (int k = 0; k < 2; ++k) {
+      const int i = (k + m_steps) % 2;
+      const auto start = std::chrono::steady_clock::now();
+      (*order[i])();
+      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      m_samples[i].push_back(took);
+      total += took;
+    }
+    ++m_steps;
+    return total;
+  }
+  void Report(benchmark::State& state, const char* ratioName) {
+    double median[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+      std::vector<double> v = m_samples[i];
+      if (v.empty()) return;
+      std::sort(v.begin(), v.end());
+      median[i] = v[v.size() / 2];
+      state.counters["s" + std::to_string(i) + "_us"] = median[i] * 1e6;
+    }
+    if (median[1] > 0) state.counters[ratioName] = median[0] / median[1];
+  }
+
+ private:
+  std::vector<double> m_samples[2];
+  int m_steps = 0;
+};
+
+// s0: a click on the big label until the list is painted; s1: the facade's query.
+void LabelClickPainted(benchmark::State& state) {
+  WorkingRoot root(Cached(), WorkFolder(), "desktop-click", "WAL");
+  Windows w(root.ModuleFile());
+  desktop::ImageCache images;
+  HTREEITEM big = w.Find(kBigLabelId);
+  HTREEITEM other = w.tree.GetRootItem();
+  if (big == nullptr) throw std::runtime_error("the big label is not shown");
+  CLabel* bigLabel = reinterpret_cast<CLabel*>(w.tree.GetItemData(big));
+  w.tree.EnsureVisible(big);
+  Canvas pane(840, 320);
+  Sides sides;
+  for (auto _ : state) {
+    w.tree.SelectItem(other);  // untimed: the click on the big label is a change
+    CRect r;
+    w.tree.GetItemRect(big, &r, TRUE);
+    state.SetIterationTime(sides.Step(
+        [&] {
+          InputClick(w.tree.GetSafeHwnd(), CPoint(r.left + 2, r.CenterPoint().y));
+          desktop::PaintAndReplay(pane.cr, w.list, images);
+          if (w.list.GetItemCount() != kBigLabelArticles) state.SkipWithError("wrong row count");
+        },
+        [&] {
+          if (CDARU::Instance()->QueryArticle(bigLabel, CArticle(), 0) != kBigLabelArticles)
+            state.SkipWithError("wrong article count");
+        }));
+  }
+  sides.Report(state, "click_over_query");
+}
+BENCHMARK(LabelClickPainted)->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
+
+// s0: a repaint of a list of 100,000 rows; s1: of 1,000 rows.
+void ListRepaint(benchmark::State& state) {
+  CHostWnd frame;
+  frame.CreateHost(u"bench", CRect(0, 0, 2000, 1000));
+  std::unique_ptr<CDARUListCtrl> lists[2];
+  const int rows[2] = {100000, 1000};
+  for (int k = 0; k < 2; ++k) {
+    lists[k] = std::make_unique<CDARUListCtrl>();
+    lists[k]->Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDRAWFIXED, CRect(0, 0, 840, 320), &frame,
+                     static_cast<UINT>(10 + k));
+    for (int i = 0; i < rows[k]; ++i) {
+      const int row = lists[k]->InsertItem(
+          i, i % 2 ? u"中文标题：资料库里的一篇文章" : u"An article title in the library", i % 3 ? 2 : 1);
+      lists[k]->SetItemText(row, 1, u"2026/12/07 10:00:00");
+      lists[k]->SetItemText(row, 2, u"关键字 keyword");
+      lists[k]->SetItemBold(row, i % 3 == 0);
+      lists[k]->SetItemRed(row, i % 7 == 0);
+    }
+    lists[k]->EnsureVisible(rows[k] / 2, FALSE);
+  }
+  desktop::ImageCache images;
+  Canvas pane(840, 320);
+  Sides sides;
+  for (auto _ : state) {
+    state.SetIterationTime(sides.Step(
+        [&] {
+          lists[0]->Invalidate();
+          desktop::PaintAndReplay(pane.cr, *lists[0], images);
+        },
+        [&] {
+          lists[1]->Invalidate();
+          desktop::PaintAndReplay(pane.cr, *lists[1], images);
+        }));
+  }
+  sides.Report(state, "rows100k_over_rows1k");
+  for (auto& l : lists) l->DestroyWindow();
+  frame.DestroyWindow();
+}
+BENCHMARK(ListRepaint)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
+
+// s0: windows created and first painted on the 100,000-article catalogue; s1: on an empty one.
+void StartUp(benchmark::State& state) {
+  WorkingRoot big(Cached(), WorkFolder(), "desktop-start", "WAL");
+  const fs::path empty = WorkFolder() / "desktop-start-empty";
+  fs::remove_all(empty);
+  fs::create_directories(empty);
+  std::u16string error;
+  if (!DaruCreateDataRoot(FromUtf8(empty.string()), &error)) throw std::runtime_error("cannot make the empty root");
+  const std::u16string emptyModule = FromUtf8((empty / "daru-desktop").string());
+  Sides sides;
+  for (auto _ : state) {
+    state.SetIterationTime(sides.Step(
+        [&] {
+          desktop::ImageCache images;
+          Windows w(big.ModuleFile());
+          w.FirstFrame(images);
+        },
+        [&] {
+          desktop::ImageCache images;
+          Windows w(emptyModule);
+          w.FirstFrame(images);
+        }));
+  }
+  sides.Report(state, "large_over_empty");
+  fs::remove_all(empty);
+}
+BENCHMARK(StartUp)->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
