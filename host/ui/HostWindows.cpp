@@ -28,12 +28,13 @@ std::string Reason(CDARU* daru) {
 
 bool HostWindows::Create(CHostWnd::Handler frameHandler, CDB* store, std::string* error) {
   m_frame = std::make_unique<CHostWnd>();
-  CHostWnd* frame = m_frame.get();
-  // Everything the host does not handle itself gets the frame's own processing
-  // (reflection of the children's notifications among it).
-  m_frame->SetHandler([frame, frameHandler](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+  // The host hears the library's messages only. The frame gives every other
+  // message its own processing after the handler (the children's notifications
+  // go back to them then); doing it here as well would reflect each one twice,
+  // and every context menu would open twice.
+  m_frame->SetHandler([frameHandler](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
     if (frameHandler && message >= WM_USER && message < WM_REFLECT_BASE) return frameHandler(message, wParam, lParam);
-    return frame->CWnd::WindowProc(message, wParam, lParam);
+    return 0;
   });
   if (!m_frame->CreateHost(u"daru", CRect(0, 0, 2000, 1000))) {
     if (error) *error = "cannot create the host window";

@@ -183,6 +183,8 @@ void CDARUListCtrl::OnListAdd() {
     AfxMessageBox(u"添加文章操作失败。");
     return;
   }
+  // A new row is stored read (the person just typed it in); its record and row say the same.
+  if (result == 0) article->readflag = true;
 
   // A stored article the facade lists without a row (one the user declined to
   // file here before, or one that left the label since) is not filed here:
