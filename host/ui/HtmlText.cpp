@@ -178,7 +178,8 @@ class Renderer {
     if (Named(n, {"b", "strong"})) return WithStyle(n, depth, kBold);
     if (Named(n, {"i", "em", "cite", "u", "ins", "var", "dfn"})) return WithStyle(n, depth, kUnderline);
     if (Named(n, {"a"})) {
-      const std::u16string href = Resolve(Attr(n, "href"));
+      const std::string raw = Trim(Attr(n, "href"));
+      const std::u16string href = raw.empty() || raw[0] == '#' ? std::u16string() : Resolve(raw);
       WithStyle(n, depth, OpenableLink(href) ? kUnderline : 0);
       if (OpenableLink(href)) {
         m_out.links.push_back(href);

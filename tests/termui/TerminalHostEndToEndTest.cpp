@@ -224,8 +224,9 @@ TEST_F(TerminalHostEndToEnd, SearchPropertiesCommentAndLabelsWorkThroughTheirDia
   std::string screen;
   ClickOn(*tmux, "科技");
   ASSERT_TRUE(tmux->WaitForText("Beta 文章", &screen)) << screen;
-  // Search: the dialog, its count message, the results in the list.
-  tmux->Keys({"/"});
+  // The list menu's search: the dialog, the library's count message, the results in the list.
+  tmux->Keys({"Tab", "F9"});
+  ClickOn(*tmux, "文章搜索...");
   ASSERT_TRUE(tmux->WaitForText("搜索资料库...", &screen)) << screen;
   tmux->Text("文章");
   tmux->Keys({"Enter"});
