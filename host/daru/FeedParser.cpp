@@ -2,12 +2,14 @@
 
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
+#include <libxml/tree.h>
 #include <libxml/uri.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "daru/Request.h"
 
@@ -179,6 +181,23 @@ std::string AtomLink(const xmlNode* parent, const std::string& rel) {
   return "";
 }
 
+// An Atom text construct as markup or text: xhtml content is its inner markup
+// serialised (its text alone would lose the paragraphs), html and text are the
+// element's text. Content kept elsewhere (src) gives nothing.
+std::string AtomContent(const xmlNode* n) {
+  if (!n || !Attr(n, "src").empty()) return "";
+  if (Lower(Trim(Attr(n, "type"))) != "xhtml") return Content(n);
+  const xmlNode* div = nullptr;
+  for (const xmlNode* c = n->children; c && !div; c = c->next)
+    if (c->type == XML_ELEMENT_NODE) div = c;
+  std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
+  if (!buffer) throw std::bad_alloc();
+  for (const xmlNode* c = div ? div->children : n->children; c; c = c->next)
+    xmlNodeDump(buffer.get(), n->doc, const_cast<xmlNode*>(c), 0, 0);
+  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                     static_cast<size_t>(xmlBufferLength(buffer.get())));
+}
+
 void ReadAtom(const xmlNode* root, const std::string& base, ParsedFeed& feed) {
   feed.format = "Atom 1.0";
   feed.channelTitle = OneLine(Content(Child(root, "title", {kAtomNs})));
@@ -189,8 +208,9 @@ void ReadAtom(const xmlNode* root, const std::string& base, ParsedFeed& feed) {
     FeedEntry e;
     e.title = Content(Child(entry, "title", {kAtomNs}));
     e.link = ResolveLink(AtomLink(entry, "alternate"), linkBase);
-    const xmlNode* summary = Child(entry, "summary", {kAtomNs});
-    e.description = Content(summary ? summary : Child(entry, "content", {kAtomNs}));
+    // The full text is the description; the summary stands in when there is none.
+    e.description = AtomContent(Child(entry, "content", {kAtomNs}));
+    if (Trim(e.description).empty()) e.description = AtomContent(Child(entry, "summary", {kAtomNs}));
     const xmlNode* date = Child(entry, "published", {kAtomNs});
     e.published = Content(date ? date : Child(entry, "updated", {kAtomNs}));
     e.enclosure = AtomLink(entry, "enclosure");

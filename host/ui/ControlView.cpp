@@ -58,7 +58,8 @@ int TreeLineOf(const CTreeCtrl& tree, HTREEITEM item) {
   return r.top >= 0 ? r.top / RowHeight(tree) : -1;
 }
 
-void DrawTree(CellBuffer& out, const Rect& area, const CTreeCtrl& tree, bool focused) {
+void DrawTree(CellBuffer& out, const Rect& area, const CTreeCtrl& tree, bool focused,
+              const std::function<std::u32string(HTREEITEM)>& note) {
   out.SetClip(area);
   out.Fill(area, U' ', kPlain);
   const HTREEITEM caret = tree.GetSelectedItem();
@@ -77,6 +78,7 @@ void DrawTree(CellBuffer& out, const Rect& area, const CTreeCtrl& tree, bool foc
     const std::u16string text = tree.GetItemText(item);
     const int w = std::max(1, DisplayWidth(text));
     out.Text(x, y, text, style);
+    if (note) out.Text(x + w, y, note(item), kDim);
     if (state & TVIS_DROPHILITED) {
       out.AddStyle(Rect{x, y, w, 1}, kReverse);
     } else if (item == caret) {
@@ -261,6 +263,12 @@ CPoint ListRowPoint(const CListCtrl& list, int row) {
   CRect r;
   if (!list.GetItemRect(row, &r, LVIR_LABEL)) return CPoint(-1, -1);
   return CPoint(r.left + 4, (r.top + r.bottom) / 2);
+}
+
+ClickTarget ListHeaderClick(const CListCtrl& list, const Rect& area, int column) {
+  for (const ListColumn& c : ListColumns(list, area))
+    if (c.index == column && c.cellW > 0) return ListClick(list, area, area.x + c.cellX, area.y);
+  return ClickTarget{};
 }
 
 ClickTarget ListClick(const CListCtrl& list, const Rect& area, int x, int y) {

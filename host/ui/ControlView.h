@@ -26,7 +26,9 @@ struct ClickTarget {
 
 // Gives the tree the pixel size of the area: its rows are the area's lines.
 void FitTree(CTreeCtrl& tree, const Rect& area, CPoint origin = CPoint(0, 0));
-void DrawTree(CellBuffer& out, const Rect& area, const CTreeCtrl& tree, bool focused);
+// note: text drawn dim after an item's label (the host's counts); null for none.
+void DrawTree(CellBuffer& out, const Rect& area, const CTreeCtrl& tree, bool focused,
+              const std::function<std::u32string(HTREEITEM)>& note = {});
 // The item shown on a line of the area, or null.
 HTREEITEM TreeItemAtLine(const CTreeCtrl& tree, int line);
 // The line of the area an item is shown on; -1 when it is scrolled or collapsed away.
@@ -60,6 +62,8 @@ void FitList(CListCtrl& list, const Rect& area, CPoint origin = CPoint(0, 0));
 void DrawList(CellBuffer& out, const Rect& area, const CListCtrl& list, bool focused, const ListStyleHooks& hooks = {});
 // The click on the cell: the header (the header control's client point) or a row.
 ClickTarget ListClick(const CListCtrl& list, const Rect& area, int x, int y);
+// The click on a column's header item (by column index); no window when it is not shown.
+ClickTarget ListHeaderClick(const CListCtrl& list, const Rect& area, int column);
 // A point inside a row's label, or (-1, -1) when the row is not on the page.
 CPoint ListRowPoint(const CListCtrl& list, int row);
 

@@ -65,6 +65,7 @@ void DialogView::Layout(int cols, int rows) {
   for (const hostshared::DialogControl& c : d.controls) {
     const CRect& r = c.rect;
     Raw raw{c.wnd, c.kind, c.focusable, 0, 0, 0, 0};
+    if (IsEdit(c.kind) && !(c.wnd->GetStyle() & ES_READONLY)) m_initialText.emplace(c.wnd->GetSafeHwnd(), c.wnd->GetWindowText());
     raw.col = static_cast<int>(std::lround(r.left / kPixelsPerColumn));
     raw.colEnd = std::max(raw.col + 2, static_cast<int>(std::lround(r.right / kPixelsPerColumn)));
     raw.row = static_cast<int>(std::lround(r.top / kPixelsPerLine));
@@ -456,6 +457,7 @@ void DialogView::Run() {
     display.Present(m_cursorX, m_cursorY);
     const Event e = m_user.NextEvent();
     if (e.type == Event::Type::Quit) {
+      if (e.key == Key::CtrlC && !ConfirmQuit()) continue;
       m_session.Cancel();
       return;
     }
@@ -464,6 +466,27 @@ void DialogView::Run() {
     SyncFocus();
     Handle(e);
   }
+}
+
+bool DialogView::HoldsTypedText() const {
+  for (const auto& [hwnd, initial] : m_initialText) {
+    CWnd* w = CWnd::FromHandle(hwnd);
+    if (w != nullptr && IsWindow(hwnd) && w->GetWindowText() != initial) return true;
+  }
+  return false;
+}
+
+bool DialogView::ConfirmQuit() {
+  if (!HoldsTypedText()) return true;
+  // Asked as any question is; a second Ctrl-C (or a signal) leaves after all.
+  m_user.CancelQuit();
+  const int answer = m_user.MessageBox(
+      FromUtf8(Tr("对话框中有输入的文字，放弃它们并退出吗？", "The dialog holds text you typed. Discard it and quit?")),
+      u"daru", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+  if (m_user.QuitRequested()) return true;
+  if (answer != IDYES) return false;
+  m_user.RequestQuit();
+  return true;
 }
 
 }  // namespace termui

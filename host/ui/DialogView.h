@@ -60,8 +60,13 @@ class DialogView {
   int m_focus = -1;
   HWND m_focusHwnd = nullptr;
   int m_cursorX = -1, m_cursorY = -1;
-  int m_pressed = -1;                // item under a left press
-  std::map<HWND, CRect> m_original;  // each control's place in the dialog before we sized it
+  int m_pressed = -1;                            // item under a left press
+  std::map<HWND, CRect> m_original;              // each control's place in the dialog before we sized it
+  std::map<HWND, std::u16string> m_initialText;  // each edit's text when it first showed
+  // Whether an edit holds text the person typed (something a quit would lose).
+  bool HoldsTypedText() const;
+  // Ctrl-C: asks first when typed text would be lost; true when the person leaves.
+  bool ConfirmQuit();
 };
 
 }  // namespace termui

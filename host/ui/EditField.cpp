@@ -125,9 +125,19 @@ bool EditKey(CEdit& edit, const Event& e) {
   switch (e.key) {
     case Key::Char:
       if (e.alt) return false;
-      ::SendMessage(hwnd, WM_CHAR, static_cast<WPARAM>(e.ch <= 0xFFFF ? e.ch : 0xFFFD), 1);
+      if (e.ch > 0x10FFFF || (e.ch >= 0xD800 && e.ch <= 0xDFFF)) return true;
+      if (e.ch > 0xFFFF) {
+        // A character beyond the first plane arrives as its two UTF-16 halves, as from a keyboard.
+        const char32_t v = e.ch - 0x10000;
+        ::SendMessage(hwnd, WM_CHAR, static_cast<WPARAM>(0xD800 + (v >> 10)), 1);
+        ::SendMessage(hwnd, WM_CHAR, static_cast<WPARAM>(0xDC00 + (v & 0x3FF)), 1);
+      } else {
+        ::SendMessage(hwnd, WM_CHAR, static_cast<WPARAM>(e.ch), 1);
+      }
       return true;
     case Key::Backspace:
+      // One character back, both halves of a pair: a lone half would be stored broken.
+      if (a == b && b > 0) edit.SetSel(StepLeft(text, b), b);
       ::SendMessage(hwnd, WM_CHAR, u'\b', 1);
       return true;
     case Key::Delete:

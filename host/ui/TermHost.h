@@ -1,7 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "shared/PointerInput.h"
 #include "ui/ArticleView.h"
@@ -9,6 +12,7 @@
 #include "ui/Display.h"
 #include "ui/HostWindows.h"
 #include "ui/TerminalUser.h"
+#include "ui/TextCells.h"
 
 // The terminal host: the label tree on the left, the article list on the
 // right with the article below it once one is shown, a title line and a
@@ -42,7 +46,35 @@ class TermHost {
   Pane Focus() const { return m_focus; }
   const std::string& Status() const { return m_status; }
 
+  // The keys of a pane as the help screen lists them: key, what it does.
+  static std::vector<std::pair<std::string, std::string>> KeysOf(Pane pane);
+
  private:
+  // A command on its way to a window, and what the host checks once it ran.
+  struct ArticleSnap {
+    CArticle* article;  // borrowed from the facade's result list; compared, never followed after the command
+    int articleid;
+    std::u16string type, filename;
+  };
+  struct Pending {
+    UINT id = 0;
+    bool searchTag = false;
+    std::vector<ArticleSnap> rows;  // the rows the command works on
+  };
+  // False when the host keeps the command back (and says why).
+  bool BeforeCommand(UINT id);
+  void AfterCommand();
+  bool ArticleStored(int articleid);
+  void AfterEvent();
+  void ShowHelp();
+  void ShowLabelAgain();
+  void NextUnread();
+  void CycleSort();
+  void OpenNumberedLink(int number);
+  void Say(const char* zh, const char* en) { m_status = Tr(zh, en); }
+  std::u16string ShortcutOf(UINT id) const;
+  std::vector<TerminalUser::HostItem> HostItemsOf(const CPopupMenuView& menu);
+
   struct Layout {
     bool tooSmall = false;
     Rect title, tree, list, article, status;
@@ -63,6 +95,7 @@ class TermHost {
   void StartKeyboardMove();
   void KeyboardMoveKey(const Event& e);
   void OpenLink(CArticle* article);
+  void OpenAddress(const std::u16string& url);
   ClickTarget TreeTarget(int x, int y) const;
   void PointToCell(POINT pt, int& x, int& y) const;
 
@@ -79,6 +112,22 @@ class TermHost {
   bool m_listAfterDoubleClick = false;  // the tree was double-clicked: the list gets the focus next
   HTREEITEM m_moveOver = nullptr;       // where the keyboard move points now
   std::chrono::steady_clock::time_point m_clock = std::chrono::steady_clock::now();
+  Pending m_pending;
+  bool m_zoom = false;                 // the article takes the whole right side
+  bool m_rowsSorted = true;            // the rows stand in the order the header's arrow says
+  HTREEITEM m_articleLabel = nullptr;  // the label whose list the shown article came from
+  bool m_articleFromSearch = false;    // or the search results it came from
+  int m_articleId = 0;                 // the shown article
+  HTREEITEM m_lastLabel = nullptr;     // the tree's selection after the last event
+  bool m_lastSearch = false;           // the list's search tag after the last event
+  int m_lastSortIndicator = 0;         // the header's sort indicator after the last event
+  // The tree's counts: each label's articles (id, unread), read from the catalogue when stale.
+  std::map<int, std::vector<std::pair<int, bool>>> m_counts;
+  bool m_countsStale = true;
+  void CountArticles();
+  std::u32string CountNote(HTREEITEM item);
+  bool m_choosingLink = false;  // digits name a link of the article
+  int m_linkNumber = 0;         // the digits typed so far
 };
 
 }  // namespace termui

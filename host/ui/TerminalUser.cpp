@@ -107,6 +107,7 @@ Event TerminalUser::NextEvent() {
 
 int TerminalUser::MessageBox(const std::u16string& text, const std::u16string& caption, UINT type) {
   const std::vector<BoxButton> buttons = ButtonsOf(type);
+  if ((type & MB_TYPEMASK) == MB_OK && m_filter && m_filter(text)) return IDOK;
   int current = ((type & MB_DEFBUTTON2) && buttons.size() > 1) ? 1 : 0;
   if (m_quit) return NeutralAnswer(buttons);
   std::vector<Rect> buttonRects(buttons.size());
@@ -181,7 +182,32 @@ UINT TerminalUser::TrackPopupMenu(const CPopupMenuView& menu) {
   if (m_quit || menu.items.empty()) return 0;
   int x = 0, y = 0;
   if (m_pointToCell) m_pointToCell(menu.pt, x, y);
-  return RunMenu(menu.items, x, y);
+  std::vector<CMenuItemView> items = menu.items;
+  std::vector<HostItem> extra;
+  if (m_hostItems) extra = m_hostItems(menu);
+  if (!extra.empty()) {
+    CMenuItemView separator;
+    separator.separator = true;
+    items.push_back(separator);
+    for (size_t i = 0; i < extra.size(); ++i) {
+      CMenuItemView item;
+      item.id = kFirstHostItem + static_cast<UINT>(i);
+      item.text = extra[i].key.empty() ? extra[i].text : extra[i].text + u"\t" + extra[i].key;
+      items.push_back(item);
+    }
+  }
+  const UINT id = RunMenu(items, x, y);
+  if (id >= kFirstHostItem && id - kFirstHostItem < extra.size()) {
+    m_hostAction = extra[id - kFirstHostItem].run;
+    return 0;
+  }
+  if (id != 0 && m_beforeCommand && !m_beforeCommand(id)) return 0;
+  return id;
+}
+
+std::u16string TerminalUser::ShortcutOf(const CMenuItemView& item, const std::u16string& accel) const {
+  if (!accel.empty() || item.separator || item.popup) return accel;
+  return m_shortcut ? m_shortcut(item.id) : accel;
 }
 
 UINT TerminalUser::RunMenu(const std::vector<CMenuItemView>& items, int x, int y) {
@@ -198,6 +224,7 @@ UINT TerminalUser::RunMenu(const std::vector<CMenuItemView>& items, int x, int y
       std::u16string label, accel;
       char16_t mn = 0;
       MenuItemTexts(item.text, label, accel, mn);
+      accel = ShortcutOf(item, accel);
       labelW = std::max(labelW, DisplayWidth(label) + (item.popup ? 2 : 0));
       accelW = std::max(accelW, DisplayWidth(accel));
     }
@@ -220,6 +247,7 @@ UINT TerminalUser::RunMenu(const std::vector<CMenuItemView>& items, int x, int y
       std::u16string label, accel;
       char16_t mn = 0;
       MenuItemTexts(item.text, label, accel, mn);
+      accel = ShortcutOf(item, accel);
       const uint16_t style = item.enabled ? kPlain : (kGrey | kDim);
       out.Text(box.x + 1, ly, item.checked ? "*" : " ", style);
       out.Text(box.x + 3, ly, label + (item.popup ? u" >" : u""), style, box.w - 4);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "ui/Display.h"
@@ -27,6 +28,24 @@ class TerminalUser : public IUserInteraction {
   // Lets the library's timers run while the person takes their time.
   void SetIdle(std::function<int()> idle) { m_idle = std::move(idle); }
 
+  // What the host adds to the windows' menus: a shortcut key shown beside a
+  // command, items of its own after them (run once the menu has closed), and
+  // a look at a chosen command before the window gets it (false keeps it back).
+  struct HostItem {
+    std::u16string text;
+    std::u16string key;
+    std::function<void()> run;
+  };
+  void SetShortcuts(std::function<std::u16string(UINT id)> shortcut) { m_shortcut = std::move(shortcut); }
+  void SetHostItems(std::function<std::vector<HostItem>(const CPopupMenuView&)> items) {
+    m_hostItems = std::move(items);
+  }
+  void SetBeforeCommand(std::function<bool(UINT id)> before) { m_beforeCommand = std::move(before); }
+  // A host item chosen in the last menu, to run now; empty when none.
+  std::function<void()> TakeHostAction() { return std::exchange(m_hostAction, nullptr); }
+  // A message box the host shows its own way instead (true: answered OK without a box).
+  void SetMessageFilter(std::function<bool(const std::u16string& text)> filter) { m_filter = std::move(filter); }
+
   int MessageBox(const std::u16string& text, const std::u16string& caption, UINT type) override;
   UINT TrackPopupMenu(const CPopupMenuView& menu) override;
   void OperateDialog(CModalSession& dialog) override;
@@ -42,9 +61,14 @@ class TerminalUser : public IUserInteraction {
   void PushLayer(Painter painter) { m_layers.push_back(std::move(painter)); }
   void PopLayer() { m_layers.pop_back(); }
   void RequestQuit() { m_quit = true; }
+  // The person thought better of leaving (asked about typed text first).
+  void CancelQuit() { m_quit = false; }
 
  private:
+  static constexpr UINT kFirstHostItem = 0xFF00;  // ids of the host's own items in a menu
+
   UINT RunMenu(const std::vector<CMenuItemView>& items, int x, int y);
+  std::u16string ShortcutOf(const CMenuItemView& item, const std::u16string& accel) const;
 
   IDisplay& m_display;
   Painter m_background;
@@ -52,6 +76,11 @@ class TerminalUser : public IUserInteraction {
   PointToCell m_pointToCell;
   std::function<int()> m_idle;
   bool m_quit = false;
+  std::function<std::u16string(UINT)> m_shortcut;
+  std::function<std::vector<HostItem>(const CPopupMenuView&)> m_hostItems;
+  std::function<bool(UINT)> m_beforeCommand;
+  std::function<void()> m_hostAction;
+  std::function<bool(const std::u16string&)> m_filter;
 };
 
 // The text of a menu item as shown: without '&' markers; the accelerator after a tab apart.

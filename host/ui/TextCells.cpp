@@ -3,6 +3,7 @@
 #include <langinfo.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -24,6 +25,17 @@ bool UseUtf8Locale() {
     if (std::setlocale(LC_CTYPE, name) != nullptr && LocaleIsUtf8()) return true;
   }
   return false;
+}
+
+bool ChineseMessages() {
+  static const bool chinese = [] {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+      const char* v = std::getenv(name);
+      if (v != nullptr && *v != 0) return std::strncmp(v, "zh", 2) == 0;
+    }
+    return false;
+  }();
+  return chinese;
 }
 
 std::u32string ToCodePoints(const std::u16string& text) {

@@ -14,6 +14,12 @@ namespace termui {
 // one, else C.UTF-8); false when none is available.
 bool UseUtf8Locale();
 
+// The host's own texts (hint bar, help, status line) are Chinese when the
+// messages locale (LC_ALL, else LC_MESSAGES, else LANG) is a zh one, English
+// otherwise. The windows' texts come from the library and stay as they are.
+bool ChineseMessages();
+inline const char* Tr(const char* zh, const char* en) { return ChineseMessages() ? zh : en; }
+
 // The code points of UTF-16 text; a lone surrogate becomes U+FFFD.
 std::u32string ToCodePoints(const std::u16string& text);
 std::u16string FromCodePoints(const std::u32string& text);

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "HostFixture.h"
@@ -154,6 +155,33 @@ TEST_F(Import, DocumentsThatAreNoFeedSayWhatTheyAre) {
   EXPECT_EQ(Daru({"import", (files.path() / "missing.rss").string()}).status, 1);
   EXPECT_EQ(Daru({"import", "file:///etc/passwd"}).status, 2);
   EXPECT_EQ(Daru({"import", "ftp://feed.example/x.rss"}).status, 2);
+}
+
+TEST_F(Import, AtomEntriesKeepTheirFullContentAndFallBackToTheSummary) {
+  const std::string atom =
+      "<?xml version=\"1.0\"?><feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom</title>"
+      "<entry><title>html</title><link href=\"https://a.example/1\"/><summary>short one</summary>"
+      "<content type=\"html\">&lt;p&gt;the whole &lt;b&gt;text&lt;/b&gt;&lt;/p&gt;</content></entry>"
+      "<entry><title>xhtml</title><link href=\"https://a.example/2\"/><summary>short two</summary>"
+      "<content type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\"><p>first &amp; <em>second</em></p>"
+      "</div></content></entry>"
+      "<entry><title>elsewhere</title><link href=\"https://a.example/3\"/><summary>short three</summary>"
+      "<content src=\"https://a.example/3.html\" type=\"text/html\"/></entry>"
+      "<entry><title>empty</title><link href=\"https://a.example/4\"/><summary>short four</summary>"
+      "<content type=\"text\">  </content></entry></feed>";
+  json result = ImportJson(Write("content.atom", atom).string());
+  ASSERT_EQ(result["new"], 4);
+  std::map<std::string, std::string> byTitle;
+  for (const json& item : result["items"]) {
+    json a = DaruJson({"show", std::to_string(item["id"].get<int>())})["article"];
+    byTitle[a["title"]] = a["description"];
+  }
+  EXPECT_EQ(byTitle["html"], "<p>the whole <b>text</b></p>");
+  // The markup inside the xhtml div, not its text alone.
+  EXPECT_NE(byTitle["xhtml"].find("<p>first &amp; <em>second</em></p>"), std::string::npos) << byTitle["xhtml"];
+  EXPECT_EQ(byTitle["xhtml"].find("<div"), std::string::npos) << byTitle["xhtml"];
+  EXPECT_EQ(byTitle["elsewhere"], "short three");
+  EXPECT_EQ(byTitle["empty"], "short four");
 }
 
 TEST_F(Import, LabelOptionAndItemsStoredElsewhere) {

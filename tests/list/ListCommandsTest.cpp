@@ -627,8 +627,10 @@ TEST_F(AddTest, ANewLinkGetsARowAndItsDescriptionFile) {
   // Sorted by creation date, newest first.
   EXPECT_EQ(list.GetItemText(0, 0), u"新文");
   EXPECT_EQ(list.GetItemText(0, 2), u"关键");
-  EXPECT_EQ(list.GetItemImage(0), 1);
-  EXPECT_TRUE(list.GetItemBold(0));
+  // Shown as the catalogue stores it: read.
+  EXPECT_EQ(list.GetItemImage(0), 2);
+  EXPECT_FALSE(list.GetItemBold(0));
+  EXPECT_EQ(Rows("SELECT readflag FROM article WHERE url='http://new.example/'"), Lines({"T"}));
   CArticle* added = list.GetItemArticle(0);
   const std::vector<CArticle*> listed = daru->GetArticleList();
   EXPECT_NE(std::find(listed.begin(), listed.end(), added), listed.end());  // owned by the facade

@@ -140,6 +140,22 @@ TEST_F(DialogTest, ValidationKeepsTheDialogOpenUntilTheUserGetsItRight) {
   EXPECT_EQ(again.name, u"原来");
 }
 
+TEST_F(DialogTest, TheFocusGoesBackWhereItWasWhenTheDialogCloses) {
+  // The owner's control keeps its place as the focused one, as the desktop gives it back.
+  ASSERT_TRUE(frame.GetSafeHwnd() != nullptr || frame.CreateHost(u"frame", CRect(0, 0, 400, 300)));
+  CEdit field;
+  ASSERT_TRUE(field.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP, CRect(0, 0, 100, 20), &frame, 7));
+  field.SetFocus();
+  CNameDlg dlg;
+  user.Dialog([&field](CModalSession& d) {
+    EXPECT_NE(::GetFocus(), field.GetSafeHwnd());  // the dialog's control has it meanwhile
+    d.SetText(50009, u"名字");
+    d.Ok();
+  });
+  ASSERT_EQ(dlg.DoModal(), IDOK);
+  EXPECT_EQ(::GetFocus(), field.GetSafeHwnd());
+}
+
 TEST_F(DialogTest, RadioGroupsAndCheckBoxesExchangeIndices) {
   CSearchLikeDlg dlg;
   user.Dialog([](CModalSession& d) {

@@ -172,6 +172,8 @@ void CDARUListCtrl::OnListAdd() {
     }
   }
   CArticle* article = outcome.Article();
+  // A new row is stored read (the person just typed it in); its record and row say the same.
+  if (outcome.result == CaptureResult::New) article->readflag = true;
   // Rows carry articles of the facade's result list only.
   if (outcome.Listed() && FindArticleRow(article) < 0 && InsertArticleRow(0, article) >= 0) ReSort();
 }
