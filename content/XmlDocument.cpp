@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <memory>
@@ -66,6 +67,16 @@ class CQuietEngine {
   void* m_context;  // borrowed: whatever the host set, given back as it was
 };
 
+// The engine ends its messages with a line break and puts some details on a
+// line of their own ("Bytes: 0xFF 0xFE" after an encoding fault); a reason is
+// one line wherever it is shown.
+std::string OneLine(std::string message) {
+  while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
+  for (char& c : message)
+    if (c == '\n' || c == '\r') c = ' ';
+  return message;
+}
+
 // Parses bytes into a new document, or null with the parser's reason.
 xmlDoc* Parse(const std::string& bytes, const char* url, const char* encoding, int extraOptions, std::string* reason) {
   if (bytes.size() > static_cast<size_t>(INT_MAX)) {
@@ -84,9 +95,9 @@ xmlDoc* Parse(const std::string& bytes, const char* url, const char* encoding, i
   if (doc == nullptr && reason != nullptr) {
     xmlError* last = xmlCtxtGetLastError(ctxt.get());
     if (!report.firstFatal.empty())
-      *reason = report.firstFatal;
+      *reason = OneLine(report.firstFatal);
     else
-      *reason = last && last->message ? last->message : "The document could not be parsed.";
+      *reason = last && last->message ? OneLine(last->message) : "The document could not be parsed.";
   }
   return doc;
 }

@@ -162,6 +162,7 @@ void CLabelTree::CutLoops() {
 
 CLabel* CLabelTree::InsertLabel(CLabel* parent, std::u16string name) {
   if (parent == nullptr || m_pDB == nullptr) return nullptr;
+  if (FindChildLabel(parent, name)) return nullptr;
   CLabel* label = new CLabel();
   label->name = std::move(name);
   label->labelid = 0;
@@ -195,10 +196,9 @@ bool CLabelTree::UpdateLabel(CLabel* label, std::u16string name, unsigned parent
   const int newParentId = static_cast<int>(parentId);
   const int oldParentId = label->toplayer;
   const bool moving = newParentId != oldParentId;
-  if (moving) {
-    CLabel* target = FindLabel(newParentId);
-    if (target && IsInBranch(label, target)) return false;  // would cut the branch off the tree
-  }
+  CLabel* target = moving ? FindLabel(newParentId) : label->parent;
+  if (moving && target && IsInBranch(label, target)) return false;  // would cut the branch off the tree
+  if (CLabel* same = target ? FindChildLabel(target, name) : nullptr; same && same != label) return false;
   // Only what changes is written, so a rename and a move of the same label by
   // another process both hold; the store also checks the move against the
   // catalogue as it is now.
@@ -229,6 +229,7 @@ bool CLabelTree::MoveLabel(CLabel* label, CLabel* newParent) {
   if (label->toplayer == 0 || label == m_pHeadLabel) return false;
   if (std::find(m_labels.begin(), m_labels.end(), newParent) == m_labels.end()) return false;
   if (IsInBranch(label, newParent)) return false;
+  if (CLabel* same = FindChildLabel(newParent, label->name); same && same != label) return false;
 
   CLabel row = *label;
   row.toplayer = newParent->labelid;
@@ -262,6 +263,13 @@ bool CLabelTree::DeleteLabel(CLabel* label) {
 CLabel* CLabelTree::FindLabel(int labelid) {
   for (CLabel* label : m_labels)
     if (label->labelid == labelid) return label;
+  return nullptr;
+}
+
+CLabel* CLabelTree::FindChildLabel(const CLabel* parent, const std::u16string& name) {
+  if (parent == nullptr) return nullptr;
+  for (CLabel* child = parent->firstChild; child; child = child->nextSibling)
+    if (child->name == name) return child;
   return nullptr;
 }
 

@@ -44,7 +44,8 @@ class DARU_API CLabelTree {
   // Reads every label and links the tree. A label whose parent is unknown is
   // kept but stays outside the tree.
   bool LoadLabelTree();
-  // A new last child of the parent; null when the store refuses it.
+  // A new last child of the parent; null when the store refuses it or the
+  // parent has a child of that name already.
   CLabel* InsertLabel(CLabel* parent, std::u16string name);
   // The child of the parent with exactly this name, made when there is none,
   // also when another process is making it at the same moment: the catalogue
@@ -52,17 +53,22 @@ class DARU_API CLabelTree {
   // hierarchy here. Null when the store fails.
   CLabel* FindOrInsertLabel(CLabel* parent, std::u16string name);
   // Renames the label and, when the parent id differs, re-links it as the last
-  // child of that label.
+  // child of that label. Refused when another child of the parent it ends
+  // under has the name.
   bool UpdateLabel(CLabel* label, std::u16string name, unsigned parentId);
   // Deletes the one label (its children stay where they are). The object stays
   // valid until the hierarchy goes, since tree items may still point to it.
   bool DeleteLabel(CLabel* label);
   // Moves the label with its branch to the end of the new parent's children.
-  // Refused for the head label and for a target inside the label's own branch.
+  // Refused for the head label, for a target inside the label's own branch
+  // and for a target with another child of the label's name.
   bool MoveLabel(CLabel* label, CLabel* newParent);
 
   // The label with the id, or null; labels outside the tree included.
   CLabel* FindLabel(int labelid);
+  // The parent's child with the name, or null. Sibling names are unique: a
+  // name is how people tell labels apart.
+  CLabel* FindChildLabel(const CLabel* parent, const std::u16string& name);
   // Every label in load and insert order (borrowed pointers).
   std::vector<CLabel*> GetAllLabels() { return m_labels; }
 

@@ -4,12 +4,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
 #include "daru/Capture.h"
+#include "daru/OpenableLink.h"
+#include "daru/Request.h"
+#include "daru/Session.h"
 
 extern char** environ;
 
@@ -32,41 +35,41 @@ std::string OnPath(const std::string& program) {
   return "";
 }
 
-// A link names its scheme first; one that does not (or starts with '-') could
-// be taken for a file or an option by the opener.
-bool HasScheme(const std::string& link) {
-  size_t colon = link.find(':');
-  if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(link[0]))) return false;
-  for (size_t i = 1; i < colon; ++i) {
-    char c = link[i];
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return false;
-  }
-  std::string scheme = link.substr(0, colon);
-  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return scheme != "javascript" && scheme != "data";
-}
-
 }  // namespace
 
-Report Edit(Session& s, const Request& r, std::vector<std::string>& warnings) {
-  if (!r.newTitle && !r.keywords && !r.description) throw UsageError("edit: give --title, --keywords or --description");
-  if (r.newTitle && r.newTitle->empty()) throw UsageError("an article needs a title");
+EditCommand::EditCommand() : Command("edit", "change an article's title, keywords or description") {}
+
+void EditCommand::Define(CLI::App& cmd) {
+  m_id.Define(cmd);
+  cmd.add_option("--title", m_newTitle, "the new title");
+  cmd.add_option("--keywords", m_keywords, "the new keywords");
+  cmd.add_option("--description", m_description, "the new description");
+}
+
+void EditCommand::Check() {
+  m_id.Check();
+  if (!m_newTitle && !m_keywords && !m_description) throw UsageError("give --title, --keywords or --description");
+  if (m_newTitle && m_newTitle->empty()) throw UsageError("an article needs a title");
+}
+
+Report EditCommand::Run(Context& c) {
+  Session& s = c.Catalogue();
   // A copy of our own: the result list may be replaced before we are done.
-  CArticle article(*s.FindArticle(r.id));
+  CArticle article(*s.FindArticle(m_id.id));
   nlohmann::json changed = nlohmann::json::array();
-  if (r.newTitle && FromUtf8(*r.newTitle) != article.title) changed.push_back("title");
-  if (r.keywords && FromUtf8(*r.keywords) != article.key1) changed.push_back("keywords");
-  if (r.description && FromUtf8(*r.description) != article.LoadDescription()) changed.push_back("description");
+  if (m_newTitle && FromUtf8(*m_newTitle) != article.title) changed.push_back("title");
+  if (m_keywords && FromUtf8(*m_keywords) != article.key1) changed.push_back("keywords");
+  if (m_description && FromUtf8(*m_description) != article.LoadDescription()) changed.push_back("description");
   if (changed.empty())
     return Message(What(&article) + " is unchanged", {{"changed", changed}, {"article", ArticleJson(article)}});
 
-  if (r.newTitle) article.title = FromUtf8(*r.newTitle);
-  if (r.keywords) article.key1 = FromUtf8(*r.keywords);
+  if (m_newTitle) article.title = FromUtf8(*m_newTitle);
+  if (m_keywords) article.key1 = FromUtf8(*m_keywords);
   if (!s.Daru()->UpdateArticle(article))
     throw HostError("cannot change " + What(&article) + ": " + s.LastError("the catalogue refused it"));
   // The description file repeats title and keywords; the comment and feed data stay as they are.
   LoadForRewrite(&article);
-  if (r.description) article.SetDescription(FromUtf8(*r.description));
+  if (m_description) article.SetDescription(FromUtf8(*m_description));
   std::string why;
   if (!WriteDescription(&article, why)) throw HostError(why + " (the catalogue has the new texts)");
   std::string list;
@@ -77,11 +80,17 @@ Report Edit(Session& s, const Request& r, std::vector<std::string>& warnings) {
   return Message("changed the " + list + " of " + What(&article), {{"changed", changed}, {"article", stored}});
 }
 
-Report Open(Session& s, const Request& r) {
-  CArticle* article = s.FindArticle(r.id);
+OpenCommand::OpenCommand() : Command("open", "open an article's link with xdg-open (http, https and ftp links)") {}
+
+void OpenCommand::Define(CLI::App& cmd) { m_id.Define(cmd); }
+
+Report OpenCommand::Run(Context& c) {
+  Session& s = c.Catalogue();
+  CArticle* article = s.FindArticle(m_id.id);
   const std::string link = ToUtf8(article->url);
   if (link.empty()) throw HostError(What(article) + " has no link to open");
-  if (!HasScheme(link)) throw HostError("the link of " + What(article) + " is no address that can be opened: " + link);
+  if (const std::string why = WhyLinkIsNotOpened(link); !why.empty())
+    throw HostError("the link of " + What(article) + " is not opened: " + why + " (" + link + ")");
   const std::string opener = OnPath("xdg-open");
   if (opener.empty()) throw HostError("cannot open the link: there is no xdg-open on the PATH (install xdg-utils)");
   std::vector<std::string> args{opener, link};

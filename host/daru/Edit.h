@@ -1,14 +1,33 @@
 #pragma once
 
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "daru/Output.h"
-#include "daru/Request.h"
-#include "daru/Session.h"
+#include "daru/Command.h"
 
 // daru edit: a stored article's title, keywords or description.
-Report Edit(Session& s, const Request& r, std::vector<std::string>& warnings);
+class EditCommand final : public Command {
+ public:
+  EditCommand();
+  void Define(CLI::App& cmd) override;
+  void Check() override;
+  Report Run(Context& c) override;
+
+ private:
+  ArticleIdArgument m_id;
+  std::optional<std::string> m_newTitle;
+  std::optional<std::string> m_keywords;
+  std::optional<std::string> m_description;
+};
 
 // daru open: the article's link in the desktop's program for it (xdg-open).
-Report Open(Session& s, const Request& r);
+class OpenCommand final : public Command {
+ public:
+  OpenCommand();
+  void Define(CLI::App& cmd) override;
+  void Check() override { m_id.Check(); }
+  Report Run(Context& c) override;
+
+ private:
+  ArticleIdArgument m_id;
+};

@@ -1,11 +1,14 @@
 #include "daru/Export.h"
 
+#include <CLI/CLI.hpp>
 #include <ctime>
 #include <map>
 #include <set>
 
 #include "daru/Capture.h"
 #include "daru/HtmlView.h"
+#include "daru/Request.h"
+#include "daru/Session.h"
 
 namespace {
 
@@ -18,16 +21,47 @@ struct Exported {
   std::string comment;
 };
 
-void Branch(CLabel* label, std::vector<CLabel*>& out) {
-  out.push_back(label);
-  for (CLabel* c = label->firstChild; c; c = c->nextSibling) Branch(c, out);
+// The label and every label below it, each once, without recursion: a branch may be deep.
+std::vector<CLabel*> Branch(CLabel* top) {
+  std::vector<CLabel*> out;
+  std::set<CLabel*> seen{top};
+  std::vector<CLabel*> pending{top};
+  while (!pending.empty()) {
+    CLabel* label = pending.back();
+    pending.pop_back();
+    out.push_back(label);
+    for (CLabel* c = label->firstChild; c; c = c->nextSibling)
+      if (seen.insert(c).second) pending.push_back(c);
+  }
+  return out;
 }
 
+// The names from the head label down to the label.
+std::vector<std::string> LabelNames(const CLabel* label) {
+  std::vector<std::string> names;
+  std::set<const CLabel*> seen;  // parents that loop must not loop here
+  for (; label && seen.insert(label).second; label = label->parent) names.push_back(ToUtf8(label->name));
+  return {names.rbegin(), names.rend()};
+}
+
+// The path people read: names joined by '/'.
 std::string LabelPath(const CLabel* label) {
   std::string path;
-  std::set<const CLabel*> seen;  // parents that loop must not loop here
-  for (; label && seen.insert(label).second; label = label->parent)
-    path = ToUtf8(label->name) + (path.empty() ? "" : "/" + path);
+  for (const std::string& name : LabelNames(label)) path += (path.empty() ? "" : "/") + name;
+  return path;
+}
+
+// The path scripts split: a '/' or '\\' inside a name is escaped with '\\',
+// so that each unescaped '/' separates two names.
+std::string EscapedLabelPath(const CLabel* label) {
+  std::string path;
+  for (const std::string& name : LabelNames(label)) {
+    if (!path.empty()) path += '/';
+    for (char c : name) {
+      if (c == '/' || c == '\\') path += '\\';
+      path += c;
+    }
+  }
   return path;
 }
 
@@ -58,24 +92,18 @@ std::map<int, Exported> Collect(Session& s, const std::vector<CLabel*>& scope, b
 json ArticleExport(Exported& e) {
   json a = ArticleJson(e.article);
   a["type_name"] = TypeName(e.article.type);
-  a["description"] = e.description;
-  a["comment"] = e.comment;
+  a["description"] = TextJson(FromUtf8(e.description));
+  a["comment"] = TextJson(FromUtf8(e.comment));
   json labels = json::array();
   for (CLabel* l : e.labels) {
     json j = LabelJson(l);
-    j["path"] = LabelPath(l);
+    j["path"] = EscapedLabelPath(l);
+    j["path_names"] = LabelNames(l);
     labels.push_back(j);
   }
   a["filed_under"] = labels;
-  if (e.article.LoadRssSubItem() && HasFeedData(e.article.GetRSSSubItem())) {
-    CRSSSubItem* f = e.article.GetRSSSubItem();
-    a["feed"] = {{"title", ToUtf8(f->title)},
-                 {"link", ToUtf8(f->link)},
-                 {"published", ToUtf8(f->pubDate)},
-                 {"channel_title", ToUtf8(f->channelTitle)},
-                 {"channel_link", ToUtf8(f->channelLink)},
-                 {"media_source", ToUtf8(f->mimeUrl)}};
-  }
+  if (e.article.LoadRssSubItem() && HasFeedData(e.article.GetRSSSubItem()))
+    a["feed"] = FeedJson(*e.article.GetRSSSubItem());
   return a;
 }
 
@@ -126,9 +154,11 @@ std::string Now() {
 std::string JsonDocument(std::map<int, Exported>& articles, const CLabel* scope) {
   json rows = json::array();
   for (auto& [id, e] : articles) rows.push_back(ArticleExport(e));
-  json doc = {
-      {"exported", Now()}, {"label", scope ? LabelJson(scope) : json()}, {"count", rows.size()}, {"articles", rows}};
-  return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  const size_t count = rows.size();
+  Report listing =
+      Listing(Report::Kind::Articles, {{"exported", Now()}, {"label", scope ? LabelJson(scope) : json()}}, count);
+  listing.data["articles"] = std::move(rows);
+  return listing.data.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope, std::vector<std::string>& warnings) {
@@ -160,28 +190,60 @@ std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope,
          sections + "</body>\n</html>\n";
 }
 
-// Folders follow the label tree; each article stands in every folder it is filed under.
-void BookmarkFolder(CLabel* label, const std::map<CLabel*, std::vector<Exported*>>& byLabel,
-                    const std::set<CLabel*>& needed, std::string& out, const std::string& indent, int& skipped) {
-  out += indent + "<DT><H3>" + Escape(ToUtf8(label->name)) + "</H3>\n" + indent + "<DL><p>\n";
-  for (CLabel* c = label->firstChild; c; c = c->nextSibling)
-    if (needed.count(c)) BookmarkFolder(c, byLabel, needed, out, indent + "    ", skipped);
-  auto found = byLabel.find(label);
-  if (found != byLabel.end()) {
-    for (Exported* e : found->second) {
-      CArticle& a = e->article;
-      if (a.url.empty()) {
-        ++skipped;
-        continue;
-      }
-      out += indent + "    <DT><A HREF=\"" + Escape(ToUtf8(a.url)) + "\" ADD_DATE=\"" +
-             std::to_string(a.crdate.GetTimeLong()) + "\"";
-      if (!a.key1.empty()) out += " TAGS=\"" + Escape(ToUtf8(a.key1)) + "\"";
-      out += ">" + Escape(ToUtf8(a.title)) + "</A>\n";
-      if (!e->description.empty()) out += indent + "    <DD>" + Escape(e->description) + "\n";
+// How far folders are indented: deeper ones stand at this depth, so that the
+// file grows with the number of labels and bookmarks, not with their depth.
+constexpr size_t kMaxIndentDepth = 16;
+
+std::string Indent(size_t depth) { return std::string(4 * std::min(depth, kMaxIndentDepth), ' '); }
+
+void BookmarkLinks(const std::vector<Exported*>& filed, const std::string& indent, std::string& out, int& skipped) {
+  for (Exported* e : filed) {
+    CArticle& a = e->article;
+    if (a.url.empty()) {
+      ++skipped;
+      continue;
     }
+    out += indent + "<DT><A HREF=\"" + Escape(ToUtf8(a.url)) + "\" ADD_DATE=\"" +
+           std::to_string(a.crdate.GetTimeLong()) + "\"";
+    if (!a.key1.empty()) out += " TAGS=\"" + Escape(ToUtf8(a.key1)) + "\"";
+    out += ">" + Escape(ToUtf8(a.title)) + "</A>\n";
+    if (!e->description.empty()) out += indent + "<DD>" + Escape(e->description) + "\n";
   }
-  out += indent + "</DL><p>\n";
+}
+
+// Folders follow the label tree; each article stands in every folder it is
+// filed under. Walked with a stack of its own: a label tree may be far deeper
+// than the program's stack.
+void BookmarkFolders(CLabel* top, const std::map<CLabel*, std::vector<Exported*>>& byLabel,
+                     const std::set<CLabel*>& needed, std::string& out, int& skipped) {
+  struct Open {
+    CLabel* label;
+    CLabel* next;  // the next child to visit
+  };
+  std::set<CLabel*> visited;
+  std::vector<Open> stack;
+  auto enter = [&](CLabel* label) {
+    const std::string indent = Indent(stack.size() + 1);
+    out += indent + "<DT><H3>" + Escape(ToUtf8(label->name)) + "</H3>\n" + indent + "<DL><p>\n";
+    visited.insert(label);
+    stack.push_back({label, label->firstChild});
+  };
+  enter(top);
+  while (!stack.empty()) {
+    Open& at = stack.back();
+    CLabel* child = at.next;
+    while (child && (!needed.count(child) || visited.count(child))) child = child->nextSibling;
+    if (child) {
+      at.next = child->nextSibling;
+      enter(child);
+      continue;
+    }
+    const std::string indent = Indent(stack.size());
+    auto found = byLabel.find(at.label);
+    if (found != byLabel.end()) BookmarkLinks(found->second, Indent(stack.size() + 1), out, skipped);
+    out += indent + "</DL><p>\n";
+    stack.pop_back();
+  }
 }
 
 std::string BookmarkDocument(std::map<int, Exported>& articles, Session& s, std::vector<std::string>& warnings) {
@@ -200,7 +262,7 @@ std::string BookmarkDocument(std::map<int, Exported>& articles, Session& s, std:
       "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
   int skipped = 0;
   if (CLabel* head = s.Tree()->GetHeadLabel(); head && needed.count(head))
-    BookmarkFolder(head, byLabel, needed, out, "    ", skipped);
+    BookmarkFolders(head, byLabel, needed, out, skipped);
   out += "</DL><p>\n";
   if (skipped > 0) warnings.push_back(std::to_string(skipped) + " filing(s) of articles without a link left out");
   return out;
@@ -208,18 +270,28 @@ std::string BookmarkDocument(std::map<int, Exported>& articles, Session& s, std:
 
 }  // namespace
 
-Report Export(Session& s, const Request& r, std::vector<std::string>& warnings) {
-  CLabel* scope = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
-  std::vector<CLabel*> labels;
-  if (scope)
-    Branch(scope, labels);
-  else
-    labels = s.Tree()->GetAllLabels();
+ExportCommand::ExportCommand() : Command("export", "write the articles of a label's branch, or all, to stdout") {}
+
+void ExportCommand::Define(CLI::App& cmd) {
+  cmd.add_option("LABEL", m_label, "a label id or name");
+  cmd.add_option("--format", m_format, "json, html or bookmarks")->required();
+}
+
+void ExportCommand::Check() {
+  if (m_format != "json" && m_format != "html" && m_format != "bookmarks")
+    throw UsageError("--format must be json, html or bookmarks, not '" + m_format + "'");
+}
+
+Report ExportCommand::Run(Context& c) {
+  Session& s = c.Catalogue();
+  std::vector<std::string>& warnings = c.warnings;
+  CLabel* scope = m_label.empty() ? nullptr : s.ResolveLabel(m_label);
+  std::vector<CLabel*> labels = scope ? Branch(scope) : s.Tree()->GetAllLabels();
   std::map<int, Exported> articles = Collect(s, labels, scope == nullptr);
   std::string text;
-  if (r.format == "json")
+  if (m_format == "json")
     text = JsonDocument(articles, scope);
-  else if (r.format == "html")
+  else if (m_format == "html")
     text = HtmlDocument(articles, scope, warnings);
   else
     text = BookmarkDocument(articles, s, warnings);

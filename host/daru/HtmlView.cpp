@@ -31,6 +31,21 @@ using Sheet = std::unique_ptr<xsltStylesheet, Deleter<xsltStylesheet, xsltFreeSt
 using Context = std::unique_ptr<xsltTransformContext, Deleter<xsltTransformContext, xsltFreeTransformContext>>;
 using Prefs = std::unique_ptr<xsltSecurityPrefs, Deleter<xsltSecurityPrefs, xsltFreeSecurityPrefs>>;
 
+// The security preferences libxslt applies where no context names its own
+// (parsing a stylesheet), for as long as this lives.
+class DefaultPrefs {
+ public:
+  explicit DefaultPrefs(xsltSecurityPrefs* prefs) : m_old(xsltGetDefaultSecurityPrefs()) {
+    xsltSetDefaultSecurityPrefs(prefs);
+  }
+  ~DefaultPrefs() { xsltSetDefaultSecurityPrefs(m_old); }
+  DefaultPrefs(const DefaultPrefs&) = delete;
+  DefaultPrefs& operator=(const DefaultPrefs&) = delete;
+
+ private:
+  xsltSecurityPrefs* m_old;  // borrowed: whatever was the default before
+};
+
 // A regular file of at most the library's document size, parsed without
 // network, entities or DTDs; null when it is none.
 xmlDoc* ReadDocument(const std::string& path) {
@@ -47,6 +62,17 @@ std::string RenderDescription(const std::u16string& descriptionFile, const std::
   const std::string sheetPath = ToUtf8(stylesheet);
   const std::string docPath = ToUtf8(descriptionFile);
 
+  // The stylesheet lies on the data root, which another user may share: it
+  // gets the two documents we hand it and nothing else. No file or network
+  // is read or written on its behalf, neither by xsl:import and xsl:include
+  // while it is parsed nor by document() while it runs.
+  Prefs prefs(xsltNewSecurityPrefs());
+  if (!prefs) throw HostError("out of memory");
+  for (xsltSecurityOption option : {XSLT_SECPREF_READ_FILE, XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY,
+                                    XSLT_SECPREF_READ_NETWORK, XSLT_SECPREF_WRITE_NETWORK})
+    xsltSetSecurityPrefs(prefs.get(), option, xsltSecurityForbid);
+  DefaultPrefs parsing(prefs.get());
+
   // Both files through the library's guarded reader: a FIFO or a device in
   // their place is refused, not waited on, and so is a file too large.
   Doc sheetDoc(ReadDocument(sheetPath));
@@ -59,12 +85,6 @@ std::string RenderDescription(const std::u16string& descriptionFile, const std::
   Doc doc(ReadDocument(docPath));
   if (!doc) throw HostError("cannot read the description file " + docPath);
 
-  // A stylesheet may not write, create folders or go on the network.
-  Prefs prefs(xsltNewSecurityPrefs());
-  if (!prefs) throw HostError("out of memory");
-  for (xsltSecurityOption option :
-       {XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY, XSLT_SECPREF_READ_NETWORK, XSLT_SECPREF_WRITE_NETWORK})
-    xsltSetSecurityPrefs(prefs.get(), option, xsltSecurityForbid);
   Context ctxt(xsltNewTransformContext(sheet.get(), doc.get()));
   if (!ctxt || xsltSetCtxtSecurityPrefs(prefs.get(), ctxt.get()) != 0) throw HostError("out of memory");
 

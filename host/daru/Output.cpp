@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "daru/TerminalText.h"
 #include "darulib.h"
 
 namespace {
@@ -21,12 +22,7 @@ int CodePointWidth(char32_t c) {
 }
 
 // Control characters from a catalogue or a feed must not steer the terminal.
-std::string Printable(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s) out.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c);
-  return out;
-}
+std::string Printable(const std::string& s) { return TerminalSafe(s); }
 
 std::string Pad(const std::string& s, size_t width) {
   size_t w = DisplayWidth(s);
@@ -66,7 +62,7 @@ void PrintArticles(const json& data, std::ostream& out) {
   }
   std::vector<std::vector<std::string>> rows{{"ID", "", "CREATED", "TITLE", "KEYWORDS"}};
   for (const json& a : list)
-    rows.push_back({std::to_string(a.value("id", 0)), State(a), Text(a, "created"), Printable(Text(a, "title")),
+    rows.push_back({std::to_string(a.value("id", 0)), State(a), Text(a, "created_text"), Printable(Text(a, "title")),
                     Printable(Text(a, "keywords"))});
   PrintTable(rows, out);
   out << list.size() << (list.size() == 1 ? " article" : " articles") << "  (* unread, ! important)\n";
@@ -124,8 +120,8 @@ void PrintArticle(const json& data, std::ostream& out) {
   for (const json& l : a.value("filed_under", json::array()))
     labels += (labels.empty() ? "" : ", ") + Text(l, "name") + " #" + std::to_string(l.value("id", 0));
   Field(rows, "labels", labels);
-  Field(rows, "created", Text(a, "created"));
-  Field(rows, "read", a.value("read", false) ? "yes " + Text(a, "read_at") : "no");
+  Field(rows, "created", Text(a, "created_text"));
+  Field(rows, "read", a.value("read", false) ? "yes " + Text(a, "read_at_text") : "no");
   Field(rows, "important", a.value("important", false) ? "yes" : "no");
   Field(rows, "keywords", Text(a, "keywords"));
   Field(rows, "file", Text(a, "description_file"));
@@ -138,7 +134,7 @@ void PrintArticle(const json& data, std::ostream& out) {
     std::vector<std::vector<std::string>> feed;
     Field(feed, "title", Text(f, "title"));
     Field(feed, "link", Text(f, "link"));
-    Field(feed, "published", Text(f, "published"));
+    Field(feed, "published", Text(f, "published_text"));
     Field(feed, "channel", Text(f, "channel_title"));
     Field(feed, "channel link", Text(f, "channel_link"));
     Field(feed, "media", Text(f, "media_copy"));
@@ -185,10 +181,16 @@ void PrintReport(const Report& report, bool json, std::ostream& out) {
       break;
     case Report::Kind::Raw:
     case Report::Kind::Document:
+      // Raw text and documents are written as they are: they are meant for a file or a browser.
       out << Text(report.data, "text");
       break;
     case Report::Kind::Findings:
       PrintFindings(report.data, out);
       break;
   }
+}
+
+Report Listing(Report::Kind kind, nlohmann::json data, size_t count) {
+  data["count"] = count;
+  return {kind, std::move(data)};
 }

@@ -16,5 +16,9 @@ struct Report {
 
 void PrintReport(const Report& report, bool json, std::ostream& out);
 
+// A report that lists things (articles, labels, feeds): scripts find how many
+// in "count", whatever the command.
+Report Listing(Report::Kind kind, nlohmann::json data, size_t count);
+
 // Columns on a terminal: East Asian wide characters take two, combining marks none.
 size_t DisplayWidth(const std::string& utf8);

@@ -4,38 +4,25 @@
 #include <stdexcept>
 #include <string>
 
-// What the command line asked for, after parsing. Texts are as given (UTF-8).
+// What a capture command (save, feed, import) was asked for, after parsing.
+// Texts are as given (UTF-8). The other commands keep their options in their
+// own classes (see Command.h).
 struct Request {
-  std::string command;  // "init", "labels", "label add", ..., "rm"
-  std::string root;     // --root, empty when not given
-  std::string store;    // --store, empty when not given
-  bool json = false;
-
-  std::string label;   // a label reference: an id or a name
-  std::string target;  // a second label reference (label move)
-  std::string name;
+  std::string label;  // a label reference: an id or a name
+  // save
   std::string url;
   std::string title;
   std::optional<std::string> keywords;
   std::optional<std::string> description;
   std::optional<std::string> comment;
+  bool noLink = false;
+  // feed
   std::string infoFile;
   std::string channel;
   std::string channelLink;
-  std::string text;
-  bool searchKeywords = false;
-  bool exact = false;
-  bool noLink = false;
-  bool html = false;
-  long long id = 0;
-  std::string state;  // read, unread, important, unimportant
-  bool repair = false;
-  std::string source;                   // import: a file path or an http(s) address
-  long timeout = 30;                    // import: seconds for a fetch
-  std::string format;                   // export: json, html or bookmarks
-  bool yes = false;                     // label rm: no question asked
-  std::optional<std::string> newTitle;  // edit --title
-  std::string idText;                   // the ID as typed; checked into id after parsing
+  // import
+  std::string source;  // a file path or an http(s) address
+  long timeout = 30;   // seconds for a fetch
 };
 
 // A failure the library or the catalogue reported: one line for stderr, exit status 1.

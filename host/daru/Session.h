@@ -45,6 +45,19 @@ class Session {
 };
 
 nlohmann::json LabelJson(const CLabel* label);
+// An article's catalogue fields. Times are ISO 8601 with the local offset
+// ("created", "read_at"; null when unset) with the library's text form beside
+// them ("created_text", "read_at_text").
 nlohmann::json ArticleJson(const CArticle& article);
+// A feed item's data; "published" is ISO 8601 when the feed's date parses
+// (RFC 822 or RFC 3339), null otherwise, and "published_text" as the feed gave it.
+nlohmann::json FeedJson(const CRSSSubItem& item);
+// A stored text (description, comment) for JSON: line ends as "\n" only,
+// whichever editor wrote them.
+std::string TextJson(const std::u16string& text);
+// Seconds since the epoch as ISO 8601 in local time with its offset.
+std::string IsoTime(long long seconds);
+// A feed's publication date as ISO 8601, or empty when it does not parse.
+std::string IsoFeedDate(const std::string& text);
 // What people call an article type: "page", "feed item", else the code itself.
 std::string TypeName(const std::u16string& type);

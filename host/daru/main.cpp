@@ -1,41 +1,33 @@
 // daru: the library's host for people who live in a shell.
 
-#include <cstdio>
 #include <iostream>
 #include <new>
 
 #include "daru/Cli.h"
-#include "daru/Commands.h"
-#include "daru/LibraryRoot.h"
-#include "daru/StoreChoice.h"
+#include "daru/Command.h"
+#include "daru/Request.h"
+#include "daru/TerminalText.h"
 #include "darulib.h"
-#include "ui/TerminalUi.h"
 
 namespace {
 
 int Fail(const std::string& message, int status) {
-  std::cerr << "daru: " << message << '\n';
+  std::cerr << "daru: " << TerminalSafe(message) << '\n';
   return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Request request;
-  if (std::optional<int> status = ParseCommandLine(argc, argv, request)) return *status;
+  GlobalOptions global;
+  Command* chosen = nullptr;
+  const std::vector<std::unique_ptr<Command>> commands = CommandTable();
+  if (std::optional<int> status = ParseCommandLine(argc, argv, commands, global, chosen)) return *status;
   std::vector<std::string> warnings;
   int status = 0;
   try {
-    if (request.command == "ui") {
-      // The same data root and store rules as every other command.
-      const std::filesystem::path root = ResolveDataRoot(request.root);
-      const StoreChoice store = StoreChoice::Parse(request.store);
-      UseDataRoot(root);
-      if (!store.IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
-      return RunTerminalUi(root, store.NewStore());
-    }
-    Report report = RunCommand(request, warnings);
-    PrintReport(report, request.json, std::cout);
+    Report report = RunCommand(*chosen, global, warnings);
+    PrintReport(report, global.json, std::cout);
     status = report.status;
   } catch (const UsageError& e) {
     return Fail(e.what(), 2);
@@ -48,7 +40,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     return Fail(e.what(), 1);
   }
-  for (const std::string& warning : warnings) std::cerr << "daru: warning: " << warning << '\n';
+  for (const std::string& warning : warnings) std::cerr << "daru: warning: " << TerminalSafe(warning) << '\n';
   std::cout.flush();
   return std::cout.good() ? status : Fail("cannot write the output", 1);
 }

@@ -322,3 +322,26 @@ TEST_F(LabelTreeTest, ARenameAndAMoveOfOneLabelBothHold) {
   EXPECT_EQ(Stored(5), "new|2");
   EXPECT_EQ(Tree(), "1(2(4 5) 3)");  // the stored parent, not the loaded one
 }
+
+// People tell labels apart by name: no two children of one label share one,
+// however the name would come about. Names under other parents are free.
+TEST_F(LabelTreeTest, SiblingNamesStayDistinct) {
+  SeedCommon();
+  Seed("(6,'d',2)");
+  Load();
+  EXPECT_EQ(tree->InsertLabel(L(3), u"d"), nullptr);
+  EXPECT_EQ(tree->FindChildLabel(L(3), u"d"), L(4));
+  EXPECT_FALSE(tree->UpdateLabel(L(5), u"d", 3));  // a rename onto a sibling's name
+  EXPECT_FALSE(tree->UpdateLabel(L(6), u"d", 3));  // a re-parent beside a namesake
+  EXPECT_FALSE(tree->MoveLabel(L(6), L(3)));
+  EXPECT_EQ(Tree(), "1(2(6) 3(4 5))");
+  EXPECT_EQ(Stored(5), "e|3");
+  EXPECT_EQ(Stored(6), "d|2");
+  EXPECT_EQ(L(5)->name, u"e");
+  EXPECT_EQ(root.Rows("SELECT count(*) FROM label").at(0), "6");
+
+  EXPECT_TRUE(tree->UpdateLabel(L(4), u"d", 3));      // its own name
+  EXPECT_NE(tree->InsertLabel(L(3), u"D"), nullptr);  // another name, if only by case
+  EXPECT_TRUE(tree->UpdateLabel(L(6), u"d2", 2));
+  EXPECT_TRUE(tree->MoveLabel(L(6), L(3)));
+}

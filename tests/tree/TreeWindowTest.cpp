@@ -272,6 +272,22 @@ TEST_F(TreeWindowTest, AddLabelThroughItsDialog) {
   ExpectScriptDone();
 }
 
+// A name a sibling has already is refused where it is made, with the
+// library's messages for a name it cannot take.
+TEST_F(TreeWindowTest, SiblingNamesStayDistinct) {
+  Shape();
+  Open();
+  Command(u"未分类", kAdd, [&] {
+    user.Dialog(CScriptedUser::Fill({{kLabelNameEdit, u"四"}}));
+    user.AnswerMessageBox(IDOK, u"请输入一个有效的标签名。");
+  });
+  Rename(u"五", u"四", VK_RETURN, [&] { user.AnswerMessageBox(IDOK, u"重命名标签名错误!"); });
+  EXPECT_EQ(Rows("SELECT count(*) FROM label WHERE name='四'"), Lines({"1"}));
+  EXPECT_EQ(Rows("SELECT name FROM label WHERE labelid=5"), Lines({"五"}));
+  EXPECT_NE(Item(u"五"), nullptr);
+  ExpectScriptDone();
+}
+
 TEST_F(TreeWindowTest, DoubleClickTellsTheFrameOnlyWhenOneIsSet) {
   Shape();
   Open(false);

@@ -18,7 +18,11 @@ void CDARUTreeCtrl::OnTreectrlAdd() {
   CAddLabelDlg dlg(this);
   if (dlg.DoModal() != IDOK) return;
   CLabel* label = m_pDARU->GetLabelTree()->InsertLabel(parent, dlg.labelName);
-  if (label == nullptr) return;
+  if (label == nullptr) {
+    // A name a sibling has already is no valid name: say so as the dialog does.
+    if (m_pDARU->GetLabelTree()->FindChildLabel(parent, dlg.labelName)) WindowMessage(u"请输入一个有效的标签名。");
+    return;
+  }
   HTREEITEM item = InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, dlg.labelName, IMAGE_LABEL,
                               IMAGE_LABEL, 0, 0, reinterpret_cast<LPARAM>(label), parentItem, TVI_LAST);
   Expand(parentItem, TVE_EXPAND);
