@@ -29,3 +29,27 @@ int CDB::FileArticle(CArticle& article, int labelid) {
   ++article.labels;
   return UpdateArticle(article) ? 0 : -1;
 }
+
+namespace {
+constexpr const char16_t* kNoSubscriptions = u"此存储不保存订阅。";
+}
+
+bool CDB::AddSubscription(CSubscription&) {
+  SetLastDBError(kNoSubscriptions);
+  return false;
+}
+
+bool CDB::UpdateSubscription(const CSubscription&) {
+  SetLastDBError(kNoSubscriptions);
+  return false;
+}
+
+bool CDB::QuerySubscriptions(std::vector<CSubscription>&) {
+  SetLastDBError(kNoSubscriptions);
+  return false;
+}
+
+bool CDB::DeleteSubscription(int) {
+  SetLastDBError(kNoSubscriptions);
+  return false;
+}

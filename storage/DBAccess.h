@@ -49,6 +49,11 @@ class DARU_API CDBAccess : public CDB {
   bool MoveLabel(CLabel& label) override;
   int FileArticle(CArticle& article, int labelid) override;
 
+  bool AddSubscription(CSubscription& subscription) override;
+  bool UpdateSubscription(const CSubscription& subscription) override;
+  bool QuerySubscriptions(std::vector<CSubscription>& out) override;
+  bool DeleteSubscription(int subscriptionid) override;
+
   // The connection string of the embedded default under the current data root.
   static std::u16string DefaultConnectionString();
 
@@ -81,7 +86,13 @@ class DARU_API CDBAccess : public CDB {
   // False with the last error set when the label's parent id lies in its own
   // branch, as the catalogue holds it now.
   bool ParentIsOutsideBranch(const CLabel& label);
+  // Makes the subscription table when the catalogue has none yet.
+  void EnsureSubscriptions();
+  // A subscription operation's body; a driver failure becomes the last error.
+  template <class Body>
+  bool SubscriptionGuarded(Body&& body);
 
   std::u16string m_connectionString;              // empty: the embedded default
   std::shared_ptr<COdbcConnection> m_connection;  // shared with copies; null until InitDB succeeds
+  bool m_subscriptionsReady = false;              // the subscription table is known to exist
 };

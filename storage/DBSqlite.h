@@ -36,6 +36,11 @@ class CDBSqlite : public CDB {
   bool MoveLabel(CLabel& label) override;
   int FileArticle(CArticle& article, int labelid) override;
 
+  bool AddSubscription(CSubscription& subscription) override;
+  bool UpdateSubscription(const CSubscription& subscription) override;
+  bool QuerySubscriptions(std::vector<CSubscription>& out) override;
+  bool DeleteSubscription(int subscriptionid) override;
+
  private:
   friend class CDBSqliteTestAccess;
 
@@ -53,6 +58,8 @@ class CDBSqlite : public CDB {
 
   // Commits wait for the disk as the journal mode needs (see the definition).
   void SetJournalSync();
+  // Makes the subscription table when the catalogue has none yet.
+  void EnsureSubscriptions();
   bool InsertLink(const CLabelToArticle& link);
   void LoadArticles(CSQLiteQuery& query, std::vector<CArticle*>& out);
   // False with the last error set when the label's parent id lies in its own
@@ -67,4 +74,5 @@ class CDBSqlite : public CDB {
   void RemoveFilesOfGone(const std::vector<CArticle>& gone);
 
   CSQLiteDB m_db;
+  bool m_subscriptionsReady = false;  // the subscription table is known to exist
 };

@@ -161,7 +161,20 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
 
   CLI::App* exportCmd = app.add_subcommand("export", "write the articles of a label's branch, or all, to stdout");
   exportCmd->add_option("LABEL", r.label, kLabelHelp);
-  exportCmd->add_option("--format", r.format, "json, html or bookmarks")->required();
+  exportCmd->add_option("--format", r.format, "json, html, bookmarks or opml (the subscriptions)")->required();
+
+  CLI::App* subscribe = app.add_subcommand("subscribe", "fetch a feed, file its items and keep it for 'daru update'");
+  subscribe->add_option("URL", r.url, "the feed's http(s) address")->required();
+  subscribe->add_option("--label", r.label, "the label (default: the channel's label under the favourite feeds)");
+  subscribe->add_option("--timeout", r.timeout, "seconds to wait for the feed (default 30)");
+  app.add_subcommand("feeds", "list the subscriptions with their labels, items and last update");
+  CLI::App* unsubscribe = app.add_subcommand("unsubscribe", "forget a subscription and, unless kept, its articles");
+  unsubscribe->add_option("FEED", r.feeds, "the subscription's id or address")->required()->expected(1);
+  unsubscribe->add_flag("--keep-articles", r.keepArticles, "keep the label and the articles");
+  CLI::App* update = app.add_subcommand("update", "fetch every subscription (or those named) and file new items");
+  update->add_option("FEED", r.feeds, "subscription ids or addresses (default: all)");
+  update->add_option("--jobs,-j", r.jobs, "transfers at once (default 8)");
+  update->add_option("--timeout", r.timeout, "seconds to wait for each feed (default 30)");
 
   CLI::App* list = app.add_subcommand("list", "list the articles of a label, or all articles");
   list->add_option("LABEL", r.label, kLabelHelp);
@@ -225,9 +238,12 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
   if (r.command == "mark" && r.state != "read" && r.state != "unread" && r.state != "important" &&
       r.state != "unimportant")
     return Usage(r.command, "STATE must be read, unread, important or unimportant, not '" + r.state + "'");
-  if (r.command == "export" && r.format != "json" && r.format != "html" && r.format != "bookmarks")
-    return Usage(r.command, "--format must be json, html or bookmarks, not '" + r.format + "'");
-  if (r.command == "import" && r.timeout <= 0)
+  if (r.command == "export" && r.format != "json" && r.format != "html" && r.format != "bookmarks" &&
+      r.format != "opml")
+    return Usage(r.command, "--format must be json, html, bookmarks or opml, not '" + r.format + "'");
+  if (r.command == "update" && (r.jobs < 1 || r.jobs > 256))
+    return Usage(r.command, "--jobs must be a number of transfers from 1 to 256");
+  if ((r.command == "import" || r.command == "subscribe" || r.command == "update") && r.timeout <= 0)
     return Usage(r.command, "--timeout must be a number of seconds such as 30");
   return std::nullopt;
 }

@@ -17,6 +17,7 @@
 #include "daru/LibraryRoot.h"
 #include "daru/Provisioning.h"
 #include "daru/Session.h"
+#include "daru/Subscriptions.h"
 
 namespace {
 
@@ -505,5 +506,9 @@ Report RunCommand(const Request& r, std::vector<std::string>& warnings) {
   if (r.command == "export") return Export(s, r, warnings);
   if (r.command == "edit") return Edit(s, r, warnings);
   if (r.command == "open") return Open(s, r);
+  if (r.command == "subscribe") return Subscribe(s, r.url, r.label, r.timeout, warnings);
+  if (r.command == "feeds") return Feeds(s);
+  if (r.command == "unsubscribe") return Unsubscribe(s, r.feeds.at(0), r.keepArticles, warnings);
+  if (r.command == "update") return Update(s, r.feeds, r.jobs, r.timeout, !r.json && isatty(STDERR_FILENO), warnings);
   throw UsageError("unknown command " + r.command);
 }

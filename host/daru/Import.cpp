@@ -1,12 +1,15 @@
 #include "daru/Import.h"
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "daru/Capture.h"
+#include "daru/FeedDate.h"
 #include "daru/FeedParser.h"
 #include "daru/Fetch.h"
+#include "daru/Opml.h"
 
 namespace {
 
@@ -16,11 +19,8 @@ namespace fs = std::filesystem;
 constexpr size_t kMaxFeedBytes = 16 * 1024 * 1024;
 constexpr size_t kMaxListedWarnings = 20;
 
-struct Source {
+struct Source : FeedSource {
   std::string bytes;
-  std::string base;  // the address relative links resolve against
-  fs::path folder;   // a feed file's folder, where its local enclosures lie; empty for a fetched feed
-  std::string name;  // a name for the channel when the feed gives none
 };
 
 Source Load(const Request& r) {
@@ -85,7 +85,7 @@ class FolderLabels {
 };
 
 // A local enclosure is a file beside the feed file or below its folder.
-std::u16string LocalMedia(const Source& src, const std::string& enclosure) {
+std::u16string LocalMedia(const FeedSource& src, const std::string& enclosure) {
   if (src.folder.empty() || enclosure.empty() || enclosure.find(':') != std::string::npos) return u"";
   const std::u16string relative = FromUtf8(enclosure);
   if (!IsSafeTypePath(relative) || relative.find_first_of(u"*?") != std::u16string::npos) return u"";
@@ -93,12 +93,8 @@ std::u16string LocalMedia(const Source& src, const std::string& enclosure) {
   return PathExists(media, true) ? media : u"";
 }
 
-struct Tally {
-  int added = 0, stored = 0, refused = 0;
-  json items = json::array();
-};
-
-void Refuse(Tally& t, const FeedEntry& e, size_t index, const std::string& why, std::vector<std::string>& warnings) {
+void Refuse(FiledItems& t, const FeedEntry& e, size_t index, const std::string& why,
+            std::vector<std::string>& warnings) {
   ++t.refused;
   t.items.push_back({{"index", index}, {"title", e.title}, {"link", e.link}, {"result", "refused"}, {"reason", why}});
   if (static_cast<size_t>(t.refused) <= kMaxListedWarnings)
@@ -106,20 +102,43 @@ void Refuse(Tally& t, const FeedEntry& e, size_t index, const std::string& why, 
                        " refused: " + why);
 }
 
+// A new article's state beyond what the capture writes (read, dated now).
+// A feed item is new to the reader: unread, and dated when the feed says it
+// was published, else at the update, a second earlier for each item above
+// it, so that a list in date order shows the feed's order. A bookmark gets
+// back what daru's export wrote for it.
+void KeepEntryState(Session& s, CArticle* article, const FeedEntry& e, bool bookmark, long long fetchedAt, size_t index,
+                    std::vector<std::string>& warnings) {
+  if (bookmark) {
+    if (e.read < 0 && !e.important && e.added <= 0) return;
+    if (e.read >= 0) article->readflag = e.read == 1;
+    article->impflag = e.important;
+    if (e.added > 0) article->crdate.SetTimeLong(static_cast<long>(e.added));
+  } else {
+    article->readflag = false;
+    const std::optional<long long> published = ParseFeedDate(e.published);
+    article->crdate.SetTimeLong(static_cast<long>(published ? *published : fetchedAt - static_cast<long long>(index)));
+  }
+  if (!s.Daru()->UpdateArticle(*article))
+    warnings.push_back("'" + e.title + "' is stored, but its read mark and date could not be set: " +
+                       s.LastError("the catalogue refused it"));
+}
+
 }  // namespace
 
-Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) {
-  const Source src = Load(r);
-  const ParsedFeed feed = ParseFeed(src.bytes, src.base);
+FiledItems FileFeedItems(Session& s, const ParsedFeed& feed, const FeedSource& src, CLabel* chosen,
+                         std::vector<std::string>& warnings) {
   const bool bookmarks = feed.format == "bookmarks";
-  CLabel* chosen = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
   std::u16string channel = FromUtf8(!feed.channelTitle.empty()  ? feed.channelTitle
                                     : !feed.channelLink.empty() ? feed.channelLink
                                                                 : src.name);
   CLabel* target = chosen;  // a feed's label, made only once an item is stored
   FolderLabels folders(s, chosen ? chosen : s.Tree()->GetHeadLabel(), chosen ? chosen : s.DefaultLabel());
+  if (bookmarks)
+    for (const std::vector<std::string>& folder : feed.folders) folders.For(folder);
 
-  Tally t;
+  FiledItems t;
+  const long long now = static_cast<long long>(std::time(nullptr));
   for (size_t i = 0; i < feed.entries.size(); ++i) {
     const FeedEntry& e = feed.entries[i];
     if (!e.refused.empty()) {
@@ -128,8 +147,8 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
     }
     CLabel* label = bookmarks ? folders.For(e.folders) : (target ? target : target = ChannelLabel(s, channel));
     int result = 1;
-    CArticle* raw =
-        s.Daru()->AddArticle(label, FromUtf8(e.link), FromUtf8(e.title), u"", bookmarks ? u"B" : u"A", result, true);
+    CArticle* raw = s.Daru()->AddArticle(label, FromUtf8(e.link), FromUtf8(e.title), bookmarks ? FromUtf8(e.tags) : u"",
+                                         bookmarks ? FromUtf8(e.type) : u"A", result, true);
     HeldArticle article(s, raw);
     if (result < 0 || !raw)
       throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title +
@@ -147,6 +166,18 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
     row["result"] = "new";
     article->SetDescription(FromUtf8(e.description));
     if (bookmarks) {
+      article->SetComment(FromUtf8(e.comment));
+      // A feed item keeps its channel and date through a bookmark file.
+      CRSSSubItem item;
+      const bool feedItem = e.type == "A";
+      if (feedItem) {
+        item.title = FromUtf8(e.title);
+        item.link = FromUtf8(e.link);
+        item.pubDate = FromUtf8(e.published);
+        item.channelTitle = FromUtf8(e.channelTitle);
+        item.channelLink = FromUtf8(e.channelLink);
+      }
+      LentFeedItem lent(article.get(), feedItem ? &item : nullptr);
       std::string why;
       if (!WriteDescription(article.get(), why)) UndoCapture(s, article.get(), label, result, why);
     } else {
@@ -179,8 +210,22 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
         row["media"] = ToUtf8(media);
       }
     }
+    KeepEntryState(s, article.get(), e, bookmarks, src.fetchedAt ? src.fetchedAt : now, i, warnings);
     t.items.push_back(row);
   }
+  t.label = target;
+  return t;
+}
+
+Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) {
+  const Source src = Load(r);
+  if (IsOpml(src.bytes)) return ImportOpml(s, src.bytes, r.label, warnings);
+  const ParsedFeed feed = ParseFeed(src.bytes, src.base);
+  const bool bookmarks = feed.format == "bookmarks";
+  CLabel* chosen = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
+  const FiledItems t = FileFeedItems(s, feed, src, chosen, warnings);
+  CLabel* target = t.label;
+
   if (t.refused > static_cast<int>(kMaxListedWarnings))
     warnings.push_back("and " + std::to_string(t.refused - static_cast<int>(kMaxListedWarnings)) +
                        " more item(s) refused (--json lists them all)");

@@ -3,6 +3,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // What the command line asked for, after parsing. Texts are as given (UTF-8).
 struct Request {
@@ -36,6 +37,9 @@ struct Request {
   bool yes = false;                     // label rm: no question asked
   std::optional<std::string> newTitle;  // edit --title
   std::string idText;                   // the ID as typed; checked into id after parsing
+  std::vector<std::string> feeds;       // update: the subscriptions named (all when empty); unsubscribe: one
+  int jobs = 8;                         // update: transfers at once
+  bool keepArticles = false;            // unsubscribe --keep-articles
 };
 
 // A failure the library or the catalogue reported: one line for stderr, exit status 1.
