@@ -175,6 +175,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& r) {
   update->add_option("FEED", r.feeds, "subscription ids or addresses (default: all)");
   update->add_option("--jobs,-j", r.jobs, "transfers at once (default 8)");
   update->add_option("--timeout", r.timeout, "seconds to wait for each feed (default 30)");
+  update->add_flag("--progress", r.progress, "write the progress line to stderr also when it is no terminal");
 
   CLI::App* list = app.add_subcommand("list", "list the articles of a label, or all articles");
   list->add_option("LABEL", r.label, kLabelHelp);

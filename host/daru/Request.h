@@ -40,6 +40,7 @@ struct Request {
   std::vector<std::string> feeds;       // update: the subscriptions named (all when empty); unsubscribe: one
   int jobs = 8;                         // update: transfers at once
   bool keepArticles = false;            // unsubscribe --keep-articles
+  bool progress = false;                // update --progress: the progress line also when not on a terminal
 };
 
 // A failure the library or the catalogue reported: one line for stderr, exit status 1.

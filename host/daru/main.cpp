@@ -32,7 +32,11 @@ int main(int argc, char** argv) {
       const StoreChoice store = StoreChoice::Parse(request.store);
       UseDataRoot(root);
       if (!store.IsProvisioned(root)) throw HostError("no catalogue in " + root.string() + " (run 'daru init' first)");
-      return RunTerminalUi(root, store.NewStore());
+      // R updates the subscriptions with a daru of its own on the same catalogue.
+      std::vector<std::string> update{"/proc/self/exe", "--root", root.string()};
+      if (!request.store.empty()) update.insert(update.end(), {"--store", request.store});
+      update.insert(update.end(), {"update", "--progress", "--json"});
+      return RunTerminalUi(root, store.NewStore(), update);
     }
     Report report = RunCommand(request, warnings);
     PrintReport(report, request.json, std::cout);

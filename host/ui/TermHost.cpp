@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "ui/EditField.h"
@@ -108,8 +109,101 @@ int TermHost::Idle() {
     m_clock += std::chrono::milliseconds(ms);
     DaruAdvanceClock(static_cast<DWORD>(std::min<long long>(ms, 60000)));
   }
+  FollowUpdate();
   const long long due = DaruNextTimerDue();
+  // While an update runs, its progress is looked at ten times a second.
+  if (m_update.Running() || m_updateEnded) return due < 0 ? 100 : static_cast<int>(std::clamp<long long>(due, 1, 100));
   return due < 0 ? -1 : static_cast<int>(std::clamp<long long>(due, 1, 1000));
+}
+
+void TermHost::StartUpdate() {
+  if (m_updateCommand.empty()) {
+    m_status = "此命令现在不可用";
+    return;
+  }
+  if (m_update.Running()) {
+    m_status = "订阅正在更新";
+    return;
+  }
+  std::string error;
+  if (!m_update.Start(m_updateCommand, error)) {
+    m_status = "不能更新订阅: " + error;
+    return;
+  }
+  m_status = "正在更新订阅";
+}
+
+void TermHost::FollowUpdate() {
+  bool changed = false;
+  if (m_update.Running() && m_update.Poll()) {
+    changed = true;
+    if (m_update.Running()) {
+      // "updating: 3/10 fetched, 1/10 filed" as the status.
+      const std::string& p = m_update.Progress();
+      const size_t at = p.find(": ");
+      m_status = "正在更新订阅 " + (at == std::string::npos ? p : p.substr(at + 2));
+    } else {
+      m_updateEnded = true;
+      const std::string& out = m_update.Output();
+      auto number = [&out](const char* key) {
+        const size_t at = out.find(std::string("\"") + key + "\": ");
+        return at == std::string::npos ? std::string("?")
+                                       : std::to_string(std::atol(out.c_str() + at + std::strlen(key) + 4));
+      };
+      m_status = m_update.Status() > 1 || out.empty()
+                     ? "订阅更新失败"
+                     : "订阅已更新: " + number("new") + " 篇新文章, " + number("failed") + " 个失败";
+    }
+  }
+  // The windows are refilled only outside dialogs, menus and an in-place rename.
+  if (m_updateEnded && !m_user.Modal() && !m_keyboardMove && m_windows.Tree() != nullptr &&
+      m_windows.Tree()->GetEditControl() == nullptr) {
+    m_updateEnded = false;
+    ReloadLabels();
+    changed = true;
+  }
+  if (changed) {
+    m_user.PaintLayers(m_display.Canvas());
+    m_display.Present(-1, -1);
+  }
+}
+
+namespace {
+
+HTREEITEM ItemOfLabel(CTreeCtrl& tree, HTREEITEM from, int labelid) {
+  std::vector<HTREEITEM> pending{from};
+  while (!pending.empty()) {
+    HTREEITEM at = pending.back();
+    pending.pop_back();
+    for (; at != nullptr; at = tree.GetNextSiblingItem(at)) {
+      const CLabel* label = reinterpret_cast<const CLabel*>(tree.GetItemData(at));
+      if (label != nullptr && label->labelid == labelid) return at;
+      if (HTREEITEM child = tree.GetChildItem(at)) pending.push_back(child);
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void TermHost::ReloadLabels() {
+  CDARUTreeCtrl* tree = m_windows.Tree();
+  CLabelTree* labels = CDARU::Instance()->GetLabelTree();
+  if (tree == nullptr || labels == nullptr || tree->GetEditControl() != nullptr) return;
+  const HTREEITEM selected = tree->GetSelectedItem();
+  const CLabel* shown = selected ? reinterpret_cast<const CLabel*>(tree->GetItemData(selected)) : nullptr;
+  const int shownId = shown != nullptr ? shown->labelid : 0;
+  // The old labels stay alive after a reload, so the items pointing to them are safe until refilled.
+  if (!labels->LoadLabelTree()) {
+    m_status = "不能重新读取标签";
+    return;
+  }
+  tree->DeleteAllItems();
+  labels->InitLabelTreeCtrl(tree);
+  tree->Expand(tree->GetRootItem(), TVE_EXPAND);
+  HTREEITEM again = shownId != 0 ? ItemOfLabel(*tree, tree->GetRootItem(), shownId) : nullptr;
+  tree->SelectItem(again != nullptr ? again : tree->GetRootItem());
+  if (again != nullptr) tree->EnsureVisible(again);
 }
 
 TermHost::Layout TermHost::ComputeLayout(int cols, int rows) const {
@@ -181,7 +275,9 @@ void TermHost::Draw(CellBuffer& out) {
   if (m_keyboardMove) {
     help = " 移动标签: ↑↓ 选目标  Enter 放下  Esc 取消";
   } else if (m_focus == Pane::Tree) {
-    help = " Tab 切换  Enter 文章  F9 菜单  Ins 添加  Del 删除  F2 重命名  d 缺省  m 移动  F5 刷新  / 搜索  q 退出";
+    help =
+        " Tab 切换  Enter 文章  F9 菜单  Ins 添加  Del 删除  F2 重命名  d 缺省  m 移动  F5 刷新  R 更新订阅  / 搜索  q "
+        "退出";
   } else if (m_focus == Pane::List) {
     help =
         " Tab 切换  Enter 打开  F9 菜单  r/u 已读/未读  i/I 重要  c 评论  p 属性  o 链接  Del 删除  l 标签  / 搜索  q "
@@ -315,6 +411,8 @@ void TermHost::HandleKey(const Event& e) {
       ContextMenu();
       return;
     case Key::F5:
+      // Labels another process made (an update, a second daru) appear too.
+      ReloadLabels();
       Command(m_windows.Tree(), kTreeRefresh);
       return;
     case Key::CtrlL:
@@ -326,6 +424,10 @@ void TermHost::HandleKey(const Event& e) {
       }
       if (e.ch == U'/') {
         Command(m_windows.List(), kListSearch);
+        return;
+      }
+      if (e.ch == U'R') {
+        StartUpdate();
         return;
       }
       break;

@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "ui/ArticleView.h"
+#include "ui/BackgroundUpdate.h"
 #include "ui/ControlView.h"
 #include "ui/Display.h"
 #include "ui/HostWindows.h"
@@ -33,6 +35,15 @@ class TermHost {
   void Draw(CellBuffer& out);
   // Advances the library's clock to real time; the wait until its next timer.
   int Idle();
+
+  // The command that updates the subscriptions (R): the daru program with
+  // the run's root and store; empty leaves R without effect.
+  void SetUpdateCommand(std::vector<std::string> command) { m_updateCommand = std::move(command); }
+  // Starts the update in the background; its progress shows in the status.
+  void StartUpdate();
+  // Reads the labels from the catalogue again and refills the tree, keeping
+  // the label shown when it is still there.
+  void ReloadLabels();
 
   // The frame's handler for the library's messages.
   LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -64,6 +75,8 @@ class TermHost {
   void OpenLink(CArticle* article);
   ClickTarget TreeTarget(int x, int y) const;
   void PointToCell(POINT pt, int& x, int& y) const;
+  // Follows the background update; at its end refills the windows when nothing modal is open.
+  void FollowUpdate();
 
   IDisplay& m_display;
   TerminalUser& m_user;
@@ -79,6 +92,9 @@ class TermHost {
   bool m_listAfterDoubleClick = false;  // the tree was double-clicked: the list gets the focus next
   HTREEITEM m_moveOver = nullptr;       // where the keyboard move points now
   std::chrono::steady_clock::time_point m_clock = std::chrono::steady_clock::now();
+  std::vector<std::string> m_updateCommand;
+  BackgroundUpdate m_update;
+  bool m_updateEnded = false;  // the update ended and the windows still show the catalogue as it was
 };
 
 }  // namespace termui
