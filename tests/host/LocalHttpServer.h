@@ -19,8 +19,8 @@ class LocalHttpServer {
     int delayMs = 0;         // wait this long before answering
     bool sendLength = true;  // without Content-Length the closing connection ends the body
     // Validators: a request that sends them back gets 304 without a body.
-    std::string etag;
-    std::string lastModified;
+    std::string etag{};
+    std::string lastModified{};
     bool gzip = false;  // the body travels gzip-encoded
   };
 

@@ -141,11 +141,15 @@ TEST_F(Subscriptions, FailingFeedsAreReportedAndTheOthersStillUpdate) {
   // The failure is kept with the subscription and cleared by the next good fetch.
   json feeds = DaruJson({"feeds"})["subscriptions"];
   for (const json& f : feeds)
-    if (f["title"] == "Flaky") EXPECT_NE(f["last_error"].get<std::string>().find("500"), std::string::npos);
+    if (f["title"] == "Flaky") {
+      EXPECT_NE(f["last_error"].get<std::string>().find("500"), std::string::npos);
+    }
   server.Serve("/flaky.rss", Feed(Rss("Flaky", Item("f1", "https://f.example/1"))));
   EXPECT_EQ(DaruJson({"update", server.Url("/flaky.rss")})["failed"], 0);
   for (const json& f : DaruJson({"feeds"})["subscriptions"])
-    if (f["title"] == "Flaky") EXPECT_EQ(f["last_error"], "");
+    if (f["title"] == "Flaky") {
+      EXPECT_EQ(f["last_error"], "");
+    }
 
   // A piped run prints no progress line.
   EXPECT_EQ(run.err.find('\r'), std::string::npos);
