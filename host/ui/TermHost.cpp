@@ -159,7 +159,7 @@ void TermHost::FollowUpdate() {
   if (m_updateEnded && !m_user.Modal() && !m_keyboardMove && m_windows.Tree() != nullptr &&
       m_windows.Tree()->GetEditControl() == nullptr) {
     m_updateEnded = false;
-    ReloadLabels();
+    ReloadLabels(true);
     changed = true;
   }
   if (changed) {
@@ -169,6 +169,22 @@ void TermHost::FollowUpdate() {
 }
 
 namespace {
+
+// The labels whose items are expanded, by id.
+std::vector<int> ExpandedLabels(CTreeCtrl& tree) {
+  std::vector<int> ids;
+  std::vector<HTREEITEM> pending{tree.GetRootItem()};
+  while (!pending.empty()) {
+    HTREEITEM at = pending.back();
+    pending.pop_back();
+    for (; at != nullptr; at = tree.GetNextSiblingItem(at)) {
+      const CLabel* label = reinterpret_cast<const CLabel*>(tree.GetItemData(at));
+      if (label != nullptr && (tree.GetItemState(at, TVIS_EXPANDED) & TVIS_EXPANDED)) ids.push_back(label->labelid);
+      if (HTREEITEM child = tree.GetChildItem(at)) pending.push_back(child);
+    }
+  }
+  return ids;
+}
 
 HTREEITEM ItemOfLabel(CTreeCtrl& tree, HTREEITEM from, int labelid) {
   std::vector<HTREEITEM> pending{from};
@@ -186,13 +202,16 @@ HTREEITEM ItemOfLabel(CTreeCtrl& tree, HTREEITEM from, int labelid) {
 
 }  // namespace
 
-void TermHost::ReloadLabels() {
+void TermHost::ReloadLabels(bool expandFeeds) {
   CDARUTreeCtrl* tree = m_windows.Tree();
   CLabelTree* labels = CDARU::Instance()->GetLabelTree();
   if (tree == nullptr || labels == nullptr || tree->GetEditControl() != nullptr) return;
   const HTREEITEM selected = tree->GetSelectedItem();
   const CLabel* shown = selected ? reinterpret_cast<const CLabel*>(tree->GetItemData(selected)) : nullptr;
   const int shownId = shown != nullptr ? shown->labelid : 0;
+  std::vector<int> expanded = ExpandedLabels(*tree);
+  // The favourite feeds open, where an update's new channels appear.
+  if (expandFeeds) expanded.push_back(kFavRSSLabelID);
   // The old labels stay alive after a reload, so the items pointing to them are safe until refilled.
   if (!labels->LoadLabelTree()) {
     m_status = "不能重新读取标签";
@@ -201,6 +220,8 @@ void TermHost::ReloadLabels() {
   tree->DeleteAllItems();
   labels->InitLabelTreeCtrl(tree);
   tree->Expand(tree->GetRootItem(), TVE_EXPAND);
+  for (int id : expanded)
+    if (HTREEITEM item = ItemOfLabel(*tree, tree->GetRootItem(), id)) tree->Expand(item, TVE_EXPAND);
   HTREEITEM again = shownId != 0 ? ItemOfLabel(*tree, tree->GetRootItem(), shownId) : nullptr;
   tree->SelectItem(again != nullptr ? again : tree->GetRootItem());
   if (again != nullptr) tree->EnsureVisible(again);

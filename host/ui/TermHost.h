@@ -42,8 +42,9 @@ class TermHost {
   // Starts the update in the background; its progress shows in the status.
   void StartUpdate();
   // Reads the labels from the catalogue again and refills the tree, keeping
-  // the label shown when it is still there.
-  void ReloadLabels();
+  // the label shown and the expanded ones when they are still there;
+  // expandFeeds also opens the favourite feeds.
+  void ReloadLabels(bool expandFeeds = false);
 
   // The frame's handler for the library's messages.
   LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam);
