@@ -510,6 +510,7 @@ Report RunCommand(const Request& r, std::vector<std::string>& warnings) {
   if (r.command == "feeds") return Feeds(s);
   if (r.command == "unsubscribe") return Unsubscribe(s, r.feeds.at(0), r.keepArticles, warnings);
   if (r.command == "update")
-    return Update(s, r.feeds, r.jobs, r.timeout, r.progress || (!r.json && isatty(STDERR_FILENO)), warnings);
+    return Update(s, r.feeds, r.jobs, r.timeout,
+                  r.progress || (!r.json && isatty(STDOUT_FILENO) && isatty(STDERR_FILENO)), warnings);
   throw UsageError("unknown command " + r.command);
 }

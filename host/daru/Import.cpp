@@ -111,7 +111,8 @@ void KeepEntryState(Session& s, CArticle* article, const FeedEntry& e, bool book
                     std::vector<std::string>& warnings) {
   if (bookmark) {
     if (e.read < 0 && !e.important && e.added <= 0) return;
-    if (e.read >= 0) article->readflag = e.read == 1;
+    // A page is stored read unless the file says otherwise.
+    article->readflag = e.read != 0;
     article->impflag = e.important;
     if (e.added > 0) article->crdate.SetTimeLong(static_cast<long>(e.added));
   } else {

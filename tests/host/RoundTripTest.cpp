@@ -24,7 +24,8 @@ class RoundTrip : public DaruRootTest {
   std::map<std::string, json> ByLink(const fs::path& on) {
     std::map<std::string, json> out;
     DaruRun list = RunDaruOn(on, {"list", "--json"});
-    for (const json& a : list.Json()["articles"]) {
+    const json articles = list.Json()["articles"];
+    for (const json& a : articles) {
       DaruRun shown = RunDaruOn(on, {"show", std::to_string(a["id"].get<int>()), "--json"});
       out[a["url"]] = shown.Json()["article"];
     }
@@ -42,7 +43,8 @@ class RoundTrip : public DaruRootTest {
     for (const json& c : tree["children"])
       if (c["id"] == 2) walk(c, "");
     std::map<std::string, std::string> out;
-    for (const json& f : RunDaruOn(on, {"feeds", "--json"}).Json()["subscriptions"])
+    const json feeds = RunDaruOn(on, {"feeds", "--json"}).Json()["subscriptions"];
+    for (const json& f : feeds)
       out[f["url"]] =
           f["label"].is_null() ? "-" : labels[std::to_string(f["label"]["id"].get<int>())].get<std::string>();
     return out;
@@ -56,7 +58,7 @@ TEST_F(RoundTrip, BookmarksKeepMarksDatesTypesCommentsAndEmptyLabels) {
   ASSERT_EQ(Daru({"label", "add", "空的", "--parent", "技术"}).status, 0);
   json page = DaruJson({"save", "https://page.example/1", "A page", "--label", "技术", "--keywords", "c++ ranges",
                         "--description", "what it says", "--comment", "read twice"});
-  const std::string pageId = std::to_string(page["id"].get<int>());
+  const std::string pageId = std::to_string(page["article"]["id"].get<int>());
   ASSERT_EQ(Daru({"mark", pageId, "important"}).status, 0);
   ASSERT_EQ(Daru({"mark", pageId, "unread"}).status, 0);
   const fs::path feed = Write("feed.rss",
@@ -130,15 +132,14 @@ TEST_F(RoundTrip, OpmlOfAnotherReaderKeepsEveryFeedInItsFolder) {
   server.Serve("/a", rss("Feed A", "https://a.example/1"));
   server.Serve("/b", rss("Feed B", "https://b.example/1"));
   server.Serve("/c", rss("Feed C", "https://c.example/1"));
-  const fs::path opml =
-      Write("reader.opml",
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"1.0\"><head><title>mine</title></head>"
-            "<body><outline text=\"Tech &amp; Co\" title=\"Tech &amp; Co\"><outline type=\"rss\" text=\"A\" xmlUrl=\"" +
-                server.Url("/a") + "\"/><outline text=\"Deep\"><outline type=\"rss\" text=\"B\" xmlurl=\"" +
-                server.Url("/b") + "\"/></outline></outline><outline type=\"rss\" text=\"C\" xmlUrl=\"" +
-                server.Url("/c") +
-                "\" htmlUrl=\"https://c.example/\"/><outline type=\"rss\" text=\"local\" "
-                "xmlUrl=\"file:///etc/passwd\"/></body></opml>");
+  const fs::path opml = Write(
+      "reader.opml",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"1.0\"><head><title>mine</title></head>"
+      "<body><outline text=\"Tech &amp; Co\" title=\"Tech &amp; Co\"><outline type=\"rss\" text=\"A\" xmlUrl=\"" +
+          server.Url("/a") + "\"/><outline text=\"Deep\"><outline type=\"rss\" text=\"B\" xmlurl=\"" +
+          server.Url("/b") + "\"/></outline></outline><outline type=\"rss\" text=\"C\" xmlUrl=\"" + server.Url("/c") +
+          "\" htmlUrl=\"https://c.example/\"/><outline type=\"rss\" text=\"local\" "
+          "xmlUrl=\"file:///etc/passwd\"/></body></opml>");
   DaruRun run = Daru({"import", opml.string(), "--json"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.Json()["subscribed"], 3);

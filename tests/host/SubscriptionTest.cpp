@@ -146,7 +146,8 @@ TEST_F(Subscriptions, FailingFeedsAreReportedAndTheOthersStillUpdate) {
     }
   server.Serve("/flaky.rss", Feed(Rss("Flaky", Item("f1", "https://f.example/1"))));
   EXPECT_EQ(DaruJson({"update", server.Url("/flaky.rss")})["failed"], 0);
-  for (const json& f : DaruJson({"feeds"})["subscriptions"])
+  const json after = DaruJson({"feeds"})["subscriptions"];
+  for (const json& f : after)
     if (f["title"] == "Flaky") {
       EXPECT_EQ(f["last_error"], "");
     }
