@@ -136,27 +136,35 @@ void LocalHttpServer::Answer(int client) {
       response.status == 200 &&
       ((!response.etag.empty() && HeaderValue(head, "If-None-Match") == response.etag) ||
        (!response.lastModified.empty() && HeaderValue(head, "If-Modified-Since") == response.lastModified));
-  std::string body = response.body;
+  // Large bodies are sent as they are kept: a copy of megabytes per answer would slow the answer down.
+  std::string zipped;
+  const std::string* body = &response.body;
   std::string extra;
   if (unchanged) {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_notModified[path];
     response.status = 304;
-    body.clear();
+    zipped.clear();
+    body = &zipped;
   } else if (response.gzip) {
-    body = Gzip(body);
+    zipped = Gzip(response.body);
+    body = &zipped;
     extra += "Content-Encoding: gzip\r\n";
   }
   if (!response.etag.empty()) extra += "ETag: " + response.etag + "\r\n";
   if (!response.lastModified.empty()) extra += "Last-Modified: " + response.lastModified + "\r\n";
   std::string all = "HTTP/1.1 " + std::to_string(response.status) + " Answer\r\nConnection: close\r\n" + extra;
-  if (response.sendLength && response.status != 304) all += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  if (response.sendLength && response.status != 304) all += "Content-Length: " + std::to_string(body->size()) + "\r\n";
   if (!response.location.empty()) all += "Location: " + response.location + "\r\n";
-  all += "Content-Type: application/xml\r\n\r\n" + body;
+  all += "Content-Type: application/xml\r\n\r\n";
   // The client may hang up early (a body beyond its limit): stop quietly then.
-  for (size_t sent = 0; sent < all.size() && !m_stop;) {
-    ssize_t n = send(client, all.data() + sent, all.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    sent += static_cast<size_t>(n);
-  }
+  auto sendAll = [&](const std::string& data) {
+    for (size_t sent = 0; sent < data.size() && !m_stop;) {
+      ssize_t n = send(client, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      sent += static_cast<size_t>(n);
+    }
+    return true;
+  };
+  if (sendAll(all)) sendAll(*body);
 }
