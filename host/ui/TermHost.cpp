@@ -146,9 +146,11 @@ void TermHost::FollowUpdate() {
       m_updateEnded = true;
       const std::string& out = m_update.Output();
       auto number = [&out](const char* key) {
-        const size_t at = out.find(std::string("\"") + key + "\": ");
+        // A key of the report itself, not of one feed's row: indented once.
+        const std::string pattern = std::string("\n  \"") + key + "\": ";
+        const size_t at = out.find(pattern);
         return at == std::string::npos ? std::string("?")
-                                       : std::to_string(std::atol(out.c_str() + at + std::strlen(key) + 4));
+                                       : std::to_string(std::atol(out.c_str() + at + pattern.size()));
       };
       m_status = m_update.Status() > 1 || out.empty()
                      ? "订阅更新失败"

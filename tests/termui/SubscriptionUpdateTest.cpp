@@ -46,9 +46,16 @@ TEST_F(SubscriptionUpdate, RUpdatesInTheBackgroundAndTheNewChannelLabelAppears) 
       "<item><title>Kappa two</title><link>https://kappa.example/2</link></item></channel></rss>";
   feed.delayMs = 1500;  // long enough to see the screen go on meanwhile
   server.Serve("/kappa.rss", feed);
+  LocalHttpServer::Response lambda;
+  lambda.body =
+      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Channel Lambda</title>"
+      "<item><title>Lambda one</title><link>https://lambda.example/1</link></item></channel></rss>";
+  server.Serve("/lambda.rss", lambda);
   const fs::path opml = files.path() / "subs.opml";
   std::ofstream(opml) << "<opml version=\"2.0\"><body><outline type=\"rss\" text=\"K\" xmlUrl=\""
-                      << server.Url("/kappa.rss") << "\"/></body></opml>";
+                      << server.Url("/kappa.rss") << "\"/><outline type=\"rss\" text=\"L\" xmlUrl=\""
+                      << server.Url("/lambda.rss") << "\"/><outline type=\"rss\" text=\"gone\" xmlUrl=\""
+                      << server.Url("/gone.rss") << "\"/></body></opml>";
   ASSERT_EQ(Daru({"import", opml.string()}), 0);
 
   auto tmux = Start();
@@ -59,9 +66,11 @@ TEST_F(SubscriptionUpdate, RUpdatesInTheBackgroundAndTheNewChannelLabelAppears) 
   ASSERT_TRUE(tmux->WaitForText("正在更新订阅", &screen)) << screen;
   // The screen answers while the feed is on its way.
   tmux->Keys({"Down"});
-  ASSERT_TRUE(tmux->WaitForText("订阅已更新: 2 篇新文章, 0 个失败", &screen)) << screen;
-  // The channel's label shows without a restart.
+  // The totals of the whole update, a feed that is gone among them.
+  ASSERT_TRUE(tmux->WaitForText("订阅已更新: 3 篇新文章, 1 个失败", &screen)) << screen;
+  // The channels' labels show without a restart.
   ASSERT_TRUE(tmux->WaitForText("Channel Kappa", &screen)) << screen;
+  EXPECT_NE(screen.find("Channel Lambda"), std::string::npos) << screen;
   EXPECT_EQ(server.Hits("/kappa.rss"), 1);
 
   // A label another process adds shows after F5.
