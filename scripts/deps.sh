@@ -10,7 +10,7 @@ DARU_PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   libncurses-dev tmux
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql libpq-dev
-  libcurl4-openssl-dev dpkg-dev file
+  libcurl4-openssl-dev zlib1g-dev dpkg-dev file
   valgrind
   libgtk-3-dev libwebkit2gtk-4.1-dev fonts-noto-cjk xvfb xdotool imagemagick
 )

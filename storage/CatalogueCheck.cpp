@@ -79,6 +79,7 @@ class CCatalogueCheck::Runner {
     CheckLinks();
     CheckDuplicateArticles();
     CheckCounts();
+    CheckSubscriptions();
     CheckTypeFolders();
     CheckArticleFiles();
     CheckOrphans();
@@ -313,6 +314,33 @@ class CCatalogueCheck::Runner {
   }
   std::u16string Absolute(const std::u16string& folder) { return GetDaruFolder() + u"/" + folder; }
 
+  // The table is made when first needed, so a catalogue without it is sound.
+  void CheckSubscriptions() {
+    CSQLiteQuery table = m_db.Query(u"SELECT count(*) FROM sqlite_master WHERE type='table' AND name='subscription'");
+    const bool exists = !table.IsEof() && table.GetInt(0, 0) > 0;
+    table.Finalize();
+    if (!exists) return;
+    std::vector<std::pair<int, int>> orphans;  // (subscription, label)
+    std::vector<std::u16string> urls;
+    CSQLiteQuery rows = m_db.Query(u"SELECT subscriptionid, labelid, url FROM subscription ORDER BY subscriptionid");
+    while (!rows.IsEof()) {
+      const int labelid = rows.GetInt(1, 0);
+      if (labelid != 0 && !m_s.labels.count(labelid)) {
+        orphans.emplace_back(rows.GetInt(0, 0), labelid);
+        urls.push_back(rows.GetString(2, u""));
+      }
+      rows.NextRow();
+    }
+    rows.Finalize();
+    for (size_t i = 0; i < orphans.size(); ++i) {
+      const auto [id, labelid] = orphans[i];
+      Found(SubscriptionLabel,
+            Fmt(u"subscription #%d (", id) + urls[i] +
+                Fmt(u") files its items under label #%d, which does not exist", labelid),
+            [&] { return Sql(Fmt(u"UPDATE subscription SET labelid=0 WHERE subscriptionid=%d", id)); });
+    }
+  }
+
   void CheckTypeFolders() {
     std::set<std::u16string> seenCodes;
     for (const CArticleType& t : m_s.types) {
@@ -525,6 +553,8 @@ const char16_t* CCatalogueCheck::FaultName(Fault fault) {
       return u"unsafe-row";
     case UnknownType:
       return u"unknown-type";
+    case SubscriptionLabel:
+      return u"subscription-label";
     case MissingTypeFolder:
       return u"missing-type-folder";
     case MissingDescription:

@@ -16,6 +16,7 @@
 //   - every link names an existing article and label, once;
 //   - each article's label count equals its number of links, and it has one;
 //   - one article row per folder name;
+//   - every subscription's label exists;
 //   - every article has its readable description file in its type folder;
 //   - no description file or article folder is left without its article row,
 //     and no unfinished copy of an interrupted write is left behind.
@@ -37,6 +38,7 @@ class DARU_API CCatalogueCheck {
     UnfiledArticle,      // an article without any link: filed under its first label, or "未分类", or the head
     UnsafeRow,           // a folder name or type folder leading outside the DARU folder: left alone
     UnknownType,         // an article type without a folder: left alone
+    SubscriptionLabel,   // a subscription's label does not exist: its items go to the channel's label again
     // The faults below concern the article files, those above the catalogue.
     MissingTypeFolder,   // a type folder missing: created
     MissingDescription,  // no description file: written anew from the catalogue row

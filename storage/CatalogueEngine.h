@@ -36,6 +36,11 @@ struct CCatalogueDialect {
   std::u16string article;
   std::u16string link;
   std::u16string type;
+  // Beside the four: the subscriptions, with how the engine spells an
+  // automatic key and a 64-bit integer column.
+  std::u16string subscription = u"subscription";
+  std::u16string autoKey = u"INTEGER PRIMARY KEY AUTOINCREMENT";
+  std::u16string bigInt = u"INTEGER";
   // A pattern match that ignores case, as SQLite's LIKE does, and takes a
   // backslash as a character, followed by its ? placeholder.
   std::u16string like = u"LIKE ?";

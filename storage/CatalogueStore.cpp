@@ -515,3 +515,112 @@ int CCatalogueStore::FileArticle(CArticle& article, int labelid) {
   });
   return result;
 }
+
+// ---- Subscriptions ----
+// The feeds the user keeps, in a table of their own beside the four: one row
+// per address. A catalogue made before the table gains it on first use.
+
+namespace {
+
+constexpr const char16_t* kNoSubscriptionUrl = u"未提供订阅的地址。";
+constexpr const char16_t* kSubscribedAlready = u"已经订阅了这个地址。";
+
+CSqlStatement SubscriptionStatement(std::initializer_list<std::u16string_view> parts) {
+  std::u16string text;
+  for (std::u16string_view part : parts) text += part;
+  return CSqlStatement(text);
+}
+
+CSqlStatement& BindSubscription(CSqlStatement& statement, const CSubscription& s) {
+  return statement.Text(s.url)
+      .Text(s.title)
+      .Int(s.labelid)
+      .Text(s.etag)
+      .Text(s.lastModified)
+      .Int(s.lastFetched)
+      .Text(s.lastError);
+}
+
+}  // namespace
+
+void CCatalogueStore::EnsureSubscriptions() {
+  if (m_subscriptionsReady) return;
+  const CCatalogueDialect& d = Engine().Dialect();
+  Engine().Execute(SubscriptionStatement(
+      {u"CREATE TABLE IF NOT EXISTS ", d.subscription, u"(subscriptionid ", d.autoKey,
+       u", url TEXT NOT NULL UNIQUE, title TEXT, labelid INTEGER DEFAULT 0, etag TEXT, lastmodified TEXT, lastfetched ",
+       d.bigInt, u" DEFAULT 0, lasterror TEXT)"}));
+  m_subscriptionsReady = true;
+}
+
+bool CCatalogueStore::AddSubscription(CSubscription& s) {
+  if (s.url.empty()) {
+    SetLastDBError(kNoSubscriptionUrl);
+    return false;
+  }
+  return Guarded([&] {
+    EnsureSubscriptions();
+    CCatalogueEngine& engine = Engine();
+    const CCatalogueDialect& d = engine.Dialect();
+    CEngineTransaction transaction(engine, &d.subscription);
+    // The unique address refuses a second row whoever inserts it; the look-up
+    // first only gives the refusal its own words.
+    if (AnyRow(SubscriptionStatement({u"SELECT subscriptionid FROM ", d.subscription, u" WHERE url=?"}).Text(s.url))) {
+      SetLastDBError(kSubscribedAlready);
+      return false;
+    }
+    CSqlStatement insert = SubscriptionStatement(
+        {u"INSERT INTO ", d.subscription,
+         u"(url,title,labelid,etag,lastmodified,lastfetched,lasterror) VALUES(?,?,?,?,?,?,?)"});
+    std::optional<long long> id = engine.Insert(BindSubscription(insert, s), "subscriptionid");
+    if (!id) return false;
+    transaction.Commit();
+    s.subscriptionid = static_cast<int>(*id);
+    return true;
+  });
+}
+
+bool CCatalogueStore::UpdateSubscription(const CSubscription& s) {
+  return Guarded([&] {
+    EnsureSubscriptions();
+    CSqlStatement update = SubscriptionStatement(
+        {u"UPDATE ", Engine().Dialect().subscription,
+         u" SET url=?,title=?,labelid=?,etag=?,lastmodified=?,lastfetched=?,lasterror=? WHERE subscriptionid=?"});
+    return Engine().Execute(BindSubscription(update, s).Int(s.subscriptionid)) > 0;
+  });
+}
+
+bool CCatalogueStore::QuerySubscriptions(std::vector<CSubscription>& out) {
+  return Guarded([&] {
+    EnsureSubscriptions();
+    std::vector<CSubscription> read;
+    Engine().Rows(
+        SubscriptionStatement({u"SELECT subscriptionid, url, title, labelid, etag, lastmodified, lastfetched, lasterror "
+                               u"FROM ",
+                               Engine().Dialect().subscription, u" ORDER BY subscriptionid"}),
+        [&](CCatalogueFields row) {
+          CSubscription s;
+          s.subscriptionid = IntField(row, 0);
+          s.url = TextField(row, 1);
+          s.title = TextField(row, 2);
+          s.labelid = IntField(row, 3);
+          s.etag = TextField(row, 4);
+          s.lastModified = TextField(row, 5);
+          s.lastFetched = Int64Field(row, 6);
+          s.lastError = TextField(row, 7);
+          read.push_back(std::move(s));
+        },
+        [&] { read.clear(); });
+    out.insert(out.end(), read.begin(), read.end());
+    return true;
+  });
+}
+
+bool CCatalogueStore::DeleteSubscription(int subscriptionid) {
+  return Guarded([&] {
+    EnsureSubscriptions();
+    return Engine().Execute(SubscriptionStatement({u"DELETE FROM ", Engine().Dialect().subscription,
+                                                   u" WHERE subscriptionid=?"})
+                                .Int(subscriptionid)) > 0;
+  });
+}

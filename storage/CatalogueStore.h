@@ -36,6 +36,10 @@ class DARU_API CCatalogueStore : public CDB {
   int FileArticle(CArticle& article, int labelid) override;
   int CaptureArticle(CArticle& article) override;
   int FindOrAddLabel(CLabel& label) override;
+  bool AddSubscription(CSubscription& subscription) override;
+  bool UpdateSubscription(const CSubscription& subscription) override;
+  bool QuerySubscriptions(std::vector<CSubscription>& out) override;
+  bool DeleteSubscription(int subscriptionid) override;
 
  protected:
   CCatalogueStore() = default;
@@ -71,4 +75,8 @@ class DARU_API CCatalogueStore : public CDB {
   int Capture(CArticle& article, CArticle* stored);
   // Removes the files of articles whose rows went (see the definition).
   void RemoveFilesOfGone(const std::vector<CArticle>& gone);
+  // Makes the subscription table where a catalogue made before it lacks it.
+  void EnsureSubscriptions();
+
+  bool m_subscriptionsReady = false;  // the subscription table is known to exist
 };

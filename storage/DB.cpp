@@ -85,3 +85,27 @@ void CDB::TakeStoredRow(CArticle& article, const CArticle& row) {
   article.brdate = row.brdate;
   article.lmdate = row.lmdate;
 }
+
+namespace {
+constexpr const char16_t* kNoSubscriptions = u"此存储不保存订阅。";
+}
+
+bool CDB::AddSubscription(CSubscription&) {
+  SetLastDBError(kNoSubscriptions);
+  return false;
+}
+
+bool CDB::UpdateSubscription(const CSubscription&) {
+  SetLastDBError(kNoSubscriptions);
+  return false;
+}
+
+bool CDB::QuerySubscriptions(std::vector<CSubscription>&) {
+  SetLastDBError(kNoSubscriptions);
+  return false;
+}
+
+bool CDB::DeleteSubscription(int) {
+  SetLastDBError(kNoSubscriptions);
+  return false;
+}

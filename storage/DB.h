@@ -6,6 +6,7 @@
 #include "base/DaruApi.h"
 #include "core/Article.h"
 #include "core/Records.h"
+#include "core/Subscription.h"
 
 // The catalogue store: every read and write of labels, articles, their links
 // and the article types. A failed operation returns false and leaves its
@@ -66,6 +67,18 @@ class DARU_API CDB {
   // it, in one write transaction, so two processes make it once. Returns 1 found, 0 added,
   // -1 failed; the record takes the stored row's fields (labelid, counts).
   virtual int FindOrAddLabel(CLabel& label);
+
+  // The subscriptions, in a table of their own beside the four, made when
+  // first needed so that an older catalogue gains it. One row per address.
+  // A store without the table keeps these defaults, which refuse.
+  //
+  // Inserts the subscription and sets its id; refused for an address kept already.
+  virtual bool AddSubscription(CSubscription& subscription);
+  // Writes every field of the subscription with its id; false when there is none.
+  virtual bool UpdateSubscription(const CSubscription& subscription);
+  // Appends every subscription in the order they were added.
+  virtual bool QuerySubscriptions(std::vector<CSubscription>& out);
+  virtual bool DeleteSubscription(int subscriptionid);
 
   virtual ~CDB();
 

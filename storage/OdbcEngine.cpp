@@ -30,7 +30,10 @@ std::vector<COdbcValue> OdbcValues(const CSqlStatement& statement) {
 
 CCatalogueDialect COdbcEngine::DialectOf(COdbcConnection::Dialect engine) {
   CCatalogueDialect dialect{u"标签表", u"文章表", u"文章标签表", u"文章类型表"};
+  dialect.subscription = u"订阅表";
   if (engine == COdbcConnection::Dialect::PostgreSQL) {
+    dialect.autoKey = u"SERIAL PRIMARY KEY";
+    dialect.bigInt = u"BIGINT";
     // PostgreSQL's LIKE heeds case and takes a backslash as an escape.
     dialect.like = u"ILIKE ? ESCAPE ''";
     dialect.packing = CCatalogueDialect::RowPacking::Record;

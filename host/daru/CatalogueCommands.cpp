@@ -66,6 +66,10 @@ Report UiCommand::Run(Context& c) {
     throw HostError("no catalogue in " + c.root.string() + " (run 'daru init' first)");
   // The terminal host prints its own messages; the report only carries its status.
   Report report{Report::Kind::Document, {{"text", ""}}};
-  report.status = RunTerminalUi(c.root, c.store.NewStore());
+  // R updates the subscriptions with a daru of its own on the same catalogue.
+  std::vector<std::string> update{"/proc/self/exe", "--root", c.root.string()};
+  if (!c.storeText.empty()) update.insert(update.end(), {"--store", c.storeText});
+  update.insert(update.end(), {"update", "--progress", "--json"});
+  report.status = RunTerminalUi(c.root, c.store.NewStore(), update);
   return report;
 }

@@ -28,6 +28,8 @@ struct Context {
   StoreChoice store;
   Session* session = nullptr;  // borrowed; null for commands that open no catalogue
   std::vector<std::string>& warnings;
+  std::string storeText;  // --store as given, for a daru the command starts itself
+  bool json = false;      // --json: output for a program, no progress line
 
   Session& Catalogue() const { return *session; }
 };

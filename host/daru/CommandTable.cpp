@@ -10,6 +10,7 @@
 #include "daru/LibraryRoot.h"
 #include "daru/Request.h"
 #include "daru/Session.h"
+#include "daru/SubscriptionCommands.h"
 
 namespace {
 
@@ -24,7 +25,8 @@ std::vector<std::unique_ptr<Command>> Table() {
 
 std::vector<std::unique_ptr<Command>> CommandTable() {
   return Table<InitCommand, LabelsCommand, LabelAddCommand, LabelRenameCommand, LabelMoveCommand, LabelRemoveCommand,
-               SaveCommand, FeedCommand, ImportCommand, ExportCommand, ListCommand, SearchCommand, ShowCommand,
+               SaveCommand, FeedCommand, ImportCommand, SubscribeCommand, FeedsCommand, UnsubscribeCommand, UpdateCommand,
+               ExportCommand, ListCommand, SearchCommand, ShowCommand,
                EditCommand, OpenCommand, MarkCommand, CommentCommand, RemoveCommand, CheckCommand, UiCommand>();
 }
 
@@ -34,7 +36,7 @@ std::string CommandGroupHelp(const std::string& group) {
 }
 
 Report RunCommand(Command& command, const GlobalOptions& global, std::vector<std::string>& warnings) {
-  Context c{ResolveDataRoot(global.root), StoreChoice::Parse(global.store), nullptr, warnings};
+  Context c{ResolveDataRoot(global.root), StoreChoice::Parse(global.store), nullptr, warnings, global.store, global.json};
   std::optional<Session> session;
   if (command.OpensCatalogue()) c.session = &session.emplace(c.root, c.store);
   return command.Run(c);

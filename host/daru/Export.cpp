@@ -6,9 +6,11 @@
 #include <set>
 
 #include "daru/Capture.h"
+#include "daru/FeedParser.h"
 #include "daru/HtmlView.h"
 #include "daru/Request.h"
 #include "daru/Session.h"
+#include "daru/Opml.h"
 
 namespace {
 
@@ -161,6 +163,18 @@ std::string JsonDocument(std::map<int, Exported>& articles, const CLabel* scope)
   return listing.data.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
+// The stylesheet links a feed item's media to the copy in its folder; an
+// enclosure kept as its address has no copy, so the page links the address.
+std::string LinkRemoteEnclosure(CArticle& a, std::string body) {
+  if (!a.LoadRssSubItem() || !a.GetRSSSubItem()) return body;
+  const std::string remote = ToUtf8(a.GetRSSSubItem()->mimeUrl);
+  if (!IsWebLink(remote) || PathExists(GetMediaCopyPath(a.filename), true)) return body;
+  const std::string local = "href=\"./" + ToUtf8(a.filename) + "/mime.zevm\"";
+  for (size_t at = body.find(local); at != std::string::npos; at = body.find(local, at + 1))
+    body.replace(at, local.size(), "href=\"" + Escape(remote) + "\"");
+  return body;
+}
+
 std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope, std::vector<std::string>& warnings) {
   const std::u16string sheet = GetDaruFolder() + u"/default.xslt";
   std::string style, sections;
@@ -176,7 +190,7 @@ std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope,
     try {
       RenderedParts parts = RenderDescriptionParts(a.GetDescriptionFilename(), sheet);
       if (style.empty()) style = parts.style;
-      sections += parts.body;
+      sections += LinkRemoteEnclosure(a, parts.body);
     } catch (const HostError& err) {
       warnings.push_back("#" + std::to_string(id) + ": " + err.what());
       sections += "<h1>" + Escape(ToUtf8(a.title)) + "</h1>\n<p class=\"meta\">" + Escape(ToUtf8(a.url)) + "</p>\n";
@@ -188,6 +202,23 @@ std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope,
          StyleText(style) + "\ndiv.article { margin-bottom: 2em; }\n</style>\n</head>\n<body>\n" +
          "<p class=\"meta\">" + std::to_string(articles.size()) + " article(s), exported " + Now() + "</p>\n" +
          sections + "</body>\n</html>\n";
+}
+
+// What a bookmark file has no attribute for, in attributes of daru's own,
+// which browsers keep or drop and daru import reads back.
+std::string DaruAttributes(Exported& e) {
+  CArticle& a = e.article;
+  std::string out = std::string(" DARU_READ=\"") + (a.readflag ? "1" : "0") + "\"";
+  if (a.impflag) out += " DARU_IMPORTANT=\"1\"";
+  if (a.type != u"B") out += " DARU_TYPE=\"" + Escape(ToUtf8(a.type)) + "\"";
+  if (!e.comment.empty()) out += " DARU_COMMENT=\"" + Escape(e.comment) + "\"";
+  if (a.type == u"A" && a.LoadRssSubItem() && HasFeedData(a.GetRSSSubItem())) {
+    const CRSSSubItem* f = a.GetRSSSubItem();
+    if (!f->channelTitle.empty()) out += " DARU_CHANNEL=\"" + Escape(ToUtf8(f->channelTitle)) + "\"";
+    if (!f->channelLink.empty()) out += " DARU_CHANNEL_LINK=\"" + Escape(ToUtf8(f->channelLink)) + "\"";
+    if (!f->pubDate.empty()) out += " DARU_PUBLISHED=\"" + Escape(ToUtf8(f->pubDate)) + "\"";
+  }
+  return out;
 }
 
 // How far folders are indented: deeper ones stand at this depth, so that the
@@ -206,6 +237,7 @@ void BookmarkLinks(const std::vector<Exported*>& filed, const std::string& inden
     out += indent + "<DT><A HREF=\"" + Escape(ToUtf8(a.url)) + "\" ADD_DATE=\"" +
            std::to_string(a.crdate.GetTimeLong()) + "\"";
     if (!a.key1.empty()) out += " TAGS=\"" + Escape(ToUtf8(a.key1)) + "\"";
+    out += DaruAttributes(*e);
     out += ">" + Escape(ToUtf8(a.title)) + "</A>\n";
     if (!e->description.empty()) out += indent + "<DD>" + Escape(e->description) + "\n";
   }
@@ -246,9 +278,15 @@ void BookmarkFolders(CLabel* top, const std::map<CLabel*, std::vector<Exported*>
   }
 }
 
-std::string BookmarkDocument(std::map<int, Exported>& articles, Session& s, std::vector<std::string>& warnings) {
+std::string BookmarkDocument(std::map<int, Exported>& articles, const std::vector<CLabel*>& scope, Session& s,
+                             std::vector<std::string>& warnings) {
   std::map<CLabel*, std::vector<Exported*>> byLabel;
   std::set<CLabel*> needed;
+  // Labels without articles are folders too, so an empty label comes back.
+  for (CLabel* l : scope) {
+    std::set<CLabel*> seen;
+    for (CLabel* at = l; at && seen.insert(at).second; at = at->parent) needed.insert(at);
+  }
   for (auto& [id, e] : articles)
     for (CLabel* l : e.labels) {
       byLabel[l].push_back(&e);
@@ -274,17 +312,18 @@ ExportCommand::ExportCommand() : Command("export", "write the articles of a labe
 
 void ExportCommand::Define(CLI::App& cmd) {
   cmd.add_option("LABEL", m_label, "a label id or name");
-  cmd.add_option("--format", m_format, "json, html or bookmarks")->required();
+  cmd.add_option("--format", m_format, "json, html, bookmarks or opml (the subscriptions)")->required();
 }
 
 void ExportCommand::Check() {
-  if (m_format != "json" && m_format != "html" && m_format != "bookmarks")
-    throw UsageError("--format must be json, html or bookmarks, not '" + m_format + "'");
+  if (m_format != "json" && m_format != "html" && m_format != "bookmarks" && m_format != "opml")
+    throw UsageError("--format must be json, html, bookmarks or opml, not '" + m_format + "'");
 }
 
 Report ExportCommand::Run(Context& c) {
   Session& s = c.Catalogue();
   std::vector<std::string>& warnings = c.warnings;
+  if (m_format == "opml") return {Report::Kind::Document, {{"text", OpmlDocument(s)}}};
   CLabel* scope = m_label.empty() ? nullptr : s.ResolveLabel(m_label);
   std::vector<CLabel*> labels = scope ? Branch(scope) : s.Tree()->GetAllLabels();
   std::map<int, Exported> articles = Collect(s, labels, scope == nullptr);
@@ -294,6 +333,6 @@ Report ExportCommand::Run(Context& c) {
   else if (m_format == "html")
     text = HtmlDocument(articles, scope, warnings);
   else
-    text = BookmarkDocument(articles, s, warnings);
+    text = BookmarkDocument(articles, labels, s, warnings);
   return {Report::Kind::Document, {{"text", text}}};
 }

@@ -219,6 +219,21 @@ void ReadAtom(const xmlNode* root, const std::string& base, ParsedFeed& feed) {
   }
 }
 
+// What daru's export writes beside the link, and the tags browsers write.
+void ReadDaruAttributes(const xmlNode* a, FeedEntry& e) {
+  e.tags = OneLine(Attr(a, "tags"));
+  e.comment = Trim(Attr(a, "daru_comment"));
+  const std::string type = Trim(Attr(a, "daru_type"));
+  // Only the two types every catalogue has; anything else is a page.
+  e.type = type == "A" ? "A" : "B";
+  const std::string read = Trim(Attr(a, "daru_read"));
+  e.read = read == "1" ? 1 : read == "0" ? 0 : -1;
+  e.important = Trim(Attr(a, "daru_important")) == "1";
+  e.channelTitle = OneLine(Attr(a, "daru_channel"));
+  e.channelLink = Trim(Attr(a, "daru_channel_link"));
+  e.published = OneLine(Attr(a, "daru_published"));
+}
+
 // Netscape bookmark files are HTML of a loose kind: a DL per folder, its
 // name in the H3 before it, and whether a DL sits inside the DT or after it
 // varies between writers. Walking the nodes in document order with a folder
@@ -240,6 +255,7 @@ void WalkBookmarks(const xmlNode* node, std::vector<std::string>& folders, std::
       std::string added = Attr(n, "add_date");
       if (!added.empty() && added.size() < 12 && std::all_of(added.begin(), added.end(), ::isdigit))
         e.added = std::stoll(added);
+      ReadDaruAttributes(n, e);
       Check(e);
       feed.entries.push_back(std::move(e));
       continue;
@@ -255,7 +271,10 @@ void WalkBookmarks(const xmlNode* node, std::vector<std::string>& folders, std::
     if (depth > 200) continue;
     if (name == "dl") {
       const bool named = !pendingFolder.empty();
-      if (named) folders.push_back(pendingFolder);
+      if (named) {
+        folders.push_back(pendingFolder);
+        feed.folders.push_back(folders);
+      }
       pendingFolder.clear();
       WalkBookmarks(n->children, folders, pendingFolder, feed, depth + 1);
       if (named) folders.pop_back();

@@ -12,7 +12,16 @@ struct FeedEntry {
   std::string enclosure;             // a media address as given (relative or absolute); empty when none
   std::vector<std::string> folders;  // bookmarks only: the folder path, outermost first
   long long added = 0;               // bookmarks only: ADD_DATE in seconds, 0 when absent
-  std::string refused;               // why the entry cannot be stored; empty when it can
+  // Bookmarks only: what a bookmark file carries besides the link. daru's own
+  // attributes come back from its export; TAGS is what browsers write too.
+  std::string tags;          // TAGS, as written
+  std::string comment;       // DARU_COMMENT
+  std::string type;          // DARU_TYPE: "A" for a feed item, "B" or empty for a page
+  int read = -1;             // DARU_READ: 1 read, 0 unread, -1 not said
+  bool important = false;    // DARU_IMPORTANT
+  std::string channelTitle;  // DARU_CHANNEL, DARU_CHANNEL_LINK: a feed item's channel
+  std::string channelLink;
+  std::string refused;  // why the entry cannot be stored; empty when it can
 };
 
 struct ParsedFeed {
@@ -20,6 +29,7 @@ struct ParsedFeed {
   std::string channelTitle;
   std::string channelLink;
   std::vector<FeedEntry> entries;
+  std::vector<std::vector<std::string>> folders;  // bookmarks only: every folder path, empty ones too
 };
 
 // Reads a feed document. base is the address (URL or absolute path) the

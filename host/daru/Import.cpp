@@ -1,12 +1,15 @@
 #include "daru/Import.h"
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "daru/Capture.h"
+#include "daru/FeedDate.h"
 #include "daru/FeedParser.h"
 #include "daru/Fetch.h"
+#include "daru/Opml.h"
 
 namespace {
 
@@ -16,11 +19,8 @@ namespace fs = std::filesystem;
 constexpr size_t kMaxFeedBytes = 16 * 1024 * 1024;
 constexpr size_t kMaxListedWarnings = 20;
 
-struct Source {
+struct Source : FeedSource {
   std::string bytes;
-  std::string base;  // the address relative links resolve against
-  fs::path folder;   // a feed file's folder, where its local enclosures lie; empty for a fetched feed
-  std::string name;  // a name for the channel when the feed gives none
 };
 
 Source Load(const Request& r) {
@@ -86,7 +86,7 @@ class FolderLabels {
 
 // A local enclosure is a file beside the feed file or below its folder: the
 // path it would have there, or empty when it cannot name one.
-std::u16string LocalMedia(const Source& src, const std::string& enclosure) {
+std::u16string LocalMedia(const FeedSource& src, const std::string& enclosure) {
   if (src.folder.empty() || enclosure.empty() || enclosure.find(':') != std::string::npos) return u"";
   const std::u16string relative = FromUtf8(enclosure);
   if (!IsSafeTypePath(relative) || relative.find_first_of(u"*?") != std::u16string::npos) return u"";
@@ -94,12 +94,8 @@ std::u16string LocalMedia(const Source& src, const std::string& enclosure) {
   return PathExists(media, true) ? media : u"";
 }
 
-struct Tally {
-  int added = 0, stored = 0, refused = 0, restored = 0;
-  json items = json::array();
-};
-
-void Refuse(Tally& t, const FeedEntry& e, size_t index, const std::string& why, std::vector<std::string>& warnings) {
+void Refuse(FiledItems& t, const FeedEntry& e, size_t index, const std::string& why,
+            std::vector<std::string>& warnings) {
   ++t.refused;
   t.items.push_back({{"index", index}, {"title", e.title}, {"link", e.link}, {"result", "refused"}, {"reason", why}});
   if (static_cast<size_t>(t.refused) <= kMaxListedWarnings)
@@ -107,20 +103,44 @@ void Refuse(Tally& t, const FeedEntry& e, size_t index, const std::string& why, 
                        " refused: " + why);
 }
 
+// A new article's state beyond what the capture writes (read, dated now).
+// A feed item is new to the reader: unread, and dated when the feed says it
+// was published, else at the update, a second earlier for each item above
+// it, so that a list in date order shows the feed's order. A bookmark gets
+// back what daru's export wrote for it.
+void KeepEntryState(Session& s, CArticle* article, const FeedEntry& e, bool bookmark, long long fetchedAt, size_t index,
+                    std::vector<std::string>& warnings) {
+  if (bookmark) {
+    if (e.read < 0 && !e.important && e.added <= 0) return;
+    // A page is stored read unless the file says otherwise.
+    article->readflag = e.read != 0;
+    article->impflag = e.important;
+    if (e.added > 0) article->crdate.SetTimeLong(static_cast<long>(e.added));
+  } else {
+    article->readflag = false;
+    const std::optional<long long> published = ParseFeedDate(e.published);
+    article->crdate.SetTimeLong(static_cast<long>(published ? *published : fetchedAt - static_cast<long long>(index)));
+  }
+  if (!s.Daru()->UpdateArticle(*article))
+    warnings.push_back("'" + e.title + "' is stored, but its read mark and date could not be set: " +
+                       s.LastError("the catalogue refused it"));
+}
+
 }  // namespace
 
-Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) {
-  const Source src = Load(r);
-  const ParsedFeed feed = ParseFeed(src.bytes, src.base);
+FiledItems FileFeedItems(Session& s, const ParsedFeed& feed, const FeedSource& src, CLabel* chosen,
+                         std::vector<std::string>& warnings) {
   const bool bookmarks = feed.format == "bookmarks";
-  CLabel* chosen = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
   std::u16string channel = FromUtf8(!feed.channelTitle.empty()  ? feed.channelTitle
                                     : !feed.channelLink.empty() ? feed.channelLink
                                                                 : src.name);
   CLabel* target = chosen;  // a feed's label, made only once an item is stored
   FolderLabels folders(s, chosen ? chosen : s.Tree()->GetHeadLabel(), chosen ? chosen : s.DefaultLabel());
+  if (bookmarks)
+    for (const std::vector<std::string>& folder : feed.folders) folders.For(folder);
 
-  Tally t;
+  FiledItems t;
+  const long long now = static_cast<long long>(std::time(nullptr));
   for (size_t i = 0; i < feed.entries.size(); ++i) {
     const FeedEntry& e = feed.entries[i];
     if (!e.refused.empty()) {
@@ -128,15 +148,30 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
       continue;
     }
     CLabel* label = bookmarks ? folders.For(e.folders) : (target ? target : target = ChannelLabel(s, channel));
+    // A bookmark comes back as the type daru's export wrote for it (a feed
+    // item or a page); anything else in the file is a page.
+    const bool feedItem = !bookmarks || e.type == "A";
     CCaptureRequest request;
     request.label = label;
     request.link = FromUtf8(e.link);
     request.title = FromUtf8(e.title);
-    request.type = bookmarks ? kBrowserType : kFeedType;
+    request.type = feedItem ? kFeedType : kBrowserType;
     request.description = FromUtf8(e.description);
     CRSSSubItem item;
     std::u16string media;
-    if (!bookmarks) {
+    if (bookmarks) {
+      request.keywords = FromUtf8(e.tags);
+      if (!e.comment.empty()) request.comment = FromUtf8(e.comment);
+      // A feed item keeps its channel and date through a bookmark file.
+      if (feedItem) {
+        item.title = request.title;
+        item.link = request.link;
+        item.pubDate = FromUtf8(e.published);
+        item.channelTitle = FromUtf8(e.channelTitle);
+        item.channelLink = FromUtf8(e.channelLink);
+        request.feedItem = &item;
+      }
+    } else {
       item.title = request.title;
       item.link = request.link;
       item.description = *request.description;
@@ -169,9 +204,10 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
     CCaptureOutcome outcome = s.Daru()->Capture(request);
     if (!outcome.Succeeded()) {
       // What was stored before it stays stored, and the message says how much.
-      throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title + "': " + RefusalText(s, outcome, false) +
-                      " (item " + std::to_string(i + 1) + " was not saved; the " + std::to_string(t.added) +
-                      " new and " + std::to_string(t.stored) + " already stored item(s) before it were)");
+      throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title +
+                      "': " + RefusalText(s, outcome, false) + " (item " + std::to_string(i + 1) +
+                      " was not saved; the " + std::to_string(t.added) + " new and " + std::to_string(t.stored) +
+                      " already stored item(s) before it were)");
     }
     CArticle* article = outcome.Article();
     json row = {
@@ -189,8 +225,22 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
     ++t.added;
     row["result"] = "new";
     if (outcome.media == MediaOutcome::Copied) row["media"] = ToUtf8(media);
+    KeepEntryState(s, article, e, bookmarks, src.fetchedAt ? src.fetchedAt : now, i, warnings);
     t.items.push_back(row);
   }
+  t.label = target;
+  return t;
+}
+
+Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) {
+  const Source src = Load(r);
+  if (IsOpml(src.bytes)) return ImportOpml(s, src.bytes, r.label, warnings);
+  const ParsedFeed feed = ParseFeed(src.bytes, src.base);
+  const bool bookmarks = feed.format == "bookmarks";
+  CLabel* chosen = r.label.empty() ? nullptr : s.ResolveLabel(r.label);
+  const FiledItems t = FileFeedItems(s, feed, src, chosen, warnings);
+  CLabel* target = t.label;
+
   if (t.refused > static_cast<int>(kMaxListedWarnings))
     warnings.push_back("and " + std::to_string(t.refused - static_cast<int>(kMaxListedWarnings)) +
                        " more item(s) refused (--json lists them all)");

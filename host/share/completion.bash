@@ -2,7 +2,7 @@
 _daru() {
   local cur prev words cword
   _init_completion || return
-  local commands="init labels label save feed import export list search show edit open mark comment rm check ui"
+  local commands="init labels label save feed import export subscribe feeds unsubscribe update list search show edit open mark comment rm check ui"
   local command="" i
   for ((i = 1; i < cword; i++)); do
     case "${words[i]}" in
@@ -13,7 +13,7 @@ _daru() {
   done
   case "$prev" in
     --root) _filedir -d; return ;;
-    --format) COMPREPLY=($(compgen -W "json html bookmarks" -- "$cur")); return ;;
+    --format) COMPREPLY=($(compgen -W "json html bookmarks opml" -- "$cur")); return ;;
   esac
   case "$command" in
     "") COMPREPLY=($(compgen -W "$commands --root --json --version --help" -- "$cur")) ;;
@@ -30,6 +30,9 @@ _daru() {
     show) COMPREPLY=($(compgen -W "--html --json" -- "$cur")) ;;
     check) COMPREPLY=($(compgen -W "--repair --json" -- "$cur")) ;;
     rm) COMPREPLY=($(compgen -W "--label --json" -- "$cur")) ;;
+    subscribe) COMPREPLY=($(compgen -W "--label --timeout --json" -- "$cur")) ;;
+    unsubscribe) COMPREPLY=($(compgen -W "--keep-articles --json" -- "$cur")) ;;
+    update) COMPREPLY=($(compgen -W "--jobs --timeout --json" -- "$cur")) ;;
   esac
 }
 complete -F _daru daru

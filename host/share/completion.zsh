@@ -10,7 +10,11 @@ _daru() {
     'save:file a web page under a label'
     'feed:file a feed item from an RSS information file'
     'import:file the items of an RSS or Atom feed, or a bookmark file'
-    'export:write articles as JSON, HTML or bookmarks'
+    'export:write articles as JSON, HTML or bookmarks, or the subscriptions as OPML'
+    'subscribe:fetch a feed, file its items and keep it'
+    'feeds:list the subscriptions'
+    'unsubscribe:forget a subscription'
+    'update:fetch every subscription and file new items'
     'list:list the articles of a label, or all articles'
     'search:find articles by title or keywords'
     'show:show an article'
@@ -36,12 +40,15 @@ _daru() {
         label) _values 'label command' add rename move rm ;;
         import) _arguments '--label[the label]:label:' '--timeout[seconds]:seconds:' '1:feed file or address:_files' ;;
         feed) _arguments '--label[the label]:label:' '--channel[channel title]:title:' '--channel-link[channel link]:url:' '1:information file:_files -g "*.xml"' ;;
-        export) _arguments '--format[the format]:format:(json html bookmarks)' '1::label:' ;;
+        export) _arguments '--format[the format]:format:(json html bookmarks opml)' '1::label:' ;;
         mark) _arguments '1:article id:' '2:state:(read unread important unimportant)' ;;
         edit) _arguments '--title[new title]:title:' '--keywords[new keywords]:keywords:' '--description[new description]:text:' '1:article id:' ;;
         search) _arguments '--keywords[search keywords]' '--exact[whole text]' '1:text:' ;;
         show) _arguments '--html[render as HTML]' '1:article id:' ;;
         check) _arguments '--repair[repair what can be repaired]' ;;
+        subscribe) _arguments '--label[the label]:label:' '--timeout[seconds]:seconds:' '1:feed address:' ;;
+        unsubscribe) _arguments '--keep-articles[keep the label and its articles]' '1:subscription:' ;;
+        update) _arguments '--jobs[transfers at once]:number:' '--timeout[seconds]:seconds:' '*:subscription:' ;;
       esac ;;
   esac
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <utility>
@@ -133,8 +134,124 @@ int TermHost::Idle() {
     m_clock += std::chrono::milliseconds(ms);
     DaruAdvanceClock(static_cast<DWORD>(std::min<long long>(ms, 60000)));
   }
+  FollowUpdate();
   const long long due = DaruNextTimerDue();
+  // While an update runs, its progress is looked at ten times a second.
+  if (m_update.Running() || m_updateEnded) return due < 0 ? 100 : static_cast<int>(std::clamp<long long>(due, 1, 100));
   return due < 0 ? -1 : static_cast<int>(std::clamp<long long>(due, 1, 1000));
+}
+
+void TermHost::StartUpdate() {
+  if (m_updateCommand.empty()) {
+    m_status = "此命令现在不可用";
+    return;
+  }
+  if (m_update.Running()) {
+    m_status = "订阅正在更新";
+    return;
+  }
+  std::string error;
+  if (!m_update.Start(m_updateCommand, error)) {
+    m_status = "不能更新订阅: " + error;
+    return;
+  }
+  m_status = "正在更新订阅";
+}
+
+void TermHost::FollowUpdate() {
+  bool changed = false;
+  if (m_update.Running() && m_update.Poll()) {
+    changed = true;
+    if (m_update.Running()) {
+      // "updating: 3/10 fetched, 1/10 filed" as the status.
+      const std::string& p = m_update.Progress();
+      const size_t at = p.find(": ");
+      m_status = "正在更新订阅 " + (at == std::string::npos ? p : p.substr(at + 2));
+    } else {
+      m_updateEnded = true;
+      const std::string& out = m_update.Output();
+      auto number = [&out](const char* key) {
+        // A key of the report itself, not of one feed's row: indented once.
+        const std::string pattern = std::string("\n  \"") + key + "\": ";
+        const size_t at = out.find(pattern);
+        return at == std::string::npos ? std::string("?")
+                                       : std::to_string(std::atol(out.c_str() + at + pattern.size()));
+      };
+      m_status = m_update.Status() > 1 || out.empty()
+                     ? "订阅更新失败"
+                     : "订阅已更新: " + number("new") + " 篇新文章, " + number("failed") + " 个失败";
+    }
+  }
+  // The windows are refilled only outside dialogs, menus and an in-place rename.
+  if (m_updateEnded && !m_user.Modal() && !m_keyboardMove && m_windows.Tree() != nullptr &&
+      m_windows.Tree()->GetEditControl() == nullptr) {
+    m_updateEnded = false;
+    ReloadLabels(true);
+    changed = true;
+  }
+  if (changed) {
+    m_user.PaintLayers(m_display.Canvas());
+    m_display.Present(-1, -1);
+  }
+}
+
+namespace {
+
+// The labels whose items are expanded, by id.
+std::vector<int> ExpandedLabels(CTreeCtrl& tree) {
+  std::vector<int> ids;
+  std::vector<HTREEITEM> pending{tree.GetRootItem()};
+  while (!pending.empty()) {
+    HTREEITEM at = pending.back();
+    pending.pop_back();
+    for (; at != nullptr; at = tree.GetNextSiblingItem(at)) {
+      const CLabel* label = reinterpret_cast<const CLabel*>(tree.GetItemData(at));
+      if (label != nullptr && (tree.GetItemState(at, TVIS_EXPANDED) & TVIS_EXPANDED)) ids.push_back(label->labelid);
+      if (HTREEITEM child = tree.GetChildItem(at)) pending.push_back(child);
+    }
+  }
+  return ids;
+}
+
+HTREEITEM ItemOfLabel(CTreeCtrl& tree, HTREEITEM from, int labelid) {
+  std::vector<HTREEITEM> pending{from};
+  while (!pending.empty()) {
+    HTREEITEM at = pending.back();
+    pending.pop_back();
+    for (; at != nullptr; at = tree.GetNextSiblingItem(at)) {
+      const CLabel* label = reinterpret_cast<const CLabel*>(tree.GetItemData(at));
+      if (label != nullptr && label->labelid == labelid) return at;
+      if (HTREEITEM child = tree.GetChildItem(at)) pending.push_back(child);
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void TermHost::ReloadLabels(bool expandFeeds) {
+  CDARUTreeCtrl* tree = m_windows.Tree();
+  CLabelTree* labels = CDARU::Instance()->GetLabelTree();
+  if (tree == nullptr || labels == nullptr || tree->GetEditControl() != nullptr) return;
+  const HTREEITEM selected = tree->GetSelectedItem();
+  const CLabel* shown = selected ? reinterpret_cast<const CLabel*>(tree->GetItemData(selected)) : nullptr;
+  const int shownId = shown != nullptr ? shown->labelid : 0;
+  std::vector<int> expanded = ExpandedLabels(*tree);
+  // The favourite feeds open, where an update's new channels appear.
+  if (expandFeeds) expanded.push_back(kFavRSSLabelID);
+  // The old labels stay alive after a reload, so the items pointing to them are safe until refilled.
+  if (!labels->LoadLabelTree()) {
+    m_status = "不能重新读取标签";
+    return;
+  }
+  tree->DeleteAllItems();
+  labels->InitLabelTreeCtrl(tree);
+  tree->Expand(tree->GetRootItem(), TVE_EXPAND);
+  for (int id : expanded)
+    if (HTREEITEM item = ItemOfLabel(*tree, tree->GetRootItem(), id)) tree->Expand(item, TVE_EXPAND);
+  HTREEITEM again = shownId != 0 ? ItemOfLabel(*tree, tree->GetRootItem(), shownId) : nullptr;
+  tree->SelectItem(again != nullptr ? again : tree->GetRootItem());
+  if (again != nullptr) tree->EnsureVisible(again);
 }
 
 TermHost::Layout TermHost::ComputeLayout(int cols, int rows) const {
@@ -216,8 +333,8 @@ void TermHost::Draw(CellBuffer& out) {
   if (m_keyboardMove) {
     help = Tr(" 移动标签: ↑↓ 选目标  Enter 放下  Esc 取消", " Move label: ↑↓ target  Enter drop  Esc cancel");
   } else if (m_focus == Pane::Tree) {
-    help = Tr(" ? 帮助  Tab 切换  Enter 文章  F9 菜单  a 添加  F2 重命名  Del 删除  m 移动  / 搜索  q 退出",
-              " ? help  Tab switch  Enter articles  F9 menu  a add  F2 rename  Del delete  m move  / search  q quit");
+    help = Tr(" ? 帮助  Tab 切换  Enter 文章  F9 菜单  a 添加  F2 重命名  Del 删除  m 移动  F5 刷新  R 更新订阅  / 搜索  q 退出",
+              " ? help  Tab switch  Enter articles  F9 menu  a add  F2 rename  Del delete  m move  F5 refresh  R update feeds  / search  q quit");
   } else if (m_focus == Pane::List) {
     help =
         Tr(" ? 帮助  Tab 切换  Enter 打开  N 下一未读  F9 菜单  r/u 已读/未读  c 注释  n 添加  s 排序  / 搜索  q 退出",
@@ -574,6 +691,8 @@ void TermHost::HandleKey(const Event& raw) {
       ContextMenu();
       return;
     case Key::F5:
+      // Labels another process made (an update, a second daru) appear too.
+      ReloadLabels();
       Command(m_windows.Tree(), kTreeRefresh);
       return;
     case Key::CtrlL:
@@ -608,6 +727,10 @@ void TermHost::HandleKey(const Event& raw) {
       if (e.ch == U'z' && !m_article.Empty()) {
         m_zoom = !m_zoom;
         if (m_zoom) SetFocus(Pane::Article);
+        return;
+      }
+      if (e.ch == U'R') {
+        StartUpdate();
         return;
       }
       break;

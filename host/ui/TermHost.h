@@ -8,6 +8,7 @@
 
 #include "shared/PointerInput.h"
 #include "ui/ArticleView.h"
+#include "ui/BackgroundUpdate.h"
 #include "ui/ControlView.h"
 #include "ui/Display.h"
 #include "ui/HostWindows.h"
@@ -38,6 +39,16 @@ class TermHost {
   void Draw(CellBuffer& out);
   // Advances the library's clock to real time; the wait until its next timer.
   int Idle();
+
+  // The command that updates the subscriptions (R): the daru program with
+  // the run's root and store; empty leaves R without effect.
+  void SetUpdateCommand(std::vector<std::string> command) { m_updateCommand = std::move(command); }
+  // Starts the update in the background; its progress shows in the status.
+  void StartUpdate();
+  // Reads the labels from the catalogue again and refills the tree, keeping
+  // the label shown and the expanded ones when they are still there;
+  // expandFeeds also opens the favourite feeds.
+  void ReloadLabels(bool expandFeeds = false);
 
   // The frame's handler for the library's messages.
   LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -98,6 +109,8 @@ class TermHost {
   void OpenAddress(const std::u16string& url);
   ClickTarget TreeTarget(int x, int y) const;
   void PointToCell(POINT pt, int& x, int& y) const;
+  // Follows the background update; at its end refills the windows when nothing modal is open.
+  void FollowUpdate();
 
   IDisplay& m_display;
   TerminalUser& m_user;
@@ -128,6 +141,9 @@ class TermHost {
   std::u32string CountNote(HTREEITEM item);
   bool m_choosingLink = false;  // digits name a link of the article
   int m_linkNumber = 0;         // the digits typed so far
+  std::vector<std::string> m_updateCommand;
+  BackgroundUpdate m_update;
+  bool m_updateEnded = false;  // the update ended and the windows still show the catalogue as it was
 };
 
 }  // namespace termui

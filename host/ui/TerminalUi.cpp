@@ -37,13 +37,14 @@ void InstallSignalHandlers() {
 
 }  // namespace
 
-int RunTerminalUi(const std::filesystem::path& root, CDB* store) {
+int RunTerminalUi(const std::filesystem::path& root, CDB* store, std::vector<std::string> updateCommand) {
   if (!termui::UseUtf8Locale())
     std::fprintf(stderr, "daru: warning: no UTF-8 locale; Chinese text may not show correctly\n");
   termui::HostWindows windows;
   termui::CursesDisplay display;
   termui::TerminalUser user(display);
   termui::TermHost host(display, user, windows);
+  host.SetUpdateCommand(std::move(updateCommand));
   std::string error;
   // The windows come first, before the terminal is touched: the tree's creation
   // opens the catalogue, and a catalogue that cannot be opened ends the run here.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 class CDB;
 
@@ -9,4 +11,6 @@ class CDB;
 // for the SQLite catalogue the facade opens itself). Returns the exit status:
 // 1, with the reason on stderr and the terminal untouched, when the catalogue
 // cannot be opened.
-int RunTerminalUi(const std::filesystem::path& root, CDB* store = nullptr);
+// updateCommand runs 'daru update' on the same root and store for the R key
+// (the program first); empty leaves the key without effect.
+int RunTerminalUi(const std::filesystem::path& root, CDB* store = nullptr, std::vector<std::string> updateCommand = {});

@@ -60,6 +60,8 @@ class TerminalUser : public IUserInteraction {
   IDisplay& Display() { return m_display; }
   void PushLayer(Painter painter) { m_layers.push_back(std::move(painter)); }
   void PopLayer() { m_layers.pop_back(); }
+  // A dialog, a message box or a menu is open.
+  bool Modal() const { return !m_layers.empty(); }
   void RequestQuit() { m_quit = true; }
   // The person thought better of leaving (asked about typed text first).
   void CancelQuit() { m_quit = false; }

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// Runs 'daru update' as a process of its own while the screen goes on: it
+// has its own connection to the catalogue, and the windows keep theirs. The
+// host polls it for the progress line and, at the end, for its report.
+
+namespace termui {
+
+class BackgroundUpdate {
+ public:
+  BackgroundUpdate() = default;
+  // An update still running is stopped and waited for.
+  ~BackgroundUpdate();
+  BackgroundUpdate(const BackgroundUpdate&) = delete;
+  BackgroundUpdate& operator=(const BackgroundUpdate&) = delete;
+
+  // Starts the program (argv[0] is its path) with its output read here;
+  // false with the reason when it cannot start or one is running already.
+  bool Start(const std::vector<std::string>& argv, std::string& error);
+  bool Running() const { return m_pid > 0; }
+  // Reads what has come and notices the end; true when something changed.
+  bool Poll();
+
+  // The last progress line written, as written.
+  const std::string& Progress() const { return m_progress; }
+  // Once it has ended: its exit status and what it printed on stdout.
+  int Status() const { return m_status; }
+  const std::string& Output() const { return m_output; }
+
+ private:
+  bool Drain(int& fd, std::string& into);
+
+  pid_t m_pid = -1;
+  int m_out = -1;  // owned: the child's stdout
+  int m_err = -1;  // owned: the child's stderr
+  std::string m_output;
+  std::string m_errors;
+  std::string m_progress;
+  int m_status = 0;
+};
+
+}  // namespace termui

@@ -1,0 +1,83 @@
+// daru ui updating the subscriptions in the background (R), and F5 reading
+// the labels again, with feeds served on 127.0.0.1.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "LocalHttpServer.h"
+#include "TmuxSession.h"
+#include "fixtures/TempDir.h"
+#include "ui/TextCells.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kDaru = DARU_PROGRAM;
+
+class SubscriptionUpdate : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (RunProgram({"tmux", "-V"}) != 0) FAIL() << "tmux is needed (scripts/deps.sh installs it)";
+    ASSERT_TRUE(termui::UseUtf8Locale());
+    ASSERT_EQ(Daru({"init"}), 0);
+  }
+  int Daru(std::vector<std::string> args, std::string* out = nullptr) {
+    args.insert(args.begin(), {kDaru, "--root", root.path().string()});
+    return RunProgram(args, out);
+  }
+  std::unique_ptr<TmuxSession> Start() {
+    return std::make_unique<TmuxSession>(
+        std::vector<std::string>{kDaru, "--root", root.path().string(), "ui"}, 100, 30,
+        std::map<std::string, std::string>{{"LANG", "C.UTF-8"}, {"LC_ALL", "C.UTF-8"}});
+  }
+  TempDir root;
+  TempDir files;
+  LocalHttpServer server;
+};
+
+TEST_F(SubscriptionUpdate, RUpdatesInTheBackgroundAndTheNewChannelLabelAppears) {
+  LocalHttpServer::Response feed;
+  feed.body =
+      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Channel Kappa</title>"
+      "<item><title>Kappa one</title><link>https://kappa.example/1</link></item>"
+      "<item><title>Kappa two</title><link>https://kappa.example/2</link></item></channel></rss>";
+  feed.delayMs = 1500;  // long enough to see the screen go on meanwhile
+  server.Serve("/kappa.rss", feed);
+  LocalHttpServer::Response lambda;
+  lambda.body =
+      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Channel Lambda</title>"
+      "<item><title>Lambda one</title><link>https://lambda.example/1</link></item></channel></rss>";
+  server.Serve("/lambda.rss", lambda);
+  const fs::path opml = files.path() / "subs.opml";
+  std::ofstream(opml) << "<opml version=\"2.0\"><body><outline type=\"rss\" text=\"K\" xmlUrl=\""
+                      << server.Url("/kappa.rss") << "\"/><outline type=\"rss\" text=\"L\" xmlUrl=\""
+                      << server.Url("/lambda.rss") << "\"/><outline type=\"rss\" text=\"gone\" xmlUrl=\""
+                      << server.Url("/gone.rss") << "\"/></body></opml>";
+  ASSERT_EQ(Daru({"import", opml.string()}), 0);
+
+  auto tmux = Start();
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("收藏的频道", &screen)) << screen;
+  EXPECT_EQ(screen.find("Channel Kappa"), std::string::npos);
+  tmux->Text("R");
+  ASSERT_TRUE(tmux->WaitForText("正在更新订阅", &screen)) << screen;
+  // The screen answers while the feed is on its way.
+  tmux->Keys({"Down"});
+  // The totals of the whole update, a feed that is gone among them.
+  ASSERT_TRUE(tmux->WaitForText("订阅已更新: 3 篇新文章, 1 个失败", &screen)) << screen;
+  // The channels' labels show without a restart.
+  ASSERT_TRUE(tmux->WaitForText("Channel Kappa", &screen)) << screen;
+  EXPECT_NE(screen.find("Channel Lambda"), std::string::npos) << screen;
+  EXPECT_EQ(server.Hits("/kappa.rss"), 1);
+
+  // A label another process adds shows after F5.
+  ASSERT_EQ(Daru({"label", "add", "Omega 标签"}), 0);
+  tmux->Keys({"F5"});
+  ASSERT_TRUE(tmux->WaitForText("Omega 标签", &screen)) << screen;
+  tmux->Text("q");
+}
+
+}  // namespace
