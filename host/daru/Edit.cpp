@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "daru/Capture.h"
-#include "daru/OpenableLink.h"
+#include "shared/OpenableLink.h"
 #include "daru/Request.h"
 #include "daru/Session.h"
 

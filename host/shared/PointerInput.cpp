@@ -1,5 +1,7 @@
 #include "shared/PointerInput.h"
 
+#include "shared/OpenableLink.h"
+
 #include <cstdlib>
 
 namespace hostshared {
@@ -84,11 +86,6 @@ bool DoubleClickDetector::Press(PointerButton button, unsigned long long timeMs,
   return twice;
 }
 
-bool SafeToOpen(const std::u16string& url) {
-  const std::string u = ToUtf8(url);
-  for (const char* scheme : {"http://", "https://", "ftp://"})
-    if (u.rfind(scheme, 0) == 0 && u.size() > std::string(scheme).size()) return true;
-  return false;
-}
+bool SafeToOpen(const std::u16string& url) { return IsOpenableLink(ToUtf8(url)); }
 
 }  // namespace hostshared

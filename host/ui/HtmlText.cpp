@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "shared/OpenableLink.h"
 #include "ui/CellBuffer.h"
 #include "ui/Platform.h"
 #include "ui/TextCells.h"
@@ -326,17 +327,9 @@ bool BreakBefore(const std::u32string& t, size_t i) {
 
 }  // namespace
 
-bool OpenableLink(const std::u16string& url) {
-  // The schemes a reader opens; everything else (javascript:, file:, data:) is shown, never opened.
-  for (const char16_t* scheme : {u"http://", u"https://", u"ftp://"}) {
-    const std::u16string s(scheme);
-    if (url.size() > s.size() && std::equal(s.begin(), s.end(), url.begin(), [](char16_t a, char16_t b) {
-          return a == (b >= u'A' && b <= u'Z' ? static_cast<char16_t>(b + 32) : b);
-        }))
-      return true;
-  }
-  return false;
-}
+// The rule daru open follows too: http, https and ftp only; everything else
+// (javascript:, file:, data:) is shown, never opened.
+bool OpenableLink(const std::u16string& url) { return IsOpenableLink(ToUtf8(url)); }
 
 RenderedHtml RenderHtml(const std::u16string& source, const std::u16string& base) {
   if (!HoldsMarkup(source)) {
