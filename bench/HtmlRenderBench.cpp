@@ -9,8 +9,8 @@
 #include <string>
 
 #include "darulib.h"
-#include "ui/HtmlText.h"
-#include "ui/TextCells.h"
+#include "terminal/HtmlText.h"
+#include "terminal/TextCells.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "darulib_ui.h"
-#include "ui/CellBuffer.h"
-#include "ui/ControlView.h"
-#include "ui/TextCells.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/ControlView.h"
+#include "terminal/TextCells.h"
 
 namespace {
 

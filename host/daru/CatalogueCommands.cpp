@@ -6,7 +6,7 @@
 #include "daru/Provisioning.h"
 #include "daru/Request.h"
 #include "darulib.h"
-#include "ui/TerminalUi.h"
+#include "terminal/TerminalUi.h"
 
 using nlohmann::json;
 

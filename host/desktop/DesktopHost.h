@@ -14,7 +14,7 @@
 #include "desktop/ControlCanvas.h"
 #include "desktop/DesktopUser.h"
 #include "desktop/ReadingPane.h"
-#include "ui/HostWindows.h"
+#include "terminal/HostWindows.h"
 
 // daru-desktop's main window: the label tree on the left, the article list on
 // the right with the reading pane below it, a menu bar with the windows' own

@@ -8,7 +8,7 @@
 
 #include "desktop/Replay.h"
 #include "fixtures/ProvisionedRoot.h"
-#include "ui/HostWindows.h"
+#include "terminal/HostWindows.h"
 
 // Fontconfig, Pango, Cairo and GLib keep caches for the life of the process
 // and never free them; those are theirs. (The program's runs read the same

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ui/ControlView.h"
-#include "ui/TextCells.h"
+#include "terminal/ControlView.h"
+#include "terminal/TextCells.h"
 
 using namespace termui;
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "base/TextConv.h"
-#include "ui/CellBuffer.h"
-#include "ui/HtmlText.h"
-#include "ui/TextCells.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/HtmlText.h"
+#include "terminal/TextCells.h"
 
 using namespace termui;
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "ScriptedDisplay.h"
-#include "ui/TerminalUser.h"
-#include "ui/TextCells.h"
+#include "terminal/TerminalUser.h"
+#include "terminal/TextCells.h"
 #include "ui/dialogs/AddArticleDlg.h"
 #include "ui/dialogs/AddLabelDlg.h"
 #include "ui/dialogs/CommentDlg.h"

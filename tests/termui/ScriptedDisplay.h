@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/Display.h"
+#include "terminal/Display.h"
 
 // A terminal for tests: the person's events come from a script, and every
 // picture presented is kept as text. Running out of script ends the run the

@@ -9,7 +9,7 @@
 #include "LocalHttpServer.h"
 #include "TmuxSession.h"
 #include "fixtures/TempDir.h"
-#include "ui/TextCells.h"
+#include "terminal/TextCells.h"
 
 namespace fs = std::filesystem;
 

@@ -19,7 +19,7 @@
 
 #include "TmuxSession.h"
 #include "fixtures/TempDir.h"
-#include "ui/TextCells.h"
+#include "terminal/TextCells.h"
 
 namespace fs = std::filesystem;
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "ScriptedDisplay.h"
-#include "ui/DialogView.h"
-#include "ui/TerminalUser.h"
-#include "ui/TextCells.h"
+#include "terminal/DialogView.h"
+#include "terminal/TerminalUser.h"
+#include "terminal/TextCells.h"
 
 using namespace termui;
 

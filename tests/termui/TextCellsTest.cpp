@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ui/CellBuffer.h"
-#include "ui/TextCells.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/TextCells.h"
 
 using namespace termui;
 

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "base/TextConv.h"
-#include "ui/CellBuffer.h"
-#include "ui/TextCells.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/TextCells.h"
 
 namespace {
 

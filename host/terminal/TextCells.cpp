@@ -1,4 +1,4 @@
-#include "ui/TextCells.h"
+#include "terminal/TextCells.h"
 
 #include <langinfo.h>
 

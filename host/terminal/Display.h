@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/CellBuffer.h"
+#include "terminal/CellBuffer.h"
 
 // The terminal as the host sees it: a picture to draw and present, and the
 // person's keys and mouse as events. The ncurses terminal is one; tests use

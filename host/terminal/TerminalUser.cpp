@@ -1,10 +1,10 @@
-#include "ui/TerminalUser.h"
+#include "terminal/TerminalUser.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "ui/DialogView.h"
-#include "ui/TextCells.h"
+#include "terminal/DialogView.h"
+#include "terminal/TextCells.h"
 
 namespace termui {
 

@@ -1,4 +1,4 @@
-#include "ui/BackgroundUpdate.h"
+#include "terminal/BackgroundUpdate.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,8 +1,8 @@
-#include "ui/HostWindows.h"
+#include "terminal/HostWindows.h"
 
 #include <cstdlib>
 
-#include "ui/CellBuffer.h"
+#include "terminal/CellBuffer.h"
 
 namespace termui {
 

@@ -1,4 +1,4 @@
-#include "ui/HtmlText.h"
+#include "terminal/HtmlText.h"
 
 #include <libxml/HTMLparser.h>
 #include <libxml/uri.h>
@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "shared/OpenableLink.h"
-#include "ui/CellBuffer.h"
-#include "ui/Platform.h"
-#include "ui/TextCells.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/Platform.h"
+#include "terminal/TextCells.h"
 
 namespace termui {
 

@@ -1,13 +1,13 @@
-#include "ui/DialogView.h"
+#include "terminal/DialogView.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "shared/DialogDescription.h"
-#include "ui/ControlView.h"
-#include "ui/EditField.h"
-#include "ui/TerminalUser.h"
-#include "ui/TextCells.h"
+#include "terminal/ControlView.h"
+#include "terminal/EditField.h"
+#include "terminal/TerminalUser.h"
+#include "terminal/TextCells.h"
 
 namespace termui {
 

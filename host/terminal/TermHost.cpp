@@ -1,4 +1,4 @@
-#include "ui/TermHost.h"
+#include "terminal/TermHost.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -11,9 +11,9 @@
 #include <map>
 #include <utility>
 
-#include "ui/EditField.h"
-#include "ui/HtmlText.h"
-#include "ui/TextCells.h"
+#include "terminal/EditField.h"
+#include "terminal/HtmlText.h"
+#include "terminal/TextCells.h"
 
 namespace termui {
 

@@ -1,4 +1,4 @@
-#include "ui/CursesDisplay.h"
+#include "terminal/CursesDisplay.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "ui/Display.h"
+#include "terminal/Display.h"
 
 // The terminal through ncurses. Mouse reports are asked for and read in the
 // SGR form (press, release and motion with a button held, any size of

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "shared/PointerInput.h"
-#include "ui/ArticleView.h"
-#include "ui/BackgroundUpdate.h"
-#include "ui/ControlView.h"
-#include "ui/Display.h"
-#include "ui/HostWindows.h"
-#include "ui/TerminalUser.h"
-#include "ui/TextCells.h"
+#include "terminal/ArticleView.h"
+#include "terminal/BackgroundUpdate.h"
+#include "terminal/ControlView.h"
+#include "terminal/Display.h"
+#include "terminal/HostWindows.h"
+#include "terminal/TerminalUser.h"
+#include "terminal/TextCells.h"
 
 // The terminal host: the label tree on the left, the article list on the
 // right with the article below it once one is shown, a title line and a

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ui/CellBuffer.h"
-#include "ui/Display.h"
-#include "ui/Platform.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/Display.h"
+#include "terminal/Platform.h"
 
 // An edit control in terminal cells: its text with the cursor kept in view,
 // and the editing keys a person uses, delivered as typing (WM_CHAR) and as

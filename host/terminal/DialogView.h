@@ -3,9 +3,9 @@
 #include <map>
 #include <vector>
 
-#include "ui/CellBuffer.h"
-#include "ui/Display.h"
-#include "ui/Platform.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/Display.h"
+#include "terminal/Platform.h"
 
 // A modal dialog or property sheet in the terminal: its controls laid out
 // from their template rectangles (one line for every 13 pixels down, one

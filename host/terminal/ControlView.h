@@ -3,8 +3,8 @@
 #include <functional>
 #include <vector>
 
-#include "ui/CellBuffer.h"
-#include "ui/Platform.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/Platform.h"
 
 // Tree and list controls shown in terminal cells, drawn from the controls'
 // own state, and the way back: which point of a control's client area (in

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "ui/CellBuffer.h"
-#include "ui/HtmlText.h"
-#include "ui/Platform.h"
+#include "terminal/CellBuffer.h"
+#include "terminal/HtmlText.h"
+#include "terminal/Platform.h"
 
 // The article the list asked the host to show: its fields and the texts of
 // its description file (description rendered from its HTML, comment, feed

@@ -1,8 +1,8 @@
-#include "ui/EditField.h"
+#include "terminal/EditField.h"
 
 #include <algorithm>
 
-#include "ui/TextCells.h"
+#include "terminal/TextCells.h"
 
 namespace termui {
 

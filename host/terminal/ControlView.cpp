@@ -1,8 +1,8 @@
-#include "ui/ControlView.h"
+#include "terminal/ControlView.h"
 
 #include <algorithm>
 
-#include "ui/TextCells.h"
+#include "terminal/TextCells.h"
 
 namespace termui {
 

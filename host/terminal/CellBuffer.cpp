@@ -1,9 +1,9 @@
-#include "ui/CellBuffer.h"
+#include "terminal/CellBuffer.h"
 
 #include <algorithm>
 
 #include "darulib.h"
-#include "ui/TextCells.h"
+#include "terminal/TextCells.h"
 
 namespace termui {
 

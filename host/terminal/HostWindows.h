@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/Platform.h"
+#include "terminal/Platform.h"
 
 // The host's frame and the library's two windows, created and destroyed in
 // the documented order: the label tree (its creation opens the catalogue),

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "ui/Display.h"
-#include "ui/Platform.h"
+#include "terminal/Display.h"
+#include "terminal/Platform.h"
 
 // The person behind the platform's user seam: message boxes, popup menus,
 // modal dialogs and property sheets shown in the terminal and answered with

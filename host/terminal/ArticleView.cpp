@@ -1,8 +1,8 @@
-#include "ui/ArticleView.h"
+#include "terminal/ArticleView.h"
 
 #include <algorithm>
 
-#include "ui/TextCells.h"
+#include "terminal/TextCells.h"
 
 namespace termui {
 

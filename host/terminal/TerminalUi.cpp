@@ -1,15 +1,15 @@
-#include "ui/TerminalUi.h"
+#include "terminal/TerminalUi.h"
 
 #include <csignal>
 #include <cstdio>
 #include <new>
 #include <string>
 
-#include "ui/CursesDisplay.h"
-#include "ui/HostWindows.h"
-#include "ui/TermHost.h"
-#include "ui/TerminalUser.h"
-#include "ui/TextCells.h"
+#include "terminal/CursesDisplay.h"
+#include "terminal/HostWindows.h"
+#include "terminal/TermHost.h"
+#include "terminal/TerminalUser.h"
+#include "terminal/TextCells.h"
 
 namespace {
 
