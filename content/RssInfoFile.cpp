@@ -3,11 +3,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/TextConv.h"
 #include "content/CaptureItems.h"
 #include "content/MediaCheck.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
-#include "base/TextConv.h"
 #include "core/ArticleLocations.h"
 
 namespace {

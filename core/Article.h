@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "content/CaptureItems.h"
 #include "base/DaruApi.h"
+#include "content/CaptureItems.h"
 #include "core/StdTime.h"
 
 // The largest media file an article keeps a copy of: 1 GiB.

@@ -118,7 +118,8 @@ FileState LoadStored(CArticle& article) {
 
 std::u16string WriteFailure(CArticle& article) {
   const std::u16string file = article.GetDescriptionFilename();
-  if (article.DescriptionFileIsUnreadable()) return u"the description file " + file + u" cannot be read, so it is kept as it is";
+  if (article.DescriptionFileIsUnreadable())
+    return u"the description file " + file + u" cannot be read, so it is kept as it is";
   return u"cannot write the description file " + file;
 }
 
@@ -156,8 +157,8 @@ void CDARU::CaptureNew(const CCaptureRequest& request, CArticle& article, CCaptu
     written = article.CreateDescriptionFile(GetTypeFolder(article.type), true);
   }
   if (!written) {
-    out.refusal = article.DescriptionFileIsUnreadable() ? CaptureRefusal::DescriptionUnreadable
-                                                        : CaptureRefusal::DescriptionFile;
+    out.refusal =
+        article.DescriptionFileIsUnreadable() ? CaptureRefusal::DescriptionUnreadable : CaptureRefusal::DescriptionFile;
     out.reason = WriteFailure(article);
   } else {
     CopyMedia(request, article, out);
@@ -186,9 +187,11 @@ void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, Sto
   const bool restore = changes && (state == FileState::Missing || empty);
 
   bool write = changes && state == FileState::Missing;
+  bool refilled = false;  // the file gets back what only this capture had
   auto apply = [&](const char16_t* name, const std::optional<std::u16string>& given, std::u16string& current) {
     if (!given || *given == current) return;
     if (state != FileState::Unreadable && changes && (request.replaceStoredTexts || (restore && current.empty()))) {
+      refilled = refilled || !request.replaceStoredTexts;
       current = *given;
       out.changed.push_back(name);
       write = true;
@@ -220,7 +223,7 @@ void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, Sto
                                                           : CaptureRefusal::DescriptionFile;
       out.reason = WriteFailure(article);
     } else {
-      out.restored = restore;
+      out.restored = state == FileState::Missing || refilled || lendFeed;
       // A restored feed item gets its media copy back when it has none.
       if (restore && !PathExists(GetMediaCopyPath(article.filename), true)) {
         CopyMedia(request, article, out);

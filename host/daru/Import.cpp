@@ -169,9 +169,10 @@ Report Import(Session& s, const Request& r, std::vector<std::string>& warnings) 
     CCaptureOutcome outcome = s.Daru()->Capture(request);
     if (!outcome.Succeeded()) {
       // What was stored before it stays stored, and the message says how much.
-      throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title + "': " + RefusalText(s, outcome, false) +
-                      " (item " + std::to_string(i + 1) + " was not saved; the " + std::to_string(t.added) +
-                      " new and " + std::to_string(t.stored) + " already stored item(s) before it were)");
+      throw HostError("cannot store item " + std::to_string(i + 1) + " '" + e.title +
+                      "': " + RefusalText(s, outcome, false) + " (item " + std::to_string(i + 1) +
+                      " was not saved; the " + std::to_string(t.added) + " new and " + std::to_string(t.stored) +
+                      " already stored item(s) before it were)");
     }
     CArticle* article = outcome.Article();
     json row = {

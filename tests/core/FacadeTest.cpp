@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/TextConv.h"
 #include "content/PathOps.h"
 #include "core/ArticleLocations.h"
 #include "core/DARU.h"
 #include "core/LabelTree.h"
-#include "base/TextConv.h"
 #include "fixtures/DaruAccess.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "provision/DataRoot.h"

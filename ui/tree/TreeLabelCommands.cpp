@@ -6,8 +6,8 @@
 #include "core/DARU.h"
 #include "core/LabelTree.h"
 #include "platform/MessageBox.h"
-#include "ui/dialogs/WindowMessage.h"
 #include "ui/dialogs/AddLabelDlg.h"
+#include "ui/dialogs/WindowMessage.h"
 #include "ui/tree/DARUTreeCtrl.h"
 #include "ui/tree/TreeIds.h"
 
