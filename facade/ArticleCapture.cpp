@@ -98,10 +98,12 @@ bool HasFeedData(const CRSSSubItem* item) {
 
 enum class FileState { Missing, Unreadable, Readable };
 
-// Reads what a rewrite of a stored article's description file must keep.
-FileState LoadStored(CArticle& article) {
+// Reads what a rewrite of a stored article's description file must keep;
+// without texts to compare or write, only whether the file is there.
+FileState LoadStored(CArticle& article, bool texts) {
   struct stat st {};
   if (lstat(ToUtf8(article.GetDescriptionFilename()).c_str(), &st) != 0) return FileState::Missing;
+  if (!texts) return FileState::Readable;
   if (article.DescriptionFileIsUnreadable()) return FileState::Unreadable;
   article.LoadDescription();
   article.LoadComment();
@@ -173,7 +175,9 @@ void CDARU::CaptureNew(const CCaptureRequest& request, CArticle& article, CCaptu
 }
 
 void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, StoredLink how, CCaptureOutcome& out) {
-  const FileState state = LoadStored(article);
+  // A filing alone (no texts, no feed data) reads nothing of the file.
+  const bool texts = request.description || request.comment || request.feedItem != nullptr;
+  const FileState state = LoadStored(article, texts);
   const bool filedNow = how == StoredLink::FiledNow;
   const bool reportOnly = how == StoredLink::NotFiled;
   // Asked only to report, a capture changes an article filed under the label
@@ -182,7 +186,7 @@ void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, Sto
   // A file that is missing, or that holds nothing a capture brings (a
   // catalogue check rebuilt it from the row, or a capture was killed before
   // writing it), gets this capture's texts and feed data.
-  const bool empty = state == FileState::Readable && article.description.empty() && article.comment.empty() &&
+  const bool empty = texts && state == FileState::Readable && article.description.empty() && article.comment.empty() &&
                      article.GetRSSSubItem() == nullptr;
   const bool restore = changes && (state == FileState::Missing || empty);
 
