@@ -99,10 +99,12 @@ bool HasFeedData(const CRSSSubItem* item) {
 
 enum class FileState { Missing, Unreadable, Readable };
 
-// Reads what a rewrite of a stored article's description file must keep.
-FileState LoadStored(CArticle& article) {
+// Reads what a rewrite of a stored article's description file must keep;
+// without texts to compare or write, only whether the file is there.
+FileState LoadStored(CArticle& article, bool texts) {
   struct stat st {};
   if (lstat(ToUtf8(article.GetDescriptionFilename()).c_str(), &st) != 0) return FileState::Missing;
+  if (!texts) return FileState::Readable;
   if (article.DescriptionFileIsUnreadable()) return FileState::Unreadable;
   article.LoadDescription();
   article.LoadComment();
@@ -119,7 +121,8 @@ FileState LoadStored(CArticle& article) {
 
 std::u16string WriteFailure(CArticle& article) {
   const std::u16string file = article.GetDescriptionFilename();
-  if (article.DescriptionFileIsUnreadable()) return u"the description file " + file + u" cannot be read, so it is kept as it is";
+  if (article.DescriptionFileIsUnreadable())
+    return u"the description file " + file + u" cannot be read, so it is kept as it is";
   return u"cannot write the description file " + file;
 }
 
@@ -157,8 +160,8 @@ void CDARU::CaptureNew(const CCaptureRequest& request, CArticle& article, CCaptu
     written = article.CreateDescriptionFile(GetTypeFolder(article.type), true);
   }
   if (!written) {
-    out.refusal = article.DescriptionFileIsUnreadable() ? CaptureRefusal::DescriptionUnreadable
-                                                        : CaptureRefusal::DescriptionFile;
+    out.refusal =
+        article.DescriptionFileIsUnreadable() ? CaptureRefusal::DescriptionUnreadable : CaptureRefusal::DescriptionFile;
     out.reason = WriteFailure(article);
   } else {
     CopyMedia(request, article, out);
@@ -173,7 +176,9 @@ void CDARU::CaptureNew(const CCaptureRequest& request, CArticle& article, CCaptu
 }
 
 void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, StoredLink how, CCaptureOutcome& out) {
-  const FileState state = LoadStored(article);
+  // A filing alone (no texts, no feed data) reads nothing of the file.
+  const bool texts = request.description || request.comment || request.feedItem != nullptr;
+  const FileState state = LoadStored(article, texts);
   const bool filedNow = how == StoredLink::FiledNow;
   const bool reportOnly = how == StoredLink::NotFiled;
   // Asked only to report, a capture changes an article filed under the label
@@ -182,14 +187,16 @@ void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, Sto
   // A file that is missing, or that holds nothing a capture brings (a
   // catalogue check rebuilt it from the row, or a capture was killed before
   // writing it), gets this capture's texts and feed data.
-  const bool empty = state == FileState::Readable && article.description.empty() && article.comment.empty() &&
+  const bool empty = texts && state == FileState::Readable && article.description.empty() && article.comment.empty() &&
                      article.GetRSSSubItem() == nullptr;
   const bool restore = changes && (state == FileState::Missing || empty);
 
   bool write = changes && state == FileState::Missing;
+  bool refilled = false;  // the file gets back what only this capture had
   auto apply = [&](const char16_t* name, const std::optional<std::u16string>& given, std::u16string& current) {
     if (!given || *given == current) return;
     if (state != FileState::Unreadable && changes && (request.replaceStoredTexts || (restore && current.empty()))) {
+      refilled = refilled || !request.replaceStoredTexts;
       current = *given;
       out.changed.push_back(name);
       write = true;
@@ -221,7 +228,7 @@ void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, Sto
                                                           : CaptureRefusal::DescriptionFile;
       out.reason = WriteFailure(article);
     } else {
-      out.restored = restore;
+      out.restored = state == FileState::Missing || refilled || lendFeed;
       // A restored feed item gets its media copy back when it has none.
       if (restore && !PathExists(GetMediaCopyPath(article.filename), true)) {
         CopyMedia(request, article, out);

@@ -414,13 +414,14 @@ class CCatalogueCheck::Runner {
       }
       CXmlDocument xml;
       if (xml.LoadFile(file)) continue;
-      Found(BadDescription, Fmt(u"the description file %s of article #%d cannot be read", file, id) + WrittenAnew(), [&] {
-        if (!Files()) return false;
-        std::string from = ToUtf8(file);
-        std::error_code renamed;
-        fs::rename(from, AsideName(from), renamed);
-        return !renamed && Rewrite(a, dir);
-      });
+      Found(BadDescription, Fmt(u"the description file %s of article #%d cannot be read", file, id) + WrittenAnew(),
+            [&] {
+              if (!Files()) return false;
+              std::string from = ToUtf8(file);
+              std::error_code renamed;
+              fs::rename(from, AsideName(from), renamed);
+              return !renamed && Rewrite(a, dir);
+            });
     }
   }
 

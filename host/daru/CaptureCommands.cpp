@@ -89,8 +89,8 @@ Report Save(Session& s, const Request& r) {
   report.data["changed"] = changed;
   report.data["ignored"] = ignored;
   report.data["restored"] = outcome.restored;
-  report.data["article"]["description"] = ToUtf8(article->GetDescription());
-  report.data["article"]["comment"] = ToUtf8(article->GetComment());
+  report.data["article"]["description"] = ToUtf8(article->LoadDescription());
+  report.data["article"]["comment"] = ToUtf8(article->LoadComment());
   return report;
 }
 

@@ -12,7 +12,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-MediaCheck Check(const fs::path& file, const fs::path& folder) { return CheckMediaFile(file.u16string(), folder.u16string()); }
+MediaCheck Check(const fs::path& file, const fs::path& folder) {
+  return CheckMediaFile(file.u16string(), folder.u16string());
+}
 
 }  // namespace
 
@@ -48,9 +50,7 @@ TEST(MediaCheck, OnlyRegularFilesReallyInsideTheFolderWithoutLinks) {
   EXPECT_EQ(Check(feeds / "sub", feeds), MediaCheck::NotRegular);
   ASSERT_EQ(mkfifo((feeds / "pipe").c_str(), 0600), 0);
   EXPECT_EQ(Check(feeds / "pipe", feeds), MediaCheck::NotRegular);
-  {
-    std::ofstream big(feeds / "big.wav");
-  }
+  { std::ofstream big(feeds / "big.wav"); }
   fs::resize_file(feeds / "big.wav", kMaxMediaFileSize + 1);  // sparse: no disk taken
   EXPECT_EQ(Check(feeds / "big.wav", feeds), MediaCheck::TooLarge);
   fs::resize_file(feeds / "big.wav", kMaxMediaFileSize);

@@ -43,7 +43,9 @@ class CaptureFaults : public DaruRootTest {
     return "<item><title>item " + i + "</title><link>https://feed.example/" + i + "</link><description>about " + i +
            "</description>" + more + "</item>";
   }
-  fs::path FeedFile(int n) { return root.path() / "DARU" / "rss" / (Md5("https://feed.example/" + std::to_string(n)) + ".xml"); }
+  fs::path FeedFile(int n) {
+    return root.path() / "DARU" / "rss" / (Md5("https://feed.example/" + std::to_string(n)) + ".xml");
+  }
   TempDir files;
 };
 
@@ -76,8 +78,8 @@ TEST_F(CaptureFaults, ImportCopiesNoEnclosureReachedThroughALink) {
   TempDir outside;
   std::ofstream(outside.path() / "secret.txt") << "secret";
   const fs::path feed = Write("feeds/f.rss", Rss(Item(1, "<enclosure url=\"up/secret.txt\" type=\"text/plain\"/>") +
-                                                Item(2, "<enclosure url=\"out/secret.txt\" type=\"text/plain\"/>") +
-                                                Item(3, "<enclosure url=\"sub/ok.wav\" type=\"audio/wav\"/>")));
+                                                 Item(2, "<enclosure url=\"out/secret.txt\" type=\"text/plain\"/>") +
+                                                 Item(3, "<enclosure url=\"sub/ok.wav\" type=\"audio/wav\"/>")));
   fs::create_directory_symlink("..", files.path() / "feeds" / "up");
   fs::create_directory_symlink(outside.path(), files.path() / "feeds" / "out");
   Write("secret.txt", "secret beside the feed's folder");
@@ -88,7 +90,9 @@ TEST_F(CaptureFaults, ImportCopiesNoEnclosureReachedThroughALink) {
   EXPECT_EQ(run.Json()["new"], 3);
   EXPECT_NE(run.err.find("symbolic link"), std::string::npos) << run.err;
   for (const auto& entry : fs::recursive_directory_iterator(root.path() / "DARU"))
-    if (entry.path().filename() == "mime.zevm") EXPECT_EQ(ReadFile(entry.path()), "RIFF") << entry.path();
+    if (entry.path().filename() == "mime.zevm") {
+      EXPECT_EQ(ReadFile(entry.path()), "RIFF") << entry.path();
+    }
   EXPECT_EQ(ReadFile(root.path() / "DARU" / "rss" / Md5("https://feed.example/3") / "mime.zevm"), "RIFF");
   // The refused file is not named in the item's feed data either.
   EXPECT_EQ(ReadFile(FeedFile(1)).find("secret"), std::string::npos);
@@ -133,7 +137,7 @@ TEST_F(CaptureFaults, ACaptureAgainRestoresADescriptionFileTheCheckRebuilt) {
 
   // A page whose file is missing: the save that brings a comment writes it again.
   const int id = DaruJson({"save", "https://p.example/", "page", "--description", "d"})["article"]["id"];
-  const fs::path page = DaruJson({"show", std::to_string(id)})["description_file"].get<std::string>();
+  const fs::path page = DaruJson({"show", std::to_string(id)})["article"]["description_file"].get<std::string>();
   fs::remove(page);
   const json saved = DaruJson({"save", "https://p.example/", "other title", "--comment", "c"});
   EXPECT_EQ(saved["restored"], true);

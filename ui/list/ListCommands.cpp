@@ -8,13 +8,13 @@
 #include "facade/DARU.h"
 #include "platform/CmdUI.h"
 #include "platform/MessageBox.h"
-#include "ui/dialogs/WindowMessage.h"
 #include "platform/TreeCtrl.h"
 #include "ui/dialogs/AddArticleDlg.h"
 #include "ui/dialogs/CommentDlg.h"
 #include "ui/dialogs/NewLabelDlg.h"
 #include "ui/dialogs/PropSheet.h"
 #include "ui/dialogs/SearchDlg.h"
+#include "ui/dialogs/WindowMessage.h"
 #include "ui/list/DARUListCtrl.h"
 
 namespace {
@@ -158,8 +158,8 @@ void CDARUListCtrl::OnListAdd() {
     return;
   }
   if (outcome.result == CaptureResult::Stored) {
-    if (WindowMessage(u"此文章链接已经存在,是否需要为当前标签中创建一个文章关联吗?",
-                   MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (WindowMessage(u"此文章链接已经存在,是否需要为当前标签中创建一个文章关联吗?", MB_YESNO | MB_ICONQUESTION) !=
+        IDYES)
       return;
     // Only the filing, in the store's one transaction; the file stays as it is.
     request.description.reset();
