@@ -355,6 +355,12 @@ const char* CSQLiteQuery::GetField(int index) {
   return sqlite3_column_type(m_vm, index) == SQLITE_NULL ? nullptr : "";
 }
 
+std::optional<std::string_view> CSQLiteQuery::GetFieldView(int index) {
+  const char* text = GetField(index);
+  if (text == nullptr) return std::nullopt;
+  return std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_vm, index)));
+}
+
 const char16_t* CSQLiteQuery::GetFieldW(int index) {
   const char* text = GetField(index);
   if (text == nullptr) return nullptr;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -139,6 +140,8 @@ class CSQLiteQuery {
   // The field text of the current row, null for SQL NULL. Valid until the
   // cursor moves. Past the last row no index is valid.
   const char* GetField(int index);
+  // The same with its length, which counts a NUL inside the text; nullopt for SQL NULL.
+  std::optional<std::string_view> GetFieldView(int index);
   // The same, converted; null for SQL NULL. Valid until the next conversion on
   // this cursor, so a caller copies it before asking for another field.
   const char16_t* GetFieldW(int index);

@@ -1,7 +1,6 @@
 #include "storage/SqliteEngine.h"
 
 #include <algorithm>
-#include <cstring>
 
 const CCatalogueDialect& CSqliteEngine::Dialect() const {
   static const CCatalogueDialect dialect{u"label", u"article", u"articletolabel", u"articletype"};
@@ -25,12 +24,13 @@ void CSqliteEngine::Rows(const CSqlStatement& statement, const RowHandler& onRow
   while (!rows.IsEof()) {
     for (size_t c = 0; c < m_fields.size(); ++c) {
       CCatalogueField& field = m_fields[c];
-      const char* text = rows.GetField(static_cast<int>(c));
-      if (text == nullptr) {
+      // With its length: a text may hold a NUL, and must come back whole.
+      const std::optional<std::string_view> text = rows.GetFieldView(static_cast<int>(c));
+      if (!text) {
         field = CCatalogueField();
       } else {
         field.kind = CCatalogueField::Kind::Text;
-        field.text = std::string_view(text, std::strlen(text));
+        field.text = *text;
       }
     }
     onRow(m_fields);
