@@ -90,6 +90,9 @@ std::optional<int> UnknownWord(CLI::App& app, int argc, char** argv) {
         if (!near.empty()) text += "; did you mean '" + near + "'?";
         return Usage(path, text);
       }
+      // "--root=" gives an empty value, which the parser would take for none at all.
+      if (word.size() == name.size() + 1 && option->get_expected_max() > 0)
+        return Usage(path, name + (name == "--root" ? " needs a folder" : " needs a value"));
       // Flags take no value: the next word is the command or an argument.
       if (option->get_expected_max() > 0 && word.find('=') == std::string::npos) ++i;
       continue;

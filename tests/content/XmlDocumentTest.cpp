@@ -213,3 +213,13 @@ TEST_F(XmlDocument, ReleasedDocument) {
   EXPECT_EQ(xml.GetChildText(), u"1");
   EXPECT_FALSE(xml.SaveFile(FromUtf8((tmp.path() / "no" / "x.xml").string())));
 }
+
+// The engine puts an encoding fault's bytes on a line of their own; the
+// reason people are shown is one line with them.
+TEST_F(XmlDocument, AnEncodingFaultIsOneLine) {
+  const std::u16string lone{u'<', u'r', u'>', char16_t(0xD800), u'<', u'/', u'r', u'>'};
+  EXPECT_FALSE(xml.LoadText(lone));
+  ASSERT_EQ(user.texts.size(), 1u);
+  EXPECT_EQ(user.texts[0].find(u'\n'), std::u16string::npos) << ToUtf8(user.texts[0]);
+  EXPECT_FALSE(user.texts[0].empty());
+}

@@ -171,7 +171,8 @@ TEST_F(DaruHost, FeedCaptureFilesUnderTheChannelAndCopiesTheMedia) {
   EXPECT_EQ(a["description"], "Why saved articles need labels, and how we file a feed item with its audio.");
   ASSERT_TRUE(a.contains("feed"));
   EXPECT_EQ(a["feed"]["title"], "Weekly Podcast 12: Keeping a reading list");
-  EXPECT_EQ(a["feed"]["published"], "Fri, 10 May 2024 18:00:00 +0000");
+  EXPECT_EQ(a["feed"]["published_text"], "Fri, 10 May 2024 18:00:00 +0000");
+  EXPECT_EQ(a["feed"]["published"], "2024-05-10T18:00:00+00:00");
   EXPECT_EQ(a["feed"]["channel_title"], "Weekly Podcast");
   ASSERT_TRUE(a["feed"].contains("media_copy"));
   const fs::path copy = a["feed"]["media_copy"].get<std::string>();
