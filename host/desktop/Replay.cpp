@@ -249,6 +249,26 @@ void DrawTreeLines(cairo_t* cr, const CTreeCtrl& tree) {
       }
       cairo_stroke(cr);
     }
+    // A check box (state image 1 clear, 2 ticked) in the state icon's place.
+    const UINT stateImage = (tree.GetItemState(item, TVIS_STATEIMAGEMASK) & TVIS_STATEIMAGEMASK) >> 12;
+    if ((stateImage == 1 || stateImage == 2) && tree.GetImageList(TVSIL_STATE) != nullptr) {
+      cairo_set_dash(cr, nullptr, 0, 0);
+      const double bx = (level + root) * indent + 2.5, by = line * h + (h - 12) / 2 + 0.5;
+      cairo_rectangle(cr, bx, by, 11, 11);
+      cairo_set_source_rgb(cr, 1, 1, 1);
+      cairo_fill_preserve(cr);
+      cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
+      cairo_stroke(cr);
+      if (stateImage == 2) {
+        cairo_set_line_width(cr, 2.0);
+        cairo_move_to(cr, bx + 2, by + 5.5);
+        cairo_line_to(cr, bx + 4.5, by + 8);
+        cairo_line_to(cr, bx + 9, by + 2.5);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_stroke(cr);
+        cairo_set_line_width(cr, 1.0);
+      }
+    }
     if ((style & TVS_HASBUTTONS) && tree.ItemHasChildren(item) && (level > 0 || root)) {
       cairo_set_dash(cr, nullptr, 0, 0);
       const double cx = (level + root - 1) * indent + indent / 2 + 0.5;

@@ -43,7 +43,7 @@ void ReplayRecord(cairo_t* cr, const CDrawingRecord& record, ImageCache& images)
 bool PaintAndReplay(cairo_t* cr, CWnd& window, ImageCache& images);
 
 // What a tree control shows beside its items and does not record: the dotted
-// lines joining the items and the expand buttons.
+// lines joining the items, the expand buttons and the check boxes.
 void DrawTreeLines(cairo_t* cr, const CTreeCtrl& tree);
 
 // The drag image a drag has locked onto this window, drawn at its place.

@@ -250,4 +250,31 @@ TEST_F(ReplayTest, ARightClickOnALabelOpensItsMenuOnce) {
   EXPECT_EQ(user.menus, 1);
 }
 
+// The label picker's tree: a check box in each item's state icon place, ticked where checked.
+TEST_F(ReplayTest, ATreeWithCheckBoxesShowsThemTickedWhereChecked) {
+  CTreeCtrl picker;
+  ASSERT_TRUE(picker.Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_CHECKBOXES,
+                            CRect(0, 0, 200, 100), &windows.Frame(), 77));
+  HTREEITEM clear = picker.InsertItem(u"科技");
+  HTREEITEM ticked = picker.InsertItem(u"新闻");
+  picker.SetCheck(ticked, TRUE);
+  Surface s(200, 100);
+  desktop::PaintAndReplay(s.cr(), picker, images);
+  desktop::DrawTreeLines(s.cr(), picker);
+  auto inside = [&](HTREEITEM item) {
+    CRect r;
+    picker.GetItemRect(item, &r, FALSE);
+    const int x = static_cast<int>(picker.GetIndent()) + 4;  // the state icon right of the line column
+    return s.Count(CRect(x, r.top + 4, x + 8, r.bottom - 4), IsInk);
+  };
+  EXPECT_EQ(inside(clear), 0);
+  EXPECT_GT(inside(ticked), 5);
+  // Its frame is drawn for both.
+  CRect r;
+  picker.GetItemRect(clear, &r, FALSE);
+  const int x = static_cast<int>(picker.GetIndent()) + 2;
+  EXPECT_GT(s.Count(CRect(x, r.top, x + 2, r.bottom), [](Pixel p) { return p.r < 200; }), 5);
+  picker.DestroyWindow();
+}
+
 }  // namespace

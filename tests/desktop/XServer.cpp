@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,8 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, st
     ::dup2(out >= 0 ? out : null, 1);
     ::dup2(err >= 0 ? err : null, 2);
     ::setpgid(0, 0);
+    // A test that dies leaves no X server or program behind.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
