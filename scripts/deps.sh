@@ -10,7 +10,7 @@ DARU_PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   libncurses-dev tmux
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql libpq-dev
-  libcurl4-openssl-dev zlib1g-dev dpkg-dev file
+  libcurl4-openssl-dev zlib1g-dev dpkg-dev file ccache
   valgrind
   libgtk-3-dev libwebkit2gtk-4.1-dev fonts-noto-cjk xvfb xdotool imagemagick
 )
@@ -34,4 +34,13 @@ daru_install_deps() {
   if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Builds go through ccache: a second build of the same sources, in this
+# checkout or another one on the machine, compiles only what changed. Paths
+# below the checkout are hashed relative to it, so checkouts share the cache.
+daru_use_compiler_cache() {
+  command -v ccache >/dev/null 2>&1 || return 0
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 }
