@@ -62,7 +62,6 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 double ImportSide(const fs::path& feed) {
   Session s(FreshRoot());
   Request r;
-  r.command = "import";
   r.source = feed.string();
   std::vector<std::string> warnings;
   const auto start = std::chrono::steady_clock::now();

@@ -59,7 +59,7 @@ TEST_F(ShareFiles, BashCompletionNeedsOnlyBash) {
   const std::string commands = Complete("daru ''");
   for (const std::string& name : Commands()) EXPECT_NE(commands.find("[" + name + "]"), std::string::npos) << name;
   EXPECT_EQ(Complete("daru --store ''"), "[sqlite][access][odbc:]");
-  for (const std::string& line : {"daru list ''", "daru export ''", "daru save u t --label ''", "daru label rm ''"})
+  for (const std::string line : {"daru list ''", "daru export ''", "daru save u t --label ''", "daru label rm ''"})
     EXPECT_NE(Complete(line).find("[带\\ 空格]"), std::string::npos) << line << Complete(line);
   EXPECT_EQ(Complete("daru label rm 带"), "[带\\ 空格]");
   const std::string rm = Complete("daru label rm x -");
