@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 #include "platform/TreeCtrl.h"
 #include "res/ResourceIds.h"
+#include "ui/dialogs/WindowMessage.h"
 #include "ui/list/DARUListCtrl.h"
 
 int CDARUListCtrl::InsertArticleRow(int nItem, CArticle* pArticle) {
