@@ -234,6 +234,8 @@ void ReadDaruAttributes(const xmlNode* a, FeedEntry& e) {
   e.published = OneLine(Attr(a, "daru_published"));
 }
 
+constexpr int kMaxBookmarkDepth = 200;
+
 // Netscape bookmark files are HTML of a loose kind: a DL per folder, its
 // name in the H3 before it, and whether a DL sits inside the DT or after it
 // varies between writers. Walking the nodes in document order with a folder
@@ -267,8 +269,11 @@ void WalkBookmarks(const xmlNode* node, std::vector<std::string>& folders, std::
         if (c->type == XML_TEXT_NODE) text += reinterpret_cast<const char*>(c->content);
       feed.entries.back().description = Trim(text);
     }
-    // Deeper than any bookmark file nests: stop rather than exhaust the stack.
-    if (depth > 200) continue;
+    // Deeper than any bookmark file nests: refused whole, rather than read in
+    // part or walked until the stack is gone.
+    if (depth > kMaxBookmarkDepth)
+      throw HostError("the bookmark file nests deeper than " + std::to_string(kMaxBookmarkDepth) +
+                      " levels; nothing was imported");
     if (name == "dl") {
       const bool named = !pendingFolder.empty();
       if (named) {

@@ -159,6 +159,25 @@ TEST_F(Import, DocumentsThatAreNoFeedSayWhatTheyAre) {
   EXPECT_EQ(Daru({"import", "ftp://feed.example/x.rss"}).status, 2);
 }
 
+// A bookmark file nested past any real one is refused with a reason, not
+// imported in part or dropped without a word.
+TEST_F(Import, BookmarkFilesNestedTooDeepAreRefusedWhole) {
+  std::string open, close;
+  for (int i = 0; i < 300; ++i) {
+    open += "<DT><H3>f" + std::to_string(i) + "</H3>\n<DL><p>\n";
+    close += "</DL><p>\n";
+  }
+  const std::string text = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE>\n<DL><p>\n"
+                           "<DT><A HREF=\"https://top.example/\">top</A>\n" +
+                           open + "<DT><A HREF=\"https://deep.example/\">deep</A>\n" + close + "</DL><p>\n";
+  const long long labels = Labels();
+  DaruRun run = Daru({"import", Write("deep.html", text).string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("deeper than 200 levels"), std::string::npos) << run.err;
+  EXPECT_EQ(Articles(), 0);
+  EXPECT_EQ(Labels(), labels);
+}
+
 TEST_F(Import, AtomEntriesKeepTheirFullContentAndFallBackToTheSummary) {
   const std::string atom =
       "<?xml version=\"1.0\"?><feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom</title>"
