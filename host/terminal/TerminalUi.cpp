@@ -13,7 +13,13 @@
 
 namespace {
 
-void OnQuitSignal(int) { termui::CursesDisplay::RequestQuit(); }
+// The signal that ended the run, for the exit status a shell expects (128 + it).
+volatile std::sig_atomic_t g_quitSignal = 0;
+
+void OnQuitSignal(int sig) {
+  g_quitSignal = sig;
+  termui::CursesDisplay::RequestQuit();
+}
 
 void OnFatalSignal(int sig) {
   termui::CursesDisplay::EmergencyRestore();
@@ -77,5 +83,8 @@ int RunTerminalUi(const std::filesystem::path& root, CDB* store, std::vector<std
   windows.Destroy();
   display.Stop();
   if (status != 0) std::fprintf(stderr, "daru: %s\n", error.c_str());
+  // Ended by a signal: the windows are gone and the terminal is back, and the
+  // status says so as a shell reports a signal.
+  if (status == 0 && g_quitSignal != 0) status = 128 + g_quitSignal;
   return status;
 }

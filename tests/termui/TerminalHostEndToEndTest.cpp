@@ -66,7 +66,7 @@ TEST_F(TerminalHostEndToEnd, LeavingByKeyOrSignalRestoresTheTerminal) {
   pid_t daru = ProgramPid(*tmux);
   ASSERT_GT(daru, 0);
   ::kill(daru, SIGTERM);
-  ExpectCleanExit(*tmux, 0);
+  ExpectCleanExit(*tmux, 128 + SIGTERM);
 
   // A fatal signal still gives the terminal back before the program dies of it.
   tmux = Start();
