@@ -197,13 +197,9 @@ double UpdateSide() {
 // The same items captured one by one, as a host would through the facade.
 double CaptureSide(const ParsedFeed& feed) {
   Session s(FreshRoot());
-  std::vector<std::string> warnings;
   const auto start = std::chrono::steady_clock::now();
   CLabel* label = ChannelLabel(s, FromUtf8(feed.channelTitle));
   for (const FeedEntry& e : feed.entries) {
-    int result = 1;
-    HeldArticle article(s, s.Daru()->AddArticle(label, FromUtf8(e.link), FromUtf8(e.title), u"", u"A", result, true));
-    if (result != 0) throw std::runtime_error("a capture failed");
     CRSSSubItem item;
     item.title = FromUtf8(e.title);
     item.link = FromUtf8(e.link);
@@ -211,10 +207,14 @@ double CaptureSide(const ParsedFeed& feed) {
     item.pubDate = FromUtf8(e.published);
     item.channelTitle = FromUtf8(feed.channelTitle);
     item.channelLink = FromUtf8(feed.channelLink);
-    article->SetDescription(item.description);
-    LentFeedItem lent(article.get(), &item);
-    std::string why;
-    if (!WriteDescription(article.get(), why)) warnings.push_back(why);
+    CCaptureRequest request;
+    request.label = label;
+    request.link = item.link;
+    request.title = item.title;
+    request.type = kFeedType;
+    request.description = item.description;
+    request.feedItem = &item;
+    if (s.Daru()->Capture(request).result != CaptureResult::New) throw std::runtime_error("a capture failed");
   }
   return Seconds(start);
 }
