@@ -5,7 +5,7 @@
 
 #include "StoreCatalogue.h"
 #include "base/TextConv.h"
-#include "core/DARU.h"
+#include "facade/DARU.h"
 
 namespace {
 
