@@ -23,6 +23,9 @@ MediaCheck CheckMediaFile(const std::u16string& path, const std::u16string& fold
   std::string file = ToUtf8(path);
   std::string base = ToUtf8(folder);
   if (file.empty() || file.find('\0') != std::string::npos) return MediaCheck::Missing;
+  // A name ending in a separator names a folder, never a file, even where the
+  // name without it is one.
+  if (file.back() == '/') return MediaCheck::Missing;
   if (base.empty()) {
     const size_t cut = file.rfind('/');
     base = cut == std::string::npos ? std::string(".") : cut == 0 ? std::string("/") : file.substr(0, cut);

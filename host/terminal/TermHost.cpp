@@ -251,7 +251,12 @@ void TermHost::ReloadLabels(bool expandFeeds) {
     if (HTREEITEM item = ItemOfLabel(*tree, tree->GetRootItem(), id)) tree->Expand(item, TVE_EXPAND);
   HTREEITEM again = shownId != 0 ? ItemOfLabel(*tree, tree->GetRootItem(), shownId) : nullptr;
   tree->SelectItem(again != nullptr ? again : tree->GetRootItem());
-  if (again != nullptr) tree->EnsureVisible(again);
+  if (again != nullptr) {
+    tree->EnsureVisible(again);
+    // The same label under a new item: no change of label for the list's order or the open article.
+    if (m_lastLabel == selected) m_lastLabel = again;
+    if (m_articleLabel == selected) m_articleLabel = again;
+  }
 }
 
 TermHost::Layout TermHost::ComputeLayout(int cols, int rows) const {

@@ -90,7 +90,8 @@ TEST_F(RoundTrip, BookmarksKeepMarksDatesTypesCommentsAndEmptyLabels) {
   EXPECT_EQ(item["read"], false);
   EXPECT_EQ(item["created_epoch"], 1055217600);
   EXPECT_EQ(item["feed"]["channel_title"], "Chan");
-  EXPECT_EQ(item["feed"]["published"], "Tue, 10 Jun 2003 04:00:00 GMT");
+  EXPECT_EQ(item["feed"]["published"], "2003-06-10T04:00:00+00:00");
+  EXPECT_EQ(item["feed"]["published_text"], "Tue, 10 Jun 2003 04:00:00 GMT");
   EXPECT_EQ(after["https://page.example/1"]["important"], true);
   // The empty label came back in its place.
   json tree = RunDaruOn(fresh.path(), {"labels", "--json"}).Json();

@@ -54,7 +54,7 @@ class Contract : public ::testing::TestWithParam<StoreKind>, public StoreSteps {
 
 TEST_P(Contract, CaptureAndLabelFindOrAddDecideInOneTransaction) {
   ExpectCaptureAndFindOrAdd(
-      [&](int id) { return std::stoi(Rows("SELECT count(*) FROM articletolabel WHERE articleid=" + Id(id))[0]); });
+      [&](int id) { return std::stoi(Rows("SELECT count(*) FROM {link} WHERE articleid=" + Id(id))[0]); });
 }
 
 TEST_P(Contract, LabelsKeepQuotesAndAnswerEveryMask) {
