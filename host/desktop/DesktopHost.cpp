@@ -13,6 +13,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "shared/Launch.h"
+
 namespace desktop {
 
 namespace {
@@ -36,28 +38,6 @@ const CPoint kListOrigin(4000, 0);
 std::string Env(const char* name) {
   const char* v = std::getenv(name);
   return v ? v : "";
-}
-
-// Starts the opener detached from us, and does not wait for it.
-bool Launch(const char* program, const std::string& argument) {
-  const pid_t child = ::fork();
-  if (child < 0) return false;
-  if (child == 0) {
-    ::setsid();
-    if (::fork() != 0) ::_exit(0);
-    const int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-    }
-    char* argv[] = {const_cast<char*>(program), const_cast<char*>(argument.c_str()), nullptr};
-    ::execvp(program, argv);
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // A widget's rectangle on the screen, in GTK's pixels.
@@ -186,7 +166,7 @@ void DesktopHost::BuildWindow() {
   m_list = std::make_unique<ControlCanvas>(*m_windows.List(), kListOrigin, m_router, m_images, hooks);
   m_pane = std::make_unique<ReadingPane>();
   m_pane->onLink = [this](const std::string& url) {
-    if (hostshared::SafeToOpen(FromUtf8(url)) && Launch("xdg-open", url)) {
+    if (hostshared::SafeToOpen(FromUtf8(url)) && hostshared::LaunchDetached("xdg-open", url)) {
       m_message = "已用浏览器打开链接";
     } else {
       m_message = "这个链接不能打开: " + url;
@@ -506,7 +486,7 @@ void DesktopHost::OpenLink(CArticle* article) {
   const std::u16string url = article->url;
   if (url.empty()) {
     m_message = "这篇文章没有链接";
-  } else if (hostshared::SafeToOpen(url) && Launch("xdg-open", ToUtf8(url))) {
+  } else if (hostshared::SafeToOpen(url) && hostshared::LaunchDetached("xdg-open", ToUtf8(url))) {
     m_message = "已用浏览器打开链接";
   } else {
     m_message = "这个链接不能打开: " + ToUtf8(url);

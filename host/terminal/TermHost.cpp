@@ -11,6 +11,7 @@
 #include <map>
 #include <utility>
 
+#include "shared/Launch.h"
 #include "terminal/EditField.h"
 #include "terminal/HtmlText.h"
 #include "terminal/TextCells.h"
@@ -68,27 +69,6 @@ bool OnPath(const char* program) {
   return false;
 }
 
-// Starts the opener detached from us and from the terminal, and does not wait for it.
-bool Launch(const char* program, const std::string& argument) {
-  const pid_t child = ::fork();
-  if (child < 0) return false;
-  if (child == 0) {
-    ::setsid();
-    if (::fork() != 0) ::_exit(0);
-    const int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-    }
-    char* argv[] = {const_cast<char*>(program), const_cast<char*>(argument.c_str()), nullptr};
-    ::execvp(program, argv);
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 }  // namespace
 
@@ -1065,7 +1045,7 @@ void TermHost::OpenLink(CArticle* article) {
 }
 
 void TermHost::OpenAddress(const std::u16string& url) {
-  if (SafeToOpen(url) && OnPath("xdg-open") && Launch("xdg-open", ToUtf8(url))) {
+  if (SafeToOpen(url) && OnPath("xdg-open") && hostshared::LaunchDetached("xdg-open", ToUtf8(url))) {
     m_status = Tr("已用 xdg-open 打开链接：", "Opened with xdg-open: ") + ToUtf8(url);
     return;
   }
