@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -198,12 +199,16 @@ bool ProvisionOdbcStore(const std::filesystem::path& root, const std::string& co
 
   // Which tables exist is asked outside the transaction: on PostgreSQL a
   // failed statement would end it.
-  std::vector<TableSetup> tables = Tables(engine);
-  std::vector<bool> missing;
-  for (const TableSetup& t : tables)
-    missing.push_back(!db.Run(std::string("SELECT count(*) FROM ") + t.name + " WHERE 1=0", nullptr));
-  if (engine == Engine::SQLite && missing[0] && missing[1] && missing[2] && missing[3] &&
-      !db.Run("PRAGMA journal_mode=WAL", error))  // as the SQLite catalogue is made
+  const std::vector<TableSetup> tables = Tables(engine);
+  auto missingTables = [&] {
+    std::vector<bool> missing;
+    for (const TableSetup& t : tables)
+      missing.push_back(!db.Run(std::string("SELECT count(*) FROM ") + t.name + " WHERE 1=0", nullptr));
+    return missing;
+  };
+  const std::vector<bool> missing = missingTables();
+  const bool none = std::all_of(missing.begin(), missing.end(), [](bool m) { return m; });
+  if (engine == Engine::SQLite && none && !db.Run("PRAGMA journal_mode=WAL", error))  // as the SQLite catalogue is made
     return false;
 
   if (!db.Autocommit(false)) return Fail(error, "no transaction");
@@ -214,9 +219,15 @@ bool ProvisionOdbcStore(const std::filesystem::path& root, const std::string& co
   if (!ok || !db.End(true)) {
     db.End(false);
     db.Autocommit(true);
-    return ok ? Fail(error, "the commit failed") : false;
+    // Another init on the same shared catalogue may have made the tables
+    // between our look and our transaction; its catalogue is as good as ours.
+    const std::vector<bool> now = missingTables();
+    if (std::any_of(now.begin(), now.end(), [](bool m) { return m; }))
+      return ok ? Fail(error, "the commit failed") : false;
+    if (error) error->clear();
+  } else {
+    db.Autocommit(true);
   }
-  db.Autocommit(true);
 
   std::vector<std::string> folders;
   if (!db.Run("SELECT path FROM 文章类型表", error, &folders)) return false;

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <clocale>
 #include <cstring>
+#include <thread>
 
 #include "StoreCatalogue.h"
 #include "base/TextConv.h"
 #include "facade/DARU.h"
 #include "facade/LabelTree.h"
 #include "fixtures/DaruAccess.h"
+#include "fixtures/TempDir.h"
 #include "provision/OdbcCatalogue.h"
 #include "storage/CatalogueStatements.h"
 #include "storage/DBAccess.h"
@@ -336,4 +339,35 @@ TEST(AccessStorePostgres, AWrongPasswordIsRefusedWithTheServersReason) {
   EXPECT_NE(ToUtf8(wrong.GetLastDBError()).find("password authentication failed"), std::string::npos);
   CDBAccess right(FromUtf8(connection + "Password=right;"));
   EXPECT_TRUE(right.InitDB()) << ToUtf8(right.GetLastDBError());
+}
+
+// Two people running init on the same shared catalogue at once: both end with
+// a ready catalogue, whichever made the tables, and the fixed rows are there
+// once.
+TEST(AccessStorePostgres, InitsRacingOnOneCatalogueAllEndReady) {
+  constexpr int kRounds = 6;
+  constexpr int kRacers = 4;
+  for (int round = 0; round < kRounds; ++round) {
+    PgDatabase database;
+    std::vector<TempDir> roots(kRacers);
+    std::vector<std::string> errors(kRacers);
+    std::vector<char> ready(kRacers, 0);
+    std::atomic<int> waiting{kRacers};
+    std::vector<std::thread> racers;
+    for (int i = 0; i < kRacers; ++i)
+      racers.emplace_back([&, i] {
+        --waiting;
+        while (waiting.load() > 0) std::this_thread::yield();
+        ready[i] = provision::ProvisionOdbcStore(roots[i].path(), database.Connection(), &errors[i]);
+      });
+    for (std::thread& racer : racers) racer.join();
+    for (int i = 0; i < kRacers; ++i) EXPECT_TRUE(ready[i]) << "round " << round << ": " << errors[i];
+
+    CDBAccess store(FromUtf8(database.Connection()));
+    ASSERT_TRUE(store.InitDB()) << ToUtf8(store.GetLastDBError());
+    COdbcConnection inspector;
+    inspector.Open(database.Connection());
+    EXPECT_EQ(inspector.Query("SELECT count(*) FROM 标签表")[0][0].value_or("NULL"), "3");
+    EXPECT_EQ(inspector.Query("SELECT count(*) FROM 文章类型表")[0][0].value_or("NULL"), "2");
+  }
 }
