@@ -49,9 +49,11 @@ MediaCheck CheckMediaFile(const std::u16string& path, const std::u16string& fold
     const size_t slash = rest.find('/');
     const std::string_view part = rest.substr(0, slash);
     rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
-    if (part.empty() || part == ".") continue;
     if (part == "..") return MediaCheck::Outside;
+    // Every step below a component, "." included, needs that component to be
+    // a folder: "clip.mp3/." names no file.
     if (any && !S_ISDIR(st.st_mode)) return MediaCheck::Missing;
+    if (part.empty() || part == ".") continue;
     at += '/';
     at += part;
     if (lstat(at.c_str(), &st) != 0) return MediaCheck::Missing;

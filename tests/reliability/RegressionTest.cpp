@@ -17,6 +17,7 @@
 
 #include "base/Files.h"
 #include "base/TextConv.h"
+#include "content/MediaCheck.h"
 #include "content/PathOps.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
@@ -46,17 +47,23 @@ TEST(FoundByFuzzing, AFileInTheWrongEncodingIsRefusedWithoutWritingToStderr) {
   EXPECT_EQ(written, "");
 }
 
-// An information file whose media name ends in a separator names no file, even
-// when the name without it is a file beside it.
+// An information file whose media name ends in a separator (or treats the
+// file as a folder with "/.") names no file, even when the name without it is
+// a file beside it.
 TEST(FoundByFuzzing, AMediaNameEndingInASeparatorNamesNoFile) {
   TempDir dir;
   std::ofstream(dir.path() / "clip.mp3") << "media";
   fs::path info = dir.path() / "item.xml";
-  std::ofstream(info) << "<r><newstitle><link>l</link><mime><url>clip.mp3/</url></mime></newstitle></r>";
-  CRSSSubItem item;
-  item.mimeUrl = u"before";
-  EXPECT_TRUE(item.LoadRSSInfo(FromUtf8(info.string())));
-  EXPECT_EQ(item.mimeUrl, u"before");
+  for (const char* url : {"clip.mp3/", "clip.mp3/.", "./clip.mp3/./", "clip.mp3/./."}) {
+    std::ofstream(info) << "<r><newstitle><link>l</link><mime><url>" << url << "</url></mime></newstitle></r>";
+    CRSSSubItem item;
+    item.mimeUrl = u"before";
+    EXPECT_TRUE(item.LoadRSSInfo(FromUtf8(info.string())));
+    EXPECT_EQ(item.mimeUrl, u"before") << url;
+    EXPECT_EQ(CheckMediaFile(FromUtf8((dir.path() / url).string()), FromUtf8(dir.path().string())),
+              MediaCheck::Missing)
+        << url;
+  }
   EXPECT_FALSE(PathExists(FromUtf8((dir.path() / "clip.mp3").string() + "/"), true));
   EXPECT_TRUE(PathExists(FromUtf8((dir.path() / "clip.mp3").string()), true));
   EXPECT_TRUE(PathExists(FromUtf8(dir.path().string() + "/"), false));
