@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "CatalogueGenerator.h"
 #include "base/TextConv.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
@@ -99,6 +100,14 @@ bool LibraryCatalogue::FileUnder(int labelid, const std::string& url, const std:
   request.title = FromUtf8(title);
   request.type = kBrowserType;
   return m_daru->Capture(request).result == CaptureResult::Filed;
+}
+
+bool LibraryCatalogue::WriteDescriptionFile(const std::string& url) {
+  CArticle pattern;
+  pattern.filename = FromUtf8(Md5Hex(url));
+  if (m_daru->QueryArticle(pattern, kArticleMaskFilename, false) < 1) return false;
+  CArticle* stored = m_daru->GetArticleList().front();
+  return stored->CreateDescriptionFile(GetTypeFolder(stored->type), true);
 }
 
 int LibraryCatalogue::AddEmptyLabel() {

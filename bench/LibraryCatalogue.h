@@ -37,6 +37,9 @@ class LibraryCatalogue {
   bool Capture(int labelid, const std::string& url, const std::string& title);
   // A stored link filed under a further label.
   bool FileUnder(int labelid, const std::string& url, const std::string& title);
+  // Writes the description file of the stored article with the link, as its
+  // capture left it: the generated catalogues hold rows only.
+  bool WriteDescriptionFile(const std::string& url);
   // A new label without articles below the head label; its id.
   int AddEmptyLabel();
 
