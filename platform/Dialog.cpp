@@ -8,6 +8,7 @@
 #include "base/TextConv.h"
 #include "base/U16Format.h"
 #include "platform/Controls.h"
+#include "platform/FocusKeeper.h"
 #include "platform/Gdi.h"
 #include "platform/MessageBox.h"
 #include "platform/ModalSession.h"
@@ -170,33 +171,13 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   return m_hWnd != nullptr;
 }
 
-namespace {
-
-// Gives the focus back, on leaving the scope, to the window that had it on
-// entering (when it still exists): a closed modal dialog returns it to its
-// owner's control, as on the desktop.
-class FocusKeeper {
- public:
-  FocusKeeper() : m_before(::GetFocus()) {}
-  ~FocusKeeper() {
-    if (m_before != nullptr && IsWindow(m_before) && ::GetFocus() != m_before) ::SetFocus(m_before);
-  }
-  FocusKeeper(const FocusKeeper&) = delete;
-  FocusKeeper& operator=(const FocusKeeper&) = delete;
-
- private:
-  HWND m_before;
-};
-
-}  // namespace
-
 INT_PTR CDialog::DoModal() {
   if (m_hWnd != nullptr) return -1;
   m_nModalResult = -1;
   m_bModalDone = false;
   const CDialogTemplate* t = AfxFindDialogTemplate(m_nIDTemplate);
   // The window that had the focus gets it back when the dialog closes, as on the desktop.
-  const FocusKeeper keeper;
+  const CFocusKeeper keeper;
   if (t == nullptr || !CreateFromTemplate(*t, m_pParentWnd, false)) return -1;
   const HWND self = m_hWnd;
   try {

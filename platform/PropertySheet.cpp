@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Controls.h"
+#include "platform/FocusKeeper.h"
 #include "platform/ModalSession.h"
 #include "platform/Resources.h"
 
@@ -164,32 +165,12 @@ void CPropertySheet::EndDialog(int nEndID) {
   m_bModalDone = true;
 }
 
-namespace {
-
-// Gives the focus back, on leaving the scope, to the window that had it on
-// entering (when it still exists): a closed modal dialog returns it to its
-// owner's control, as on the desktop.
-class FocusKeeper {
- public:
-  FocusKeeper() : m_before(::GetFocus()) {}
-  ~FocusKeeper() {
-    if (m_before != nullptr && IsWindow(m_before) && ::GetFocus() != m_before) ::SetFocus(m_before);
-  }
-  FocusKeeper(const FocusKeeper&) = delete;
-  FocusKeeper& operator=(const FocusKeeper&) = delete;
-
- private:
-  HWND m_before;
-};
-
-}  // namespace
-
 INT_PTR CPropertySheet::DoModal() {
   if (m_hWnd != nullptr || m_pages.empty()) return -1;
   m_nModalResult = -1;
   m_bModalDone = false;
   m_nActive = -1;
-  const FocusKeeper keeper;  // the focus goes back where it was when the sheet closes
+  const CFocusKeeper keeper;  // the focus goes back where it was when the sheet closes
   CRect pageRect;
   for (CPropertyPage* page : m_pages) {
     if (const CDialogTemplate* t = AfxFindDialogTemplate(page->GetTemplateId())) {
