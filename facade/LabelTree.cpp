@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "facade/LabelItemWork.h"
 #include "storage/DB.h"
 
 CLabelTree* CLabelTree::_instance = nullptr;

@@ -10,20 +10,6 @@ class CDB;
 class CTreeCtrl;   // a tree window; the hierarchy only hands it on
 struct _TREEITEM;  // a tree item handle (HTREEITEM) of the window layer
 
-// What the hierarchy needs of a tree window to show its labels: the windows
-// supply it (ui/tree/) when the library loads, so the hierarchy links without
-// them. Until they do, InitLabelTreeCtrl puts nothing into the window.
-struct CLabelItemWork {
-  // Inserts the label's item last under the parent item (null: at the top);
-  // in a label tree window the label of its default id becomes its default.
-  // The new item, or null when the window refuses it.
-  _TREEITEM* (*insertLabelItem)(CTreeCtrl* tree, CLabel* label, _TREEITEM* parentItem);
-  // Expands the item's children.
-  void (*expandChildren)(CTreeCtrl* tree, _TREEITEM* item);
-};
-// Installs the work (the windows do, once, at load time); null uninstalls it.
-void InstallLabelItemWork(const CLabelItemWork* work);
-
 // Every label of the catalogue, in memory and linked into a tree, kept in step
 // with the store: inserting, renaming, moving and deleting a label goes
 // through here. Created and destroyed by the content facade.
@@ -75,7 +61,7 @@ class DARU_API CLabelTree {
   // Puts one item per label of the hierarchy into the tree window, depth
   // first, and expands the first level. In a label tree window the label of
   // its default id becomes its default. The items are made by the windows'
-  // CLabelItemWork.
+  // CLabelItemWork (facade/LabelItemWork.h).
   void InitLabelTreeCtrl(CTreeCtrl* pTreeCtrl);
 
  protected:

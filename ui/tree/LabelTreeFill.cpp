@@ -2,6 +2,7 @@
 // becomes an item. The hierarchy walks its labels and asks for each item
 // through CLabelItemWork, so it never includes a window header.
 
+#include "facade/LabelItemWork.h"
 #include "facade/LabelTree.h"
 #include "platform/TreeCtrl.h"
 #include "res/ResourceIds.h"
