@@ -294,7 +294,10 @@ void TermHost::Draw(CellBuffer& out) {
   } else if (tree != nullptr) {
     if (HTREEITEM sel = tree->GetSelectedItem()) title += u" │ " + tree->GetItemText(sel);
   }
-  if (list != nullptr) title += u" │ " + FromUtf8(std::to_string(list->GetItemCount()) + Tr(" 篇文章", " articles"));
+  if (list != nullptr) {
+    const int count = list->GetItemCount();
+    title += u" │ " + FromUtf8(std::to_string(count) + Tr(" 篇文章", count == 1 ? " article" : " articles"));
+  }
   const int used = out.Text(0, 0, title, kAccent | kBold);
   if (!m_status.empty()) {
     const std::u32string status = FitWidth(U32(m_status.c_str()), std::max(0, out.Cols() - used - 3), true);
