@@ -42,12 +42,17 @@ int CDB::CaptureArticle(CArticle& article, const CNewArticleMarks& marks) {
     if (!AddArticle(article)) return -1;
     article.labels = 1;
     article.version = 1;
-    // A store without its own capture stores the marks in a second write.
+    // A store without its own capture stores the marks in a second write,
+    // and takes the row back out when that fails.
     const CNewArticleMarks plain;
     if (marks.read == plain.read && marks.important == plain.important) return 0;
     article.readflag = marks.read;
     article.impflag = marks.important;
-    return UpdateArticle(article) ? 0 : -1;
+    if (UpdateArticle(article)) return 0;
+    const std::u16string why = GetLastDBError();
+    DeleteArticle(&article, nullptr);
+    SetLastDBError(why);
+    return -1;
   }
   CArticle& stored = *owned.front();
   CLabelToArticle link(article.label, stored.articleid);
