@@ -306,6 +306,10 @@ CCaptureOutcome CDARU::Capture(const CCaptureRequest& request) {
   article->label = request.label->labelid;
   article->key1 = request.keywords;
   article->crdate.SetNowTime();
+  if (request.created) article->crdate.SetTimeLong(static_cast<long>(*request.created));
+  CNewArticleMarks marks;
+  if (request.read) article->readflag = marks.read = *request.read;
+  if (request.important) article->impflag = marks.important = *request.important;
   article->descfile = article->GetDescriptionFilename();
 
   int stored = -1;
@@ -333,7 +337,7 @@ CCaptureOutcome CDARU::Capture(const CCaptureRequest& request) {
       article = std::move(existing);
     }
   }
-  if (stored < 0) stored = m_pDB->CaptureArticle(*article);
+  if (stored < 0) stored = m_pDB->CaptureArticle(*article, marks);
 
   switch (stored) {
     case 0:

@@ -31,6 +31,11 @@ struct CCaptureRequest {
   // A stored article takes the texts given here in place of its own (a person
   // typed them); otherwise it keeps its own and the outcome lists them as kept.
   bool replaceStoredTexts = false;
+  // What a new article is stored with, in the same write as its row; a
+  // stored article keeps its own. Unset: read, not important, dated now.
+  std::optional<bool> read;
+  std::optional<bool> important;
+  std::optional<long long> created;       // seconds since the epoch
   const CRSSSubItem* feedItem = nullptr;  // borrowed: the feed data its description file carries
   std::u16string media;                   // a media file to keep a copy of, checked with CheckMediaFile
   std::u16string mediaFolder;             // the folder the media file must really lie in

@@ -105,9 +105,9 @@ CSqlStatement CCatalogueStatements::DeleteLinksOfArticle(int articleid) const {
   return Template({u"DELETE FROM ", m_d.link, u" WHERE articleid=?"}).Int(articleid);
 }
 
-CSqlStatement CCatalogueStatements::InsertArticle(CArticle& article) const {
-  // A new article is held by one label, at version 1, with the read flag "T"
-  // and the important flag "F", never read or modified.
+CSqlStatement CCatalogueStatements::InsertArticle(CArticle& article, bool read, bool important) const {
+  // A new article is held by one label, at version 1, with the marks given
+  // (a saved page: read, not important), never read or modified.
   return Template({u"INSERT INTO ", m_d.article,
                    u"( url,filename,title,key1,type,labels,label,version,readflag,impflag, crdate,brdate, "
                    u"lmdate ) VALUES(?,?,?,?,?,?, ?, ?,?,?, ?,?,?)"})
@@ -119,8 +119,8 @@ CSqlStatement CCatalogueStatements::InsertArticle(CArticle& article) const {
       .Int(1)
       .Int(article.label)
       .Int(1)
-      .Text(u"T")
-      .Text(u"F")
+      .Text(Flag(read))
+      .Text(Flag(important))
       .Int(article.crdate.GetTimeLong())
       .Int(0)
       .Int(0);

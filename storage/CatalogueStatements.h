@@ -37,7 +37,7 @@ class CCatalogueStatements {
   CSqlStatement DeleteLinksOfArticle(int articleid) const;
 
   // Take the record as it is: its times are normalised on the way, as they are written.
-  CSqlStatement InsertArticle(CArticle& article) const;
+  CSqlStatement InsertArticle(CArticle& article, bool read = true, bool important = false) const;
   CSqlStatement UpdateArticle(CArticle& article) const;
   // The ids of the articles with the folder name, oldest first.
   CSqlStatement ArticlesNamed(const std::u16string& filename) const;

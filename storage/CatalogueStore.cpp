@@ -324,7 +324,7 @@ bool CCatalogueStore::DeleteLabelToArticle(CLabelToArticle& link) {
   });
 }
 
-int CCatalogueStore::Capture(CArticle& article, CArticle* stored) {
+int CCatalogueStore::Capture(CArticle& article, CArticle* stored, const CNewArticleMarks& marks) {
   CCatalogueEngine& engine = Engine();
   const CCatalogueStatements sql(engine.Dialect());
   // The row and its first link go in together (a row without a link would be
@@ -349,7 +349,8 @@ int CCatalogueStore::Capture(CArticle& article, CArticle* stored) {
       return already ? 2 : 1;
     }
   }
-  std::optional<long long> inserted = engine.Insert(sql.InsertArticle(article), "articleid");
+  std::optional<long long> inserted =
+      engine.Insert(sql.InsertArticle(article, marks.read, marks.important), "articleid");
   if (!inserted) return -1;
   const int articleid = static_cast<int>(*inserted);
   if (!InsertLink(articleid, article.label)) return -1;
@@ -359,14 +360,14 @@ int CCatalogueStore::Capture(CArticle& article, CArticle* stored) {
 }
 
 bool CCatalogueStore::AddArticle(CArticle& article) {
-  return Guarded([&] { return Capture(article, nullptr) >= 0; });
+  return Guarded([&] { return Capture(article, nullptr, CNewArticleMarks()) >= 0; });
 }
 
-int CCatalogueStore::CaptureArticle(CArticle& article) {
+int CCatalogueStore::CaptureArticle(CArticle& article, const CNewArticleMarks& marks) {
   int result = -1;
   CArticle stored;
   Guarded([&] {
-    result = Capture(article, &stored);
+    result = Capture(article, &stored, marks);
     return result >= 0;
   });
   if (result == 0) {

@@ -34,7 +34,7 @@ class DARU_API CCatalogueStore : public CDB {
   bool RenameLabel(CLabel& label) override;
   bool MoveLabel(CLabel& label) override;
   int FileArticle(CArticle& article, int labelid) override;
-  int CaptureArticle(CArticle& article) override;
+  int CaptureArticle(CArticle& article, const CNewArticleMarks& marks = CNewArticleMarks()) override;
   int FindOrAddLabel(CLabel& label) override;
   bool AddSubscription(CSubscription& subscription) override;
   bool UpdateSubscription(const CSubscription& subscription) override;
@@ -72,7 +72,7 @@ class DARU_API CCatalogueStore : public CDB {
   // Stores the article unless its folder name is stored already, in which
   // case that row is filed under the article's label: 0 stored, 1 filed, 2
   // filed already, -1 failed. stored takes the row for 1 and 2.
-  int Capture(CArticle& article, CArticle* stored);
+  int Capture(CArticle& article, CArticle* stored, const CNewArticleMarks& marks);
   // Removes the files of articles whose rows went (see the definition).
   void RemoveFilesOfGone(const std::vector<CArticle>& gone);
   // Makes the subscription table where a catalogue made before it lacks it.

@@ -32,7 +32,7 @@ int CDB::FileArticle(CArticle& article, int labelid) {
   return UpdateArticle(article) ? 0 : -1;
 }
 
-int CDB::CaptureArticle(CArticle& article) {
+int CDB::CaptureArticle(CArticle& article, const CNewArticleMarks& marks) {
   CArticle pattern;
   pattern.filename = article.filename;
   std::vector<CArticle*> found;
@@ -42,7 +42,17 @@ int CDB::CaptureArticle(CArticle& article) {
     if (!AddArticle(article)) return -1;
     article.labels = 1;
     article.version = 1;
-    return 0;
+    // A store without its own capture stores the marks in a second write,
+    // and takes the row back out when that fails.
+    const CNewArticleMarks plain;
+    if (marks.read == plain.read && marks.important == plain.important) return 0;
+    article.readflag = marks.read;
+    article.impflag = marks.important;
+    if (UpdateArticle(article)) return 0;
+    const std::u16string why = GetLastDBError();
+    DeleteArticle(&article, nullptr);
+    SetLastDBError(why);
+    return -1;
   }
   CArticle& stored = *owned.front();
   CLabelToArticle link(article.label, stored.articleid);

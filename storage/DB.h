@@ -8,6 +8,12 @@
 #include "core/Records.h"
 #include "core/Subscription.h"
 
+// The marks a capture stores a new article with.
+struct CNewArticleMarks {
+  bool read = true;  // a page the person saved has been seen
+  bool important = false;
+};
+
 // The catalogue store: every read and write of labels, articles, their links
 // and the article types. A failed operation returns false and leaves its
 // reason in the last error, which success never clears.
@@ -62,7 +68,9 @@ class DARU_API CDB {
   //  -1 failed: nothing changed, the reason in the last error
   // For 1 and 2 the record becomes the stored row as read inside the transaction (id,
   // texts, times, marks, label count); the caller's texts are not written to the row.
-  virtual int CaptureArticle(CArticle& article);
+  // A new row is dated with article.crdate and takes the marks given; a stored one
+  // keeps its own.
+  virtual int CaptureArticle(CArticle& article, const CNewArticleMarks& marks = CNewArticleMarks());
   // Finds the label named label.name (exact compare) directly below label.parentid, or adds
   // it, in one write transaction, so two processes make it once. Returns 1 found, 0 added,
   // -1 failed; the record takes the stored row's fields (labelid, counts).

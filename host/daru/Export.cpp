@@ -217,6 +217,8 @@ std::string DaruAttributes(Exported& e) {
     if (!f->channelTitle.empty()) out += " DARU_CHANNEL=\"" + Escape(ToUtf8(f->channelTitle)) + "\"";
     if (!f->channelLink.empty()) out += " DARU_CHANNEL_LINK=\"" + Escape(ToUtf8(f->channelLink)) + "\"";
     if (!f->pubDate.empty()) out += " DARU_PUBLISHED=\"" + Escape(ToUtf8(f->pubDate)) + "\"";
+    // Only an address: a file the item was captured with means nothing in another library.
+    if (IsWebLink(ToUtf8(f->mimeUrl))) out += " DARU_ENCLOSURE=\"" + Escape(ToUtf8(f->mimeUrl)) + "\"";
   }
   return out;
 }

@@ -232,6 +232,7 @@ void ReadDaruAttributes(const xmlNode* a, FeedEntry& e) {
   e.channelTitle = OneLine(Attr(a, "daru_channel"));
   e.channelLink = Trim(Attr(a, "daru_channel_link"));
   e.published = OneLine(Attr(a, "daru_published"));
+  e.enclosure = Trim(Attr(a, "daru_enclosure"));
 }
 
 constexpr int kMaxBookmarkDepth = 200;

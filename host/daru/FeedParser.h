@@ -9,7 +9,7 @@ struct FeedEntry {
   std::string link;  // absolute, resolved against the document's address
   std::string description;
   std::string published;             // the date text as the feed has it
-  std::string enclosure;             // a media address as given (relative or absolute); empty when none
+  std::string enclosure;             // a media address as given (relative or absolute; DARU_ENCLOSURE); empty when none
   std::vector<std::string> folders;  // bookmarks only: the folder path, outermost first
   long long added = 0;               // bookmarks only: ADD_DATE in seconds, 0 when absent
   // Bookmarks only: what a bookmark file carries besides the link. daru's own

@@ -103,27 +103,21 @@ void Refuse(FiledItems& t, const FeedEntry& e, size_t index, const std::string& 
                        " refused: " + why);
 }
 
-// A new article's state beyond what the capture writes (read, dated now).
-// A feed item is new to the reader: unread, and dated when the feed says it
-// was published, else at the update, a second earlier for each item above
-// it, so that a list in date order shows the feed's order. A bookmark gets
-// back what daru's export wrote for it.
-void KeepEntryState(Session& s, CArticle* article, const FeedEntry& e, bool bookmark, long long fetchedAt, size_t index,
-                    std::vector<std::string>& warnings) {
+// What a new article is stored with. A feed item is new to the reader:
+// unread, and dated when the feed says it was published, else at the update,
+// a second earlier for each item above it, so that a list in date order
+// shows the feed's order. A bookmark gets back what daru's export wrote for
+// it; a page is stored read unless the file says otherwise.
+void NewArticleState(CCaptureRequest& request, const FeedEntry& e, bool bookmark, long long fetchedAt, size_t index) {
   if (bookmark) {
-    if (e.read < 0 && !e.important && e.added <= 0) return;
-    // A page is stored read unless the file says otherwise.
-    article->readflag = e.read != 0;
-    article->impflag = e.important;
-    if (e.added > 0) article->crdate.SetTimeLong(static_cast<long>(e.added));
+    request.read = e.read != 0;
+    request.important = e.important;
+    if (e.added > 0) request.created = e.added;
   } else {
-    article->readflag = false;
+    request.read = false;
     const std::optional<long long> published = ParseFeedDate(e.published);
-    article->crdate.SetTimeLong(static_cast<long>(published ? *published : fetchedAt - static_cast<long long>(index)));
+    request.created = published ? *published : fetchedAt - static_cast<long long>(index);
   }
-  if (!s.Daru()->UpdateArticle(*article))
-    warnings.push_back("'" + e.title + "' is stored, but its read mark and date could not be set: " +
-                       s.LastError("the catalogue refused it"));
 }
 
 }  // namespace
@@ -157,6 +151,7 @@ FiledItems FileFeedItems(Session& s, const ParsedFeed& feed, const FeedSource& s
     request.title = FromUtf8(e.title);
     request.type = feedItem ? kFeedType : kBrowserType;
     request.description = FromUtf8(e.description);
+    NewArticleState(request, e, bookmarks, src.fetchedAt ? src.fetchedAt : now, i);
     CRSSSubItem item;
     std::u16string media;
     if (bookmarks) {
@@ -169,6 +164,8 @@ FiledItems FileFeedItems(Session& s, const ParsedFeed& feed, const FeedSource& s
         item.pubDate = FromUtf8(e.published);
         item.channelTitle = FromUtf8(e.channelTitle);
         item.channelLink = FromUtf8(e.channelLink);
+        // Only an address comes back: a bookmark file names no file to copy.
+        if (IsWebLink(e.enclosure)) item.mimeUrl = FromUtf8(e.enclosure);
         request.feedItem = &item;
       }
     } else {
@@ -225,7 +222,6 @@ FiledItems FileFeedItems(Session& s, const ParsedFeed& feed, const FeedSource& s
     ++t.added;
     row["result"] = "new";
     if (outcome.media == MediaOutcome::Copied) row["media"] = ToUtf8(media);
-    KeepEntryState(s, article, e, bookmarks, src.fetchedAt ? src.fetchedAt : now, i, warnings);
     t.items.push_back(row);
   }
   t.label = target;

@@ -1100,6 +1100,8 @@ std::vector<TerminalUser::HostItem> TermHost::HostItemsOf(const CPopupMenuView& 
     items.push_back({FromUtf8(Tr("下一篇未读", "Next unread")), u"N", [this] { NextUnread(); }});
     items.push_back({FromUtf8(Tr("换一种排序", "Next sort order")), u"s", [this] { CycleSort(); }});
   }
+  // The host's own command in every pane's menu: the same start as R.
+  items.push_back({FromUtf8(Tr("更新所有订阅", "Update all subscriptions")), u"R", [this] { StartUpdate(); }});
   items.push_back({FromUtf8(Tr("帮助", "Help")), u"?", [this] { ShowHelp(); }});
   return items;
 }
@@ -1239,6 +1241,7 @@ std::vector<std::pair<std::string, std::string>> TermHost::KeysOf(Pane pane) {
       {"F9 Shift-F10", Tr("当前窗格的菜单", "the pane's menu")},
       {"/", Tr("搜索文章（结果数显示在标题行）", "search articles (the count shows in the title line)")},
       {"F5", Tr("刷新文章列表", "refresh the article list")},
+      {"R", Tr("更新所有订阅（进度在状态行）", "update all subscriptions (progress in the status line)")},
       {"q F10", Tr("退出", "quit")},
   };
   auto add = [&keys](const char* key, const char* zh, const char* en) { keys.emplace_back(key, Tr(zh, en)); };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "base/TextConv.h"
 #include "content/PathOps.h"
@@ -15,6 +16,7 @@
 #include "fixtures/DaruAccess.h"
 #include "fixtures/ProvisionedRoot.h"
 #include "provision/DataRoot.h"
+#include "storage/DB.h"
 
 namespace {
 
@@ -397,4 +399,73 @@ TEST_F(FacadeTest, CaptureOutcomesOwnershipAndTheStoredTextsRule) {
   EXPECT_EQ(refused.Article(), nullptr);
   Allow();
   EXPECT_EQ(Rows("SELECT count(*) FROM article"), Lines({"1"}));
+}
+
+// A feed item arrives unread and dated by its feed: the row is inserted with
+// them, so no later write can fail and leave it read and dated now.
+TEST_F(FacadeTest, ANewArticleTakesTheGivenMarksAndDateWithItsRowAndAStoredOneKeepsItsOwn) {
+  CCaptureRequest request;
+  request.label = three;
+  request.link = u"http://m.example/1";
+  request.title = u"条目";
+  request.type = u"A";
+  request.read = false;
+  request.important = true;
+  request.created = 1055217600;
+  // The capture writes the row once: a store refusing every update of an article still takes it.
+  Refuse("UPDATE", "article");
+  CCaptureOutcome made = daru->Capture(request);
+  ASSERT_EQ(made.result, CaptureResult::New) << ToUtf8(made.reason);
+  Allow();
+  EXPECT_FALSE(made.Article()->readflag);
+  EXPECT_TRUE(made.Article()->impflag);
+  EXPECT_EQ(made.Article()->crdate.GetTimeLong(), 1055217600);
+  const std::string id = std::to_string(made.Article()->articleid);
+  EXPECT_EQ(Rows("SELECT readflag,impflag FROM article WHERE articleid=" + id), Lines({"F|T"}));
+  CArticle reread;
+  reread.filename = made.Article()->filename;
+  std::vector<CArticle*> found;
+  ASSERT_TRUE(daru->GetDB()->QueryArticle(found, reread, kArticleMaskFilename, false));
+  std::vector<std::unique_ptr<CArticle>> owned(found.begin(), found.end());
+  ASSERT_EQ(owned.size(), 1u);
+  EXPECT_EQ(owned[0]->crdate.GetTimeLong(), 1055217600);
+
+  // Captured again under another label with other marks: the stored article's stay.
+  CCaptureRequest again = request;
+  again.label = other;
+  again.read = true;
+  again.important = false;
+  again.created = 1600000000;
+  CCaptureOutcome filed = daru->Capture(again);
+  ASSERT_EQ(filed.result, CaptureResult::Filed) << ToUtf8(filed.reason);
+  EXPECT_FALSE(filed.Article()->readflag);
+  EXPECT_TRUE(filed.Article()->impflag);
+  EXPECT_EQ(filed.Article()->crdate.GetTimeLong(), 1055217600);
+  EXPECT_EQ(Rows("SELECT readflag,impflag,labels FROM article WHERE articleid=" + id), Lines({"F|T|2"}));
+
+  // Refused at its description file (a folder stands where it goes): no row at all.
+  CCaptureRequest blocked = request;
+  blocked.link = u"http://m.example/2";
+  CArticle probe;
+  probe.filename = FromUtf8(Md5(blocked.link));
+  probe.type = u"A";
+  const std::filesystem::path in = ToUtf8(probe.GetDescriptionFilename());
+  std::filesystem::create_directories(in / "occupied");
+  CCaptureOutcome refused = daru->Capture(blocked);
+  EXPECT_EQ(refused.result, CaptureResult::Refused);
+  EXPECT_TRUE(refused.undone) << ToUtf8(refused.undoFailure);
+  EXPECT_EQ(Rows("SELECT count(*) FROM article WHERE filename='" + Md5(blocked.link) + "'"), Lines({"0"}));
+
+  // Without marks a capture stores a read page dated now, as before.
+  CCaptureRequest page = request;
+  page.link = u"http://m.example/3";
+  page.type = u"B";
+  page.read.reset();
+  page.important.reset();
+  page.created.reset();
+  CCaptureOutcome plain = daru->Capture(page);
+  ASSERT_EQ(plain.result, CaptureResult::New) << ToUtf8(plain.reason);
+  EXPECT_EQ(Rows("SELECT readflag,impflag FROM article WHERE articleid=" + std::to_string(plain.Article()->articleid)),
+            Lines({"T|F"}));
+  EXPECT_GT(plain.Article()->crdate.GetTimeLong(), 1600000000);
 }

@@ -65,7 +65,9 @@ TEST_F(RoundTrip, BookmarksKeepMarksDatesTypesCommentsAndEmptyLabels) {
                               "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Chan</title>"
                               "<link>https://chan.example/</link><item><title>Item one</title>"
                               "<link>https://chan.example/1</link><pubDate>Tue, 10 Jun 2003 04:00:00 GMT</pubDate>"
-                              "<description>about it</description></item></channel></rss>");
+                              "<description>about it</description><enclosure "
+                              "url=\"https://media.example/one.mp3?x=1&amp;y=2\" type=\"audio/mpeg\"/>"
+                              "</item></channel></rss>");
   ASSERT_EQ(Daru({"import", feed.string()}).status, 0);
 
   DaruRun exported = Daru({"export", "--format", "bookmarks"});
@@ -84,6 +86,7 @@ TEST_F(RoundTrip, BookmarksKeepMarksDatesTypesCommentsAndEmptyLabels) {
     for (const char* field :
          {"title", "keywords", "type", "read", "important", "created_epoch", "description", "comment"})
       EXPECT_EQ(b[field], a[field]) << field;
+    EXPECT_EQ(b.value("feed", json()), a.value("feed", json()));
   }
   const json& item = after["https://chan.example/1"];
   EXPECT_EQ(item["type"], "A");
@@ -92,6 +95,7 @@ TEST_F(RoundTrip, BookmarksKeepMarksDatesTypesCommentsAndEmptyLabels) {
   EXPECT_EQ(item["feed"]["channel_title"], "Chan");
   EXPECT_EQ(item["feed"]["published"], "2003-06-10T04:00:00+00:00");
   EXPECT_EQ(item["feed"]["published_text"], "Tue, 10 Jun 2003 04:00:00 GMT");
+  EXPECT_EQ(item["feed"]["media_source"], "https://media.example/one.mp3?x=1&y=2");
   EXPECT_EQ(after["https://page.example/1"]["important"], true);
   // The empty label came back in its place.
   json tree = RunDaruOn(fresh.path(), {"labels", "--json"}).Json();

@@ -758,6 +758,39 @@ TEST_P(Contract, CaptureStoresALinkOnceAndFilesItElsewhereAfterwards) {
   EXPECT_EQ(Rows("SELECT labels FROM {article}"), Lines({"2"}));
 }
 
+// A feed item's marks and date go in with its row; capturing a stored link
+// again changes neither.
+TEST_P(Contract, CaptureStoresANewRowWithTheMarksGivenAndAStoredOneKeepsItsOwn) {
+  CArticle item;
+  item.filename = u"feed item";
+  item.type = u"A";
+  item.label = 3;
+  item.crdate.MakeTime(2003, 6, 10, 4, 0, 0, 0);
+  CNewArticleMarks unread;
+  unread.read = false;
+  unread.important = true;
+  ASSERT_EQ(store->CaptureArticle(item, unread), 0) << Error();
+  EXPECT_EQ(Rows("SELECT readflag, impflag FROM {article}"), Lines({"F|T"}));
+
+  CArticle again;
+  again.filename = item.filename;
+  again.type = u"A";
+  again.label = 4;
+  again.crdate.MakeTime(2020, 1, 2, 3, 4, 5, 0);
+  EXPECT_EQ(store->CaptureArticle(again), 1) << Error();
+  EXPECT_FALSE(again.readflag);
+  EXPECT_TRUE(again.impflag);
+  EXPECT_EQ(again.crdate.GetTimeLong(), item.crdate.GetTimeLong());
+  EXPECT_EQ(Rows("SELECT readflag, impflag FROM {article}"), Lines({"F|T"}));
+  // Without marks a new row is a read page, as a saved one always was.
+  CArticle page;
+  page.filename = u"page";
+  page.type = u"B";
+  page.label = 3;
+  ASSERT_EQ(store->CaptureArticle(page), 0) << Error();
+  EXPECT_EQ(Rows("SELECT readflag, impflag FROM {article} WHERE articleid=" + Id(page.articleid)), Lines({"T|F"}));
+}
+
 TEST_P(Contract, TwoConnectionsCapturingTheSameLinksKeepOneRowEach) {
   constexpr int kLinks = 15;
   auto capture = [&](int label, std::vector<int>* results, std::string* failure) {

@@ -80,4 +80,35 @@ TEST_F(SubscriptionUpdate, RUpdatesInTheBackgroundAndTheNewChannelLabelAppears) 
   tmux->Text("q");
 }
 
+TEST_F(SubscriptionUpdate, TheMenusOfBothPanesStartTheSameUpdate) {
+  LocalHttpServer::Response feed;
+  feed.body =
+      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Channel Mu</title>"
+      "<item><title>Mu one</title><link>https://mu.example/1</link></item></channel></rss>";
+  feed.delayMs = 1000;  // still running when the second menu asks
+  server.Serve("/mu.rss", feed);
+  const fs::path opml = files.path() / "subs.opml";
+  std::ofstream(opml) << "<opml version=\"2.0\"><body><outline type=\"rss\" text=\"M\" xmlUrl=\""
+                      << server.Url("/mu.rss") << "\"/></body></opml>";
+  ASSERT_EQ(Daru({"import", opml.string()}), 0);
+
+  auto tmux = Start();
+  std::string screen;
+  ASSERT_TRUE(tmux->WaitForText("收藏的频道", &screen)) << screen;
+  // The tree's menu (on a label): the host's item with R, above the help at the end.
+  tmux->Keys({"Down", "F9"});
+  ASSERT_TRUE(tmux->WaitForText("Update all subscriptions", &screen)) << screen;
+  tmux->Keys({"End", "Up", "Enter"});
+  ASSERT_TRUE(tmux->WaitForText("正在更新订阅", &screen)) << screen;
+  // The list's menu has it too; while one runs, a second is not started.
+  tmux->Keys({"Tab", "F9"});
+  ASSERT_TRUE(tmux->WaitForText("Update all subscriptions", &screen)) << screen;
+  tmux->Keys({"End", "Up", "Enter"});
+  ASSERT_TRUE(tmux->WaitForText("订阅正在更新", &screen)) << screen;
+  ASSERT_TRUE(tmux->WaitForText("订阅已更新: 1 篇新文章, 0 个失败", &screen)) << screen;
+  ASSERT_TRUE(tmux->WaitForText("Channel Mu", &screen)) << screen;
+  EXPECT_EQ(server.Hits("/mu.rss"), 1);
+  tmux->Text("q");
+}
+
 }  // namespace
