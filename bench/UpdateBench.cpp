@@ -19,15 +19,17 @@
 #include <string>
 #include <vector>
 
+#include "FeedCaptureBaseline.h"
 #include "LocalHttpServer.h"
 #include "daru/Capture.h"
 #include "daru/FeedParser.h"
 #include "daru/FeedUpdate.h"
 #include "daru/Session.h"
 #include "daru/Subscriptions.h"
-#include "storage/DataRootSetup.h"
 
 namespace fs = std::filesystem;
+
+using namespace darubench;
 
 namespace {
 
@@ -35,24 +37,6 @@ constexpr int kFeeds = 200;
 constexpr int kItems = 1000;
 
 fs::path Work() { return fs::path(DARU_BENCH_DIR) / "work" / "update"; }
-
-fs::path FreshRoot() {
-  static int round = 0;
-  const fs::path root = Work() / std::to_string(round++);
-  fs::remove_all(root);
-  fs::create_directories(root);
-  if (!DaruCreateDataRoot(FromUtf8(root.string()))) throw std::runtime_error("cannot make " + root.string());
-  return root;
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 std::string SmallFeed(int n) {
   return "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Feed " + std::to_string(n) +
@@ -62,18 +46,7 @@ std::string SmallFeed(int n) {
          std::to_string(n) + "/1</link></item></channel></rss>";
 }
 
-std::string BigFeed() {
-  std::string out =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>Bench Channel</title>"
-      "<link>https://bench.example/</link>\n";
-  for (int i = 0; i < kItems; ++i)
-    out += "<item><title>第 " + std::to_string(i) +
-           " 条：a feed item of ordinary length</title>"
-           "<link>https://bench.example/items/" +
-           std::to_string(i) + "</link><pubDate>Fri, 10 May 2024 18:00:00 +0000</pubDate><description>" +
-           std::string(300, 'x') + " 描述 " + std::to_string(i) + "</description></item>\n";
-  return out + "</channel></rss>\n";
-}
+std::string BigFeed() { return FeedOfItems(kItems); }
 
 LocalHttpServer& Server() {
   static LocalHttpServer server;
@@ -110,7 +83,7 @@ double FetchAll(const char* kind, int jobs, bool validators) {
   std::vector<FeedFetch> fetches = Fetches(kind, validators);
   const auto start = std::chrono::steady_clock::now();
   FetchFeeds(fetches, jobs, FetchLimits());
-  const double took = Seconds(start);
+  const double took = SecondsSince(start);
   for (const FeedFetch& f : fetches)
     if (f.outcome == FeedFetch::Outcome::Failed) throw std::runtime_error("a fetch failed: " + f.error);
   return took;
@@ -137,7 +110,7 @@ std::vector<double> gUnchanged, gRequests;
 
 void UnchangedAgainstRequests(benchmark::State& state) {
   Server();
-  Session s(FreshRoot());
+  Session s(FreshRoot(Work()));
   for (int i = 0; i < kFeeds; ++i) {
     CSubscription sub;
     sub.url = FromUtf8(Server().Url("/same/" + std::to_string(i)));
@@ -152,7 +125,7 @@ void UnchangedAgainstRequests(benchmark::State& state) {
       std::vector<std::string> warnings;
       const auto start = std::chrono::steady_clock::now();
       std::vector<FeedUpdateResult> results = UpdateSubscriptions(s, {}, 8, 30, warnings);
-      update = Seconds(start);
+      update = SecondsSince(start);
       for (const FeedUpdateResult& r : results)
         if (!r.notModified) throw std::runtime_error("a feed was not answered 304");
     };
@@ -178,7 +151,7 @@ std::vector<double> gWhole;
 // subscription's row. The whole update, transfer included, is kept beside
 // it; on a loaded machine the loopback transfer alone waits on the scheduler.
 double UpdateSide() {
-  Session s(FreshRoot());
+  Session s(FreshRoot(Work()));
   CSubscription sub;
   sub.url = FromUtf8(Server().Url("/big"));
   if (!s.Daru()->GetDB()->AddSubscription(sub)) throw std::runtime_error("cannot subscribe");
@@ -188,36 +161,14 @@ double UpdateSide() {
   std::vector<FeedUpdateResult> results = UpdateSubscriptions(s, {}, 8, 30, warnings, [&](const UpdateProgress& p) {
     if (p.fetched == p.total && p.filed == 0) fetched = std::chrono::steady_clock::now();
   });
-  const double filing = Seconds(fetched);
-  gWhole.push_back(Seconds(start));
+  const double filing = SecondsSince(fetched);
+  gWhole.push_back(SecondsSince(start));
   if (results.size() != 1 || results[0].added != kItems) throw std::runtime_error("the update filed too little");
   return filing;
 }
 
 // The same items captured one by one, as a host would through the facade.
-double CaptureSide(const ParsedFeed& feed) {
-  Session s(FreshRoot());
-  const auto start = std::chrono::steady_clock::now();
-  CLabel* label = ChannelLabel(s, FromUtf8(feed.channelTitle));
-  for (const FeedEntry& e : feed.entries) {
-    CRSSSubItem item;
-    item.title = FromUtf8(e.title);
-    item.link = FromUtf8(e.link);
-    item.description = FromUtf8(e.description);
-    item.pubDate = FromUtf8(e.published);
-    item.channelTitle = FromUtf8(feed.channelTitle);
-    item.channelLink = FromUtf8(feed.channelLink);
-    CCaptureRequest request;
-    request.label = label;
-    request.link = item.link;
-    request.title = item.title;
-    request.type = kFeedType;
-    request.description = item.description;
-    request.feedItem = &item;
-    if (s.Daru()->Capture(request).result != CaptureResult::New) throw std::runtime_error("a capture failed");
-  }
-  return Seconds(start);
-}
+double CaptureSide(const ParsedFeed& feed) { return CaptureItemsOneByOne(feed, Work()); }
 
 void FilingAgainstCaptures(benchmark::State& state) {
   Server();
