@@ -335,6 +335,11 @@ gboolean DesktopHost::OnKey(GtkWidget*, GdkEventKey* e, gpointer p) {
   CDARUTreeCtrl* tree = self->m_windows.Tree();
   CDARUListCtrl* list = self->m_windows.List();
   if (tree == nullptr || list == nullptr) return FALSE;
+  // Keys that act on the label or article with the focus belong to the pane while it has the keyboard.
+  if (!self->FocusInWindows()) {
+    const bool global = e->keyval == GDK_KEY_F5 || (e->keyval == GDK_KEY_f && (e->state & GDK_CONTROL_MASK));
+    if (!global) return FALSE;
+  }
   const bool inList = CWnd::GetFocus() == list;
   const bool ctrl = (e->state & GDK_CONTROL_MASK) != 0;
   UINT command = 0;
@@ -391,6 +396,11 @@ gboolean DesktopHost::OnKey(GtkWidget*, GdkEventKey* e, gpointer p) {
   self->Command(target, command);
   self->AfterInput();
   return TRUE;
+}
+
+bool DesktopHost::FocusInWindows() const {
+  GtkWidget* focus = m_window ? gtk_window_get_focus(GTK_WINDOW(m_window)) : nullptr;
+  return focus != nullptr && ((m_tree && focus == m_tree->Widget()) || (m_list && focus == m_list->Widget()));
 }
 
 void DesktopHost::SyncClock() {

@@ -174,6 +174,17 @@ class DesktopEndToEnd : public ::testing::Test {
     return shot;
   }
 
+  // Keeps the main window as it looks now in the build folder, for a person to look at.
+  void KeepWindowShot(const std::string& name) {
+    const json w = State()["window"];
+    if (!w.is_object()) return;
+    RunTool({"import", "-window", "root", "-crop",
+             std::to_string(w["w"].get<int>()) + "x" + std::to_string(w["h"].get<int>()) + "+" +
+                 std::to_string(w["x"].get<int>()) + "+" + std::to_string(w["y"].get<int>()),
+             "+repage", (fs::path(DARU_BINARY_DIR) / name).string()},
+            {{"DISPLAY", server->Display()}});
+  }
+
   // How many pixels in the rectangle satisfy the test.
   template <typename F>
   static int Count(const Screenshot& shot, const json& r, F test) {

@@ -115,6 +115,7 @@ TEST_F(DesktopInteraction, ADragNearTheTreesEdgesScrollsItBothWays) {
   bool dropShown = false;
   for (const json& i : s["tree"]["items"]) dropShown = dropShown || i["drop"] == true;
   EXPECT_TRUE(dropShown) << s.dump();
+  KeepWindowShot("desktop-drag-scrolled.png");
 
   // Back in the middle the tree holds still.
   MoveTo(x, area["y"].get<int>() + area["h"].get<int>() / 2);
@@ -156,6 +157,7 @@ TEST_F(DesktopInteraction, ALabelRenamedInPlaceCommitsWithEnterAndCancelsWithEsc
   json s = State();
   EXPECT_TRUE(s["tree"]["editing"].get<bool>());
   EXPECT_EQ(s["rename"]["text"], "科技");
+  KeepWindowShot("desktop-rename.png");
   const json item = TreeItem(s, "科技");
   EXPECT_LT(std::abs(s["rename"]["y"].get<int>() - (item["y"].get<int>() + item["h"].get<int>())), 40)
       << "the edit opens at the label: " << s.dump();
@@ -292,6 +294,7 @@ TEST_F(DesktopInteraction, TheMenuBarsKeysDoWhatItsItemsDo) {
   EXPECT_EQ(MenuBarItem(s, "添加标签")["accel"], "Insert");
   EXPECT_EQ(MenuBarItem(s, "删除标签")["accel"], "Delete");
   EXPECT_EQ(MenuBarItem(s, "重命名")["accel"], "F2");
+  KeepWindowShot("desktop-label-menu.png");
   Key("Escape");
   ASSERT_TRUE(WaitFor([](const json& s) { return !s.contains("menubar"); })) << State().dump();
   Key("alt+a");
