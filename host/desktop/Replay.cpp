@@ -219,6 +219,21 @@ bool PaintAndReplay(cairo_t* cr, CWnd& window, ImageCache& images) {
   return painted;
 }
 
+namespace {
+
+// The item shown after this one, from its own links: the tree's own next
+// visible item walks every shown item from the top each time, so a page of
+// rows would cost the whole tree once per row.
+HTREEITEM NextShown(const CTreeCtrl& tree, HTREEITEM item) {
+  if (tree.GetItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED)
+    if (HTREEITEM child = tree.GetChildItem(item)) return child;
+  for (HTREEITEM up = item; up != nullptr; up = tree.GetParentItem(up))
+    if (HTREEITEM next = tree.GetNextSiblingItem(up)) return next;
+  return nullptr;
+}
+
+}  // namespace
+
 void DrawTreeLines(cairo_t* cr, const CTreeCtrl& tree) {
   const DWORD style = tree.GetStyle();
   if (!(style & (TVS_HASLINES | TVS_HASBUTTONS))) return;
@@ -232,7 +247,7 @@ void DrawTreeLines(cairo_t* cr, const CTreeCtrl& tree) {
   const double dots[] = {1.0, 1.0};
   int line = 0;
   for (HTREEITEM item = tree.GetFirstVisibleItem(); item != nullptr && line * h < client.Height();
-       item = tree.GetNextVisibleItem(item), ++line) {
+       item = NextShown(tree, item), ++line) {
     const int level = tree.GetItemLevel(item);
     const int y = line * h + h / 2;
     if ((style & TVS_HASLINES) && (level > 0 || root)) {
