@@ -200,8 +200,8 @@ void DesktopHost::BuildWindow() {
     gtk_container_add(GTK_CONTAINER(f), w);
     return f;
   };
-  gtk_paned_pack1(GTK_PANED(m_hpaned), framed(m_tree->Widget()), FALSE, FALSE);
-  gtk_paned_pack1(GTK_PANED(m_vpaned), framed(m_list->Widget()), TRUE, FALSE);
+  gtk_paned_pack1(GTK_PANED(m_hpaned), framed(m_tree->Outer()), FALSE, FALSE);
+  gtk_paned_pack1(GTK_PANED(m_vpaned), framed(m_list->Outer()), TRUE, FALSE);
   gtk_paned_pack2(GTK_PANED(m_vpaned), framed(m_pane->Widget()), TRUE, FALSE);
   gtk_paned_pack2(GTK_PANED(m_hpaned), m_vpaned, TRUE, FALSE);
   gtk_paned_set_position(GTK_PANED(m_hpaned), m_settings.treeWidth);
@@ -643,6 +643,16 @@ std::string DesktopHost::StateJson() {
     }
   }
   s["tree"]["items"] = items;
+  for (auto [name, canvas] : {std::pair{"tree", m_tree.get()}, std::pair{"list", m_list.get()}}) {
+    GtkWidget* bar = canvas->ScrollBar();
+    GtkAdjustment* a = gtk_range_get_adjustment(GTK_RANGE(bar));
+    nlohmann::json j{{"shown", gtk_widget_get_visible(bar) != FALSE},
+                     {"value", gtk_adjustment_get_value(a)},
+                     {"page", gtk_adjustment_get_page_size(a)},
+                     {"upper", gtk_adjustment_get_upper(a)}};
+    if (ScreenRect(bar, area)) j["rect"] = RectJson(area);
+    s[name]["scrollbar"] = j;
+  }
   s["tree"]["focused"] = CWnd::GetFocus() == tree;
   s["tree"]["editing"] = tree->GetEditControl() != nullptr;
   nlohmann::json rows = nlohmann::json::array();

@@ -219,11 +219,6 @@ bool PaintAndReplay(cairo_t* cr, CWnd& window, ImageCache& images) {
   return painted;
 }
 
-namespace {
-
-// The item shown after this one, from its own links: the tree's own next
-// visible item walks every shown item from the top each time, so a page of
-// rows would cost the whole tree once per row.
 HTREEITEM NextShown(const CTreeCtrl& tree, HTREEITEM item) {
   if (tree.GetItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED)
     if (HTREEITEM child = tree.GetChildItem(item)) return child;
@@ -231,8 +226,6 @@ HTREEITEM NextShown(const CTreeCtrl& tree, HTREEITEM item) {
     if (HTREEITEM next = tree.GetNextSiblingItem(up)) return next;
   return nullptr;
 }
-
-}  // namespace
 
 void DrawTreeLines(cairo_t* cr, const CTreeCtrl& tree) {
   const DWORD style = tree.GetStyle();
