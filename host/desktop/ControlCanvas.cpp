@@ -1,5 +1,7 @@
 #include "desktop/ControlCanvas.h"
 
+#include <algorithm>
+
 namespace desktop {
 
 namespace {
@@ -76,6 +78,14 @@ ControlCanvas::ControlCanvas(CWnd& window, CPoint origin, hostshared::PointerRou
       m_area(gtk_drawing_area_new()),
       m_clicks(DoubleClickTime(), DoubleClickDistance()) {
   g_object_ref_sink(m_area);
+  m_scroll = gtk_adjustment_new(0, 0, 1, 1, 1, 1);
+  m_bar = gtk_scrollbar_new(GTK_ORIENTATION_VERTICAL, m_scroll);
+  gtk_widget_set_no_show_all(m_bar, TRUE);
+  m_outer = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+  g_object_ref_sink(m_outer);
+  gtk_box_pack_start(GTK_BOX(m_outer), m_area, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(m_outer), m_bar, FALSE, FALSE, 0);
+  g_signal_connect(m_scroll, "value-changed", G_CALLBACK(OnScrollBar), this);
   gtk_widget_set_can_focus(m_area, TRUE);
   gtk_widget_add_events(m_area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                     GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_KEY_PRESS_MASK);
@@ -90,7 +100,46 @@ ControlCanvas::ControlCanvas(CWnd& window, CPoint origin, hostshared::PointerRou
 
 ControlCanvas::~ControlCanvas() {
   g_signal_handlers_disconnect_by_data(m_area, this);
+  g_signal_handlers_disconnect_by_data(m_scroll, this);
   g_object_unref(m_area);
+  g_object_unref(m_outer);
+}
+
+void ControlCanvas::SyncScrollBar() {
+  int top = 0, page = 1, total = 0;
+  if (auto* list = DYNAMIC_DOWNCAST(CListCtrl, &m_window)) {
+    top = list->GetTopIndex();
+    page = std::max(1, list->GetCountPerPage());
+    total = list->GetItemCount();
+  } else if (auto* tree = DYNAMIC_DOWNCAST(CTreeCtrl, &m_window)) {
+    top = tree->GetScrollPos(SB_VERT);
+    page = std::max<int>(1, static_cast<int>(tree->GetVisibleCount()));
+    for (HTREEITEM item = tree->GetRootItem(); item != nullptr; item = NextShown(*tree, item)) ++total;
+  } else {
+    return;
+  }
+  m_syncing = true;
+  gtk_adjustment_configure(m_scroll, top, 0, std::max(total, page), 1, page, page);
+  m_syncing = false;
+  // Shown only when there is more than a page, as a desktop list does.
+  if (gtk_widget_get_visible(m_bar) != (total > page)) gtk_widget_set_visible(m_bar, total > page);
+}
+
+void ControlCanvas::OnScrollBar(GtkAdjustment* adjustment, gpointer p) {
+  auto* self = static_cast<ControlCanvas*>(p);
+  if (self->m_syncing || self->m_window.GetSafeHwnd() == nullptr) return;
+  const int to = static_cast<int>(gtk_adjustment_get_value(adjustment) + 0.5);
+  if (self->m_hooks.before) self->m_hooks.before();
+  if (auto* list = DYNAMIC_DOWNCAST(CListCtrl, &self->m_window)) {
+    const int top = list->GetTopIndex();
+    CRect row;
+    if (to != top && list->GetItemRect(top, &row, LVIR_BOUNDS)) list->Scroll(CSize(0, (to - top) * row.Height()));
+  } else if (auto* tree = DYNAMIC_DOWNCAST(CTreeCtrl, &self->m_window)) {
+    HTREEITEM item = tree->GetRootItem();
+    for (int i = 0; i < to && item != nullptr; ++i) item = NextShown(*tree, item);
+    if (item != nullptr) tree->SelectSetFirstVisible(item);
+  }
+  if (self->m_hooks.after) self->m_hooks.after();
 }
 
 bool ControlCanvas::Pending(CWnd& w) const {
@@ -116,6 +165,7 @@ gboolean ControlCanvas::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
   PaintAndReplay(cr, self->m_window, self->m_images);
   if (auto* tree = DYNAMIC_DOWNCAST(CTreeCtrl, &self->m_window)) DrawTreeLines(cr, *tree);
   DrawDragImage(cr, self->m_window.GetSafeHwnd(), self->m_images);
+  self->SyncScrollBar();
   const CDragImageState drag = DaruGetDragImageState();
   // Drawn now: the next frame after the drag must take it away again.
   self->m_dragShown = drag.dragging && drag.visible && drag.lockWnd == self->m_window.GetSafeHwnd();

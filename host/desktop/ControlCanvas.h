@@ -33,6 +33,9 @@ class ControlCanvas {
   ControlCanvas& operator=(const ControlCanvas&) = delete;
 
   GtkWidget* Widget() const { return m_area; }
+  // What the host packs: the drawing area with its scroll bar.
+  GtkWidget* Outer() const { return m_outer; }
+  GtkWidget* ScrollBar() const { return m_bar; }
   CWnd& Window() const { return m_window; }
   // Queues a repaint when the window (or a child) asked for one.
   void RefreshIfPending();
@@ -46,6 +49,9 @@ class ControlCanvas {
   static gboolean OnScroll(GtkWidget*, GdkEventScroll* e, gpointer self);
   static gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer self);
   CPoint PointIn(HWND hwnd, double x, double y) const;
+  // The scroll bar shows where the window stands; moving it scrolls the window.
+  void SyncScrollBar();
+  static void OnScrollBar(GtkAdjustment* adjustment, gpointer self);
   bool Pending(CWnd& w) const;
 
   CWnd& m_window;  // borrowed: the library's window shown here
@@ -53,7 +59,11 @@ class ControlCanvas {
   hostshared::PointerRouter& m_router;  // borrowed: one for the whole host, as there is one mouse
   ImageCache& m_images;                 // borrowed
   Hooks m_hooks;
-  GtkWidget* m_area;  // owned by its GTK parent once packed; a reference is held until destruction
+  GtkWidget* m_area;        // owned by its GTK parent once packed; a reference is held until destruction
+  GtkWidget* m_outer;       // the same, holding m_area and the scroll bar
+  GtkWidget* m_bar;         // borrowed: inside m_outer
+  GtkAdjustment* m_scroll;  // borrowed: the scroll bar's
+  bool m_syncing = false;   // the scroll bar is being set from the window
   hostshared::DoubleClickDetector m_clicks;
   double m_lastX = 0, m_lastY = 0;
   int m_frames = 0;

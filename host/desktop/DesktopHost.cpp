@@ -31,6 +31,21 @@ constexpr UINT kTreeRename = 50004;
 constexpr UINT kListDelete = 53008;
 constexpr UINT kListSearch = 53016;
 
+// The keys the host gives the windows' commands (OnKey), shown beside them in the menu bar.
+struct Shortcut {
+  UINT menu, id;
+  guint key;
+  GdkModifierType mods;
+};
+constexpr Shortcut kShortcuts[] = {
+    {kTreeMenu, kTreeRefresh, GDK_KEY_F5, GdkModifierType(0)},
+    {kTreeMenu, kTreeAdd, GDK_KEY_Insert, GdkModifierType(0)},
+    {kTreeMenu, kTreeDelete, GDK_KEY_Delete, GdkModifierType(0)},
+    {kTreeMenu, kTreeRename, GDK_KEY_F2, GdkModifierType(0)},
+    {kListMenu, kListDelete, GDK_KEY_Delete, GdkModifierType(0)},
+    {kListMenu, kListSearch, GDK_KEY_f, GDK_CONTROL_MASK},
+};
+
 // Where the windows sit in the frame: apart, so that a screen point tells them apart.
 const CPoint kTreeOrigin(0, 0);
 const CPoint kListOrigin(4000, 0);
@@ -185,8 +200,8 @@ void DesktopHost::BuildWindow() {
     gtk_container_add(GTK_CONTAINER(f), w);
     return f;
   };
-  gtk_paned_pack1(GTK_PANED(m_hpaned), framed(m_tree->Widget()), FALSE, FALSE);
-  gtk_paned_pack1(GTK_PANED(m_vpaned), framed(m_list->Widget()), TRUE, FALSE);
+  gtk_paned_pack1(GTK_PANED(m_hpaned), framed(m_tree->Outer()), FALSE, FALSE);
+  gtk_paned_pack1(GTK_PANED(m_vpaned), framed(m_list->Outer()), TRUE, FALSE);
   gtk_paned_pack2(GTK_PANED(m_vpaned), framed(m_pane->Widget()), TRUE, FALSE);
   gtk_paned_pack2(GTK_PANED(m_hpaned), m_vpaned, TRUE, FALSE);
   gtk_paned_set_position(GTK_PANED(m_hpaned), m_settings.treeWidth);
@@ -207,6 +222,7 @@ GtkWidget* DesktopHost::LibraryMenu(const char* title, UINT menuId, CWnd* target
   GtkWidget* top = gtk_menu_item_new_with_mnemonic(title);
   GtkWidget* menu = gtk_menu_new();
   gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), menu);
+  m_menus.push_back(menu);
   const CMenuTemplate* t = AfxFindMenu(menuId);
   if (t == nullptr || t->items.empty()) return top;
   for (const CMenuTemplateItem& item : t->items.front().items) {
@@ -215,6 +231,9 @@ GtkWidget* DesktopHost::LibraryMenu(const char* title, UINT menuId, CWnd* target
       w = gtk_separator_menu_item_new();
     } else {
       w = gtk_menu_item_new_with_mnemonic(MnemonicLabel(item.text).c_str());
+      for (const Shortcut& k : kShortcuts)
+        if (k.menu == menuId && k.id == item.id)
+          gtk_accel_label_set_accel(GTK_ACCEL_LABEL(gtk_bin_get_child(GTK_BIN(w))), k.key, k.mods);
       g_object_set_data(G_OBJECT(w), "daru-id", GUINT_TO_POINTER(item.id));
       g_object_set_data(G_OBJECT(w), "daru-target", target);
       g_signal_connect(w, "activate", G_CALLBACK(+[](GtkMenuItem* mi, gpointer p) {
@@ -261,6 +280,7 @@ GtkWidget* DesktopHost::BuildMenuBar() {
   GtkWidget* file = gtk_menu_item_new_with_mnemonic("文件(_F)");
   GtkWidget* fileMenu = gtk_menu_new();
   gtk_menu_item_set_submenu(GTK_MENU_ITEM(file), fileMenu);
+  m_menus.push_back(fileMenu);
   GtkWidget* quit = gtk_menu_item_new_with_mnemonic("退出(_Q)");
   gtk_widget_add_accelerator(quit, "activate", accel, GDK_KEY_q, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
   g_signal_connect(quit, "activate",
@@ -315,6 +335,11 @@ gboolean DesktopHost::OnKey(GtkWidget*, GdkEventKey* e, gpointer p) {
   CDARUTreeCtrl* tree = self->m_windows.Tree();
   CDARUListCtrl* list = self->m_windows.List();
   if (tree == nullptr || list == nullptr) return FALSE;
+  // Keys that act on the label or article with the focus belong to the pane while it has the keyboard.
+  if (!self->FocusInWindows()) {
+    const bool global = e->keyval == GDK_KEY_F5 || (e->keyval == GDK_KEY_f && (e->state & GDK_CONTROL_MASK));
+    if (!global) return FALSE;
+  }
   const bool inList = CWnd::GetFocus() == list;
   const bool ctrl = (e->state & GDK_CONTROL_MASK) != 0;
   UINT command = 0;
@@ -371,6 +396,11 @@ gboolean DesktopHost::OnKey(GtkWidget*, GdkEventKey* e, gpointer p) {
   self->Command(target, command);
   self->AfterInput();
   return TRUE;
+}
+
+bool DesktopHost::FocusInWindows() const {
+  GtkWidget* focus = m_window ? gtk_window_get_focus(GTK_WINDOW(m_window)) : nullptr;
+  return focus != nullptr && ((m_tree && focus == m_tree->Widget()) || (m_list && focus == m_list->Widget()));
 }
 
 void DesktopHost::SyncClock() {
@@ -441,6 +471,7 @@ void DesktopHost::Rename() {
   gtk_entry_set_text(GTK_ENTRY(entry), ToUtf8(edit->GetWindowText()).c_str());
   gtk_container_add(GTK_CONTAINER(pop), entry);
   m_renamePopover = pop;
+  m_renameEntry = entry;
   struct Done {
     DesktopHost* host;
     HWND edit;
@@ -454,6 +485,7 @@ void DesktopHost::Rename() {
                      const std::u16string text = FromUtf8(gtk_entry_get_text(e));
                      GtkWidget* pop = d->host->m_renamePopover;
                      d->host->m_renamePopover = nullptr;
+                     d->host->m_renameEntry = nullptr;
                      d->host->SyncClock();
                      if (IsWindow(d->edit)) {
                        CWnd::FromHandle(d->edit)->SetWindowText(text);
@@ -468,6 +500,7 @@ void DesktopHost::Rename() {
                      if (d->answered) return;
                      d->answered = true;
                      d->host->m_renamePopover = nullptr;
+                     d->host->m_renameEntry = nullptr;
                      d->host->SyncClock();
                      if (IsWindow(d->edit)) InputKey(VK_ESCAPE, d->edit);
                      gtk_widget_destroy(GTK_WIDGET(pop));
@@ -610,6 +643,16 @@ std::string DesktopHost::StateJson() {
     }
   }
   s["tree"]["items"] = items;
+  for (auto [name, canvas] : {std::pair{"tree", m_tree.get()}, std::pair{"list", m_list.get()}}) {
+    GtkWidget* bar = canvas->ScrollBar();
+    GtkAdjustment* a = gtk_range_get_adjustment(GTK_RANGE(bar));
+    nlohmann::json j{{"shown", gtk_widget_get_visible(bar) != FALSE},
+                     {"value", gtk_adjustment_get_value(a)},
+                     {"page", gtk_adjustment_get_page_size(a)},
+                     {"upper", gtk_adjustment_get_upper(a)}};
+    if (ScreenRect(bar, area)) j["rect"] = RectJson(area);
+    s[name]["scrollbar"] = j;
+  }
   s["tree"]["focused"] = CWnd::GetFocus() == tree;
   s["tree"]["editing"] = tree->GetEditControl() != nullptr;
   nlohmann::json rows = nlohmann::json::array();
@@ -649,6 +692,41 @@ std::string DesktopHost::StateJson() {
   }
   s["modals"] = modals;
   s["renaming"] = m_renamePopover != nullptr;
+  if (m_renameEntry != nullptr && ScreenRect(m_renameEntry, area)) {
+    s["rename"] = RectJson(area);
+    s["rename"]["text"] = gtk_entry_get_text(GTK_ENTRY(m_renameEntry));
+  }
+  if (m_pane) {
+    if (ScreenRect(m_pane->Widget(), area)) s["paneArea"] = RectJson(area);
+    s["paneAddress"] = m_pane->Address();
+  }
+  // The menu bar's menu that is open, with its items as the person sees them.
+  for (GtkWidget* menu : m_menus) {
+    if (!gtk_widget_get_mapped(menu)) continue;
+    nlohmann::json items = nlohmann::json::array();
+    GList* children = gtk_container_get_children(GTK_CONTAINER(menu));
+    for (GList* c = children; c; c = c->next) {
+      GtkWidget* item = GTK_WIDGET(c->data);
+      if (GTK_IS_SEPARATOR_MENU_ITEM(item)) continue;
+      nlohmann::json j{{"label", gtk_menu_item_get_label(GTK_MENU_ITEM(item))},
+                       {"sensitive", gtk_widget_is_sensitive(item) != FALSE}};
+      GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+      if (GTK_IS_ACCEL_LABEL(label)) {
+        guint key = 0;
+        GdkModifierType mods{};
+        gtk_accel_label_get_accel(GTK_ACCEL_LABEL(label), &key, &mods);
+        if (key != 0) {
+          gchar* name = gtk_accelerator_name(key, mods);
+          j["accel"] = name;
+          g_free(name);
+        }
+      }
+      if (ScreenRect(item, area)) j["rect"] = RectJson(area);
+      items.push_back(j);
+    }
+    g_list_free(children);
+    s["menubar"] = items;
+  }
   return s.dump();
 }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "desktop/ControlCanvas.h"
 #include "desktop/DesktopUser.h"
@@ -66,6 +67,7 @@ class DesktopHost {
   void OpenLink(CArticle* article);
   bool PointToWidget(POINT pt, GtkWidget*& widget, int& x, int& y) const;
   static gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer self);
+  bool FocusInWindows() const;
 
   termui::HostWindows m_windows;
   hostshared::PointerRouter m_router;
@@ -80,6 +82,8 @@ class DesktopHost {
   GtkWidget* m_vpaned = nullptr;                     // borrowed: inside m_window
   GtkWidget* m_status = nullptr;                     // borrowed: inside m_window
   GtkWidget* m_renamePopover = nullptr;              // borrowed: open while a label is renamed
+  GtkWidget* m_renameEntry = nullptr;                // borrowed: inside m_renamePopover
+  std::vector<GtkWidget*> m_menus;                   // borrowed: the menu bar's menus
   GMainLoop* m_loop = nullptr;                       // owned while Run runs
   guint m_timer = 0;
   guint m_stateTimer = 0;

@@ -171,6 +171,11 @@ ReadingPane::~ReadingPane() {
   g_object_unref(m_widget);
 }
 
+std::string ReadingPane::Address() const {
+  const char* uri = webkit_web_view_get_uri(WEBKIT_WEB_VIEW(m_view));
+  return uri ? uri : "";
+}
+
 void ReadingPane::ShowHtml(const std::string& html) {
   m_shown.clear();
   webkit_web_view_load_html(WEBKIT_WEB_VIEW(m_view), LockDownHtml(html).c_str(), "about:blank");
@@ -190,6 +195,8 @@ ReadingPane::ReadingPane() {
 }
 
 ReadingPane::~ReadingPane() { g_object_unref(m_widget); }
+
+std::string ReadingPane::Address() const { return "about:blank"; }
 
 void ReadingPane::ShowHtml(const std::string& html) {
   m_shown = HtmlText(html);

@@ -32,6 +32,8 @@ class ReadingPane {
   // web view, as the view itself reports it once it has loaded.
   const std::string& ShownText() const { return m_shown; }
   static bool HasWebView();
+  // The address the pane shows: about:blank for every page it loads itself.
+  std::string Address() const;
 
   // Called with a link the person clicked in the pane.
   std::function<void(const std::string& url)> onLink;

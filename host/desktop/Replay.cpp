@@ -26,7 +26,9 @@ PangoFontDescription* FontOf(const LOGFONT& lf) {
   return font;
 }
 
-void DrawTextOp(cairo_t* cr, const CDrawOp& op) {
+// layout: the record's one layout, set up afresh for each text (a layout and
+// its Pango context made per text cost more than the text's own shaping).
+void DrawTextOp(cairo_t* cr, PangoLayout* layout, const CDrawOp& op) {
   if (op.text.empty()) return;
   cairo_save(cr);
   // A text the platform clipped to its box without cutting it short (a tree
@@ -39,7 +41,9 @@ void DrawTextOp(cairo_t* cr, const CDrawOp& op) {
     Rectangle(cr, clip);
     cairo_clip(cr);
   }
-  PangoLayout* layout = pango_cairo_create_layout(cr);
+  pango_layout_set_width(layout, -1);
+  pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
+  pango_layout_set_attributes(layout, nullptr);
   PangoFontDescription* font = FontOf(op.font);
   pango_layout_set_font_description(layout, font);
   pango_font_description_free(font);
@@ -91,7 +95,6 @@ void DrawTextOp(cairo_t* cr, const CDrawOp& op) {
   SetColour(cr, op.color);
   cairo_move_to(cr, x, y);
   pango_cairo_show_layout(cr, layout);
-  g_object_unref(layout);
   cairo_restore(cr);
 }
 
@@ -164,6 +167,7 @@ cairo_surface_t* ImageCache::Get(HIMAGELIST list, int image) {
 }
 
 void ReplayRecord(cairo_t* cr, const CDrawingRecord& record, ImageCache& images) {
+  PangoLayout* layout = nullptr;  // owned: made for the first text
   for (const CDrawOp& op : record.ops) {
     switch (op.kind) {
       case CDrawOp::Kind::FillRect:
@@ -178,7 +182,8 @@ void ReplayRecord(cairo_t* cr, const CDrawingRecord& record, ImageCache& images)
         cairo_restore(cr);
         break;
       case CDrawOp::Kind::Text:
-        DrawTextOp(cr, op);
+        if (layout == nullptr) layout = pango_cairo_create_layout(cr);
+        DrawTextOp(cr, layout, op);
         break;
       case CDrawOp::Kind::FocusRect:
         DrawFocusRect(cr, op.rect);
@@ -188,6 +193,7 @@ void ReplayRecord(cairo_t* cr, const CDrawingRecord& record, ImageCache& images)
         break;
     }
   }
+  if (layout != nullptr) g_object_unref(layout);
 }
 
 bool PaintAndReplay(cairo_t* cr, CWnd& window, ImageCache& images) {
@@ -213,6 +219,14 @@ bool PaintAndReplay(cairo_t* cr, CWnd& window, ImageCache& images) {
   return painted;
 }
 
+HTREEITEM NextShown(const CTreeCtrl& tree, HTREEITEM item) {
+  if (tree.GetItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED)
+    if (HTREEITEM child = tree.GetChildItem(item)) return child;
+  for (HTREEITEM up = item; up != nullptr; up = tree.GetParentItem(up))
+    if (HTREEITEM next = tree.GetNextSiblingItem(up)) return next;
+  return nullptr;
+}
+
 void DrawTreeLines(cairo_t* cr, const CTreeCtrl& tree) {
   const DWORD style = tree.GetStyle();
   if (!(style & (TVS_HASLINES | TVS_HASBUTTONS))) return;
@@ -226,7 +240,7 @@ void DrawTreeLines(cairo_t* cr, const CTreeCtrl& tree) {
   const double dots[] = {1.0, 1.0};
   int line = 0;
   for (HTREEITEM item = tree.GetFirstVisibleItem(); item != nullptr && line * h < client.Height();
-       item = tree.GetNextVisibleItem(item), ++line) {
+       item = NextShown(tree, item), ++line) {
     const int level = tree.GetItemLevel(item);
     const int y = line * h + h / 2;
     if ((style & TVS_HASLINES) && (level > 0 || root)) {

@@ -46,6 +46,11 @@ bool PaintAndReplay(cairo_t* cr, CWnd& window, ImageCache& images);
 // lines joining the items, the expand buttons and the check boxes.
 void DrawTreeLines(cairo_t* cr, const CTreeCtrl& tree);
 
+// The item shown after this one, from its own links: the tree's own next
+// visible item walks every shown item from the top each time, so a page of
+// rows would cost the whole tree once per row.
+HTREEITEM NextShown(const CTreeCtrl& tree, HTREEITEM item);
+
 // The drag image a drag has locked onto this window, drawn at its place.
 void DrawDragImage(cairo_t* cr, HWND window, ImageCache& images);
 
