@@ -5,7 +5,6 @@
 // pointer, keys and screenshots through xdotool and ImageMagick.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <csignal>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include <thread>
 
 #include "XServer.h"
+#include "fixtures/CatalogueFile.h"
 #include "fixtures/TempDir.h"
 #include "shared/HostPlatform.h"
 
@@ -66,26 +66,9 @@ class DesktopEndToEnd : public ::testing::Test {
     return RunTool(args, {{"LANG", "C.UTF-8"}});
   }
 
-  std::string Sql(const std::string& query) {
-    sqlite3* db = nullptr;
-    std::string value;
-    if (sqlite3_open_v2((dir.path() / "DARU" / "darudb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-      sqlite3_stmt* st = nullptr;
-      if (sqlite3_prepare_v2(db, query.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW &&
-          sqlite3_column_text(st, 0) != nullptr)
-        value = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-      sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return value;
-  }
+  std::string Sql(const std::string& query) { return CatalogueText(dir.path(), query); }
 
-  void Exec(const std::string& statement) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((dir.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-  }
+  void Exec(const std::string& statement) { CatalogueExec(dir.path(), statement); }
 
   // Labels 科技 and 新闻 under the head label; under 科技 three articles, the
   // second important and the third read.

@@ -33,7 +33,7 @@ Ran Daru(const fs::path& root, const std::vector<std::string>& args) { return Ru
 class DaruProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveDaru()) GTEST_SKIP() << "the daru program is not built";
+    ASSERT_TRUE(HaveDaru()) << "the daru program is not built: build the daru target before these tests";
   }
   ProvisionedRoot root;
 };

@@ -6,7 +6,6 @@
 // leaves behind.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "TmuxSession.h"
+#include "fixtures/CatalogueFile.h"
 #include "fixtures/TempDir.h"
 #include "terminal/TextCells.h"
 
@@ -52,28 +52,9 @@ class TerminalHostEndToEnd : public ::testing::Test {
   }
 
   // One value from the catalogue, read past the program.
-  std::string Sql(const std::string& query) {
-    sqlite3* db = nullptr;
-    std::string value;
-    if (sqlite3_open_v2((root.path() / "DARU" / "darudb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-      sqlite3_stmt* st = nullptr;
-      if (sqlite3_prepare_v2(db, query.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW &&
-          sqlite3_column_text(st, 0) != nullptr)
-        value = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-      sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return value;
-  }
+  std::string Sql(const std::string& query) { return CatalogueText(root.path(), query); }
 
-  void Exec(const std::string& statement) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((root.path() / "DARU" / "darudb").c_str(), &db), SQLITE_OK);
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-  }
+  void Exec(const std::string& statement) { CatalogueExec(root.path(), statement); }
 
   // A library to work in: labels 科技 (#4) and 新闻 (#5) under the head label, and under
   // 科技 three unread articles created a day apart: 第三篇 中文 newest, then Alpha, then Beta.
