@@ -8,9 +8,10 @@
 #include "daru/Capture.h"
 #include "daru/FeedParser.h"
 #include "daru/HtmlView.h"
+#include "daru/Opml.h"
+#include "daru/Output.h"
 #include "daru/Request.h"
 #include "daru/Session.h"
-#include "daru/Opml.h"
 
 namespace {
 
@@ -109,34 +110,6 @@ json ArticleExport(Exported& e) {
   return a;
 }
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        // Control characters are not allowed in HTML text.
-        out.push_back(static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t' ? ' ' : c);
-    }
-  }
-  return out;
-}
-
 // Style sheet text is raw in HTML: it only must not close its element.
 std::string StyleText(const std::string& css) {
   std::string lower = css;
@@ -171,7 +144,7 @@ std::string LinkRemoteEnclosure(CArticle& a, std::string body) {
   if (!IsWebLink(remote) || PathExists(GetMediaCopyPath(a.filename), true)) return body;
   const std::string local = "href=\"./" + ToUtf8(a.filename) + "/mime.zevm\"";
   for (size_t at = body.find(local); at != std::string::npos; at = body.find(local, at + 1))
-    body.replace(at, local.size(), "href=\"" + Escape(remote) + "\"");
+    body.replace(at, local.size(), "href=\"" + EscapeMarkup(remote) + "\"");
   return body;
 }
 
@@ -184,24 +157,26 @@ std::string HtmlDocument(std::map<int, Exported>& articles, const CLabel* scope,
     for (CLabel* l : e.labels) labels += (labels.empty() ? "" : ", ") + LabelPath(l);
     sections += "<div class=\"article\" id=\"article-" + std::to_string(id) + "\">\n";
     sections += "<p class=\"meta\"><span class=\"label\">#" + std::to_string(id) + "</span>" +
-                Escape(TypeName(a.type)) + " · " + Escape(ToUtf8(a.crdate.GetFmtString())) + " · " +
+                EscapeMarkup(TypeName(a.type)) + " · " + EscapeMarkup(ToUtf8(a.crdate.GetFmtString())) + " · " +
                 (a.readflag ? "read" : "unread") + (a.impflag ? " · important" : "") +
-                (labels.empty() ? "" : " · " + Escape(labels)) + "</p>\n";
+                (labels.empty() ? "" : " · " + EscapeMarkup(labels)) + "</p>\n";
     try {
       RenderedParts parts = RenderDescriptionParts(a.GetDescriptionFilename(), sheet);
       if (style.empty()) style = parts.style;
       sections += LinkRemoteEnclosure(a, parts.body);
     } catch (const HostError& err) {
       warnings.push_back("#" + std::to_string(id) + ": " + err.what());
-      sections += "<h1>" + Escape(ToUtf8(a.title)) + "</h1>\n<p class=\"meta\">" + Escape(ToUtf8(a.url)) + "</p>\n";
+      sections +=
+          "<h1>" + EscapeMarkup(ToUtf8(a.title)) + "</h1>\n<p class=\"meta\">" + EscapeMarkup(ToUtf8(a.url)) + "</p>\n";
     }
     sections += "</div>\n<hr>\n";
   }
   const std::string title = "daru: " + (scope ? ToUtf8(scope->name) : std::string("all articles"));
-  return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + Escape(title) + "</title>\n<style>\n" +
-         StyleText(style) + "\ndiv.article { margin-bottom: 2em; }\n</style>\n</head>\n<body>\n" +
-         "<p class=\"meta\">" + std::to_string(articles.size()) + " article(s), exported " + Now() + "</p>\n" +
-         sections + "</body>\n</html>\n";
+  return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + EscapeMarkup(title) +
+         "</title>\n<style>\n" + StyleText(style) +
+         "\ndiv.article { margin-bottom: 2em; }\n</style>\n</head>\n<body>\n" + "<p class=\"meta\">" +
+         std::to_string(articles.size()) + " article(s), exported " + Now() + "</p>\n" + sections +
+         "</body>\n</html>\n";
 }
 
 // What a bookmark file has no attribute for, in attributes of daru's own,
@@ -210,15 +185,15 @@ std::string DaruAttributes(Exported& e) {
   CArticle& a = e.article;
   std::string out = std::string(" DARU_READ=\"") + (a.readflag ? "1" : "0") + "\"";
   if (a.impflag) out += " DARU_IMPORTANT=\"1\"";
-  if (a.type != u"B") out += " DARU_TYPE=\"" + Escape(ToUtf8(a.type)) + "\"";
-  if (!e.comment.empty()) out += " DARU_COMMENT=\"" + Escape(e.comment) + "\"";
+  if (a.type != u"B") out += " DARU_TYPE=\"" + EscapeMarkup(ToUtf8(a.type)) + "\"";
+  if (!e.comment.empty()) out += " DARU_COMMENT=\"" + EscapeMarkup(e.comment) + "\"";
   if (a.type == u"A" && a.LoadRssSubItem() && HasFeedData(a.GetRSSSubItem())) {
     const CRSSSubItem* f = a.GetRSSSubItem();
-    if (!f->channelTitle.empty()) out += " DARU_CHANNEL=\"" + Escape(ToUtf8(f->channelTitle)) + "\"";
-    if (!f->channelLink.empty()) out += " DARU_CHANNEL_LINK=\"" + Escape(ToUtf8(f->channelLink)) + "\"";
-    if (!f->pubDate.empty()) out += " DARU_PUBLISHED=\"" + Escape(ToUtf8(f->pubDate)) + "\"";
+    if (!f->channelTitle.empty()) out += " DARU_CHANNEL=\"" + EscapeMarkup(ToUtf8(f->channelTitle)) + "\"";
+    if (!f->channelLink.empty()) out += " DARU_CHANNEL_LINK=\"" + EscapeMarkup(ToUtf8(f->channelLink)) + "\"";
+    if (!f->pubDate.empty()) out += " DARU_PUBLISHED=\"" + EscapeMarkup(ToUtf8(f->pubDate)) + "\"";
     // Only an address: a file the item was captured with means nothing in another library.
-    if (IsWebLink(ToUtf8(f->mimeUrl))) out += " DARU_ENCLOSURE=\"" + Escape(ToUtf8(f->mimeUrl)) + "\"";
+    if (IsWebLink(ToUtf8(f->mimeUrl))) out += " DARU_ENCLOSURE=\"" + EscapeMarkup(ToUtf8(f->mimeUrl)) + "\"";
   }
   return out;
 }
@@ -236,12 +211,12 @@ void BookmarkLinks(const std::vector<Exported*>& filed, const std::string& inden
       ++skipped;
       continue;
     }
-    out += indent + "<DT><A HREF=\"" + Escape(ToUtf8(a.url)) + "\" ADD_DATE=\"" +
+    out += indent + "<DT><A HREF=\"" + EscapeMarkup(ToUtf8(a.url)) + "\" ADD_DATE=\"" +
            std::to_string(a.crdate.GetTimeLong()) + "\"";
-    if (!a.key1.empty()) out += " TAGS=\"" + Escape(ToUtf8(a.key1)) + "\"";
+    if (!a.key1.empty()) out += " TAGS=\"" + EscapeMarkup(ToUtf8(a.key1)) + "\"";
     out += DaruAttributes(*e);
-    out += ">" + Escape(ToUtf8(a.title)) + "</A>\n";
-    if (!e->description.empty()) out += indent + "<DD>" + Escape(e->description) + "\n";
+    out += ">" + EscapeMarkup(ToUtf8(a.title)) + "</A>\n";
+    if (!e->description.empty()) out += indent + "<DD>" + EscapeMarkup(e->description) + "\n";
   }
 }
 
@@ -258,7 +233,7 @@ void BookmarkFolders(CLabel* top, const std::map<CLabel*, std::vector<Exported*>
   std::vector<Open> stack;
   auto enter = [&](CLabel* label) {
     const std::string indent = Indent(stack.size() + 1);
-    out += indent + "<DT><H3>" + Escape(ToUtf8(label->name)) + "</H3>\n" + indent + "<DL><p>\n";
+    out += indent + "<DT><H3>" + EscapeMarkup(ToUtf8(label->name)) + "</H3>\n" + indent + "<DL><p>\n";
     visited.insert(label);
     stack.push_back({label, label->firstChild});
   };

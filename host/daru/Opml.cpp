@@ -13,6 +13,7 @@
 #include "daru/Capture.h"
 #include "daru/FeedParser.h"
 #include "daru/Fetch.h"
+#include "daru/Output.h"
 #include "daru/Request.h"
 
 namespace {
@@ -82,30 +83,6 @@ CLabel* ChildNamed(Session& s, CLabel* parent, const std::u16string& name) {
   CLabel* made = s.Tree()->InsertLabel(parent, name);
   if (!made) throw HostError("cannot add the label '" + ToUtf8(name) + "': " + s.LastError("the catalogue refused it"));
   return made;
-}
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        // XML 1.0 allows no other control characters.
-        out.push_back(static_cast<unsigned char>(c) < 0x20 ? ' ' : c);
-    }
-  }
-  return out;
 }
 
 std::string Rfc822Now() {
@@ -249,14 +226,15 @@ std::string OpmlDocument(Session& s) {
       Rfc822Now() + "</dateCreated>\n</head>\n<body>\n";
   std::function<void(const Folder&, const std::string&)> write = [&](const Folder& f, const std::string& indent) {
     for (const Folder& child : f.folders) {
-      out += indent + "<outline text=\"" + Escape(child.name) + "\" title=\"" + Escape(child.name) + "\">\n";
+      out +=
+          indent + "<outline text=\"" + EscapeMarkup(child.name) + "\" title=\"" + EscapeMarkup(child.name) + "\">\n";
       write(child, indent + "  ");
       out += indent + "</outline>\n";
     }
     for (const CSubscription* sub : f.feeds) {
-      const std::string title = Escape(ToUtf8(sub->title.empty() ? sub->url : sub->title));
+      const std::string title = EscapeMarkup(ToUtf8(sub->title.empty() ? sub->url : sub->title));
       out += indent + "<outline type=\"rss\" text=\"" + title + "\" title=\"" + title + "\" xmlUrl=\"" +
-             Escape(ToUtf8(sub->url)) + "\"/>\n";
+             EscapeMarkup(ToUtf8(sub->url)) + "\"/>\n";
     }
   };
   write(top, "  ");
