@@ -5,9 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
-#include <mutex>
-
-#include "darulib.h"
 
 namespace {
 
@@ -74,29 +71,16 @@ bool SafeHeaderValue(const std::string& v) {
          std::none_of(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
 }
 
-std::unique_ptr<Transfer> Start(FeedFetch& feed, const FetchLimits& limits, const std::string& agent) {
+std::unique_ptr<Transfer> Start(FeedFetch& feed, const FetchLimits& limits) {
   auto t = std::make_unique<Transfer>();
   t->feed = &feed;
   t->limit = limits.maxBytes;
-  t->easy = curl_easy_init();
+  t->easy = NewFeedTransfer(feed.url, limits, t->error);
   if (!t->easy) return nullptr;
   CURL* c = t->easy;
   if (SafeHeaderValue(feed.etag)) t->headers = curl_slist_append(t->headers, ("If-None-Match: " + feed.etag).c_str());
   if (SafeHeaderValue(feed.lastModified))
     t->headers = curl_slist_append(t->headers, ("If-Modified-Since: " + feed.lastModified).c_str());
-  curl_easy_setopt(c, CURLOPT_URL, feed.url.c_str());
-  // Only the web, also after a redirect: a feed must not send us to file:// or elsewhere.
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(c, CURLOPT_MAXREDIRS, limits.maxRedirects);
-  curl_easy_setopt(c, CURLOPT_TIMEOUT, limits.timeoutSeconds);
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, std::min(limits.timeoutSeconds, 15L));
-  curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
-  curl_easy_setopt(c, CURLOPT_USERAGENT, agent.c_str());
-  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, t->error);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, t.get());
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, Header);
@@ -143,9 +127,6 @@ struct MultiFree {
 
 void FetchFeeds(std::vector<FeedFetch>& feeds, int jobs, const FetchLimits& limits,
                 const std::function<void(size_t, size_t)>& progress) {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-  const std::string agent = std::string("daru/") + DaruVersion();
   const size_t total = feeds.size();
   size_t next = 0, done = 0;
   auto failAll = [&](const std::string& why) {
@@ -171,7 +152,7 @@ void FetchFeeds(std::vector<FeedFetch>& feeds, int jobs, const FetchLimits& limi
       FeedFetch& f = feeds[next++];
       f.outcome = FeedFetch::Outcome::Pending;
       f.body.clear();
-      std::unique_ptr<Transfer> t = Start(f, limits, agent);
+      std::unique_ptr<Transfer> t = Start(f, limits);
       if (!t || curl_multi_add_handle(multi.get(), t->easy) != CURLM_OK) {
         f.outcome = FeedFetch::Outcome::Failed;
         f.error = "cannot start a transfer";

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -41,18 +42,13 @@ bool IsFetchable(const std::string& address) {
   return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0;
 }
 
-std::string Fetch(const std::string& url, const FetchLimits& limits, std::string& finalUrl) {
+CURL* NewFeedTransfer(const std::string& url, const FetchLimits& limits, char* error) {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-  std::unique_ptr<CURL, EasyFree> curl(curl_easy_init());
-  if (!curl) throw HostError("cannot start a transfer");
-  CURL* c = curl.get();
-  Body body;
-  body.limit = limits.maxBytes;
-  char error[CURL_ERROR_SIZE] = "";
-  const std::string agent = std::string("daru/") + DaruVersion();
+  CURL* c = curl_easy_init();
+  if (c == nullptr) return nullptr;
+  static const std::string agent = std::string("daru/") + DaruVersion();
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  // Only the web, also after a redirect: a feed must not send us to file:// or elsewhere.
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
@@ -64,6 +60,16 @@ std::string Fetch(const std::string& url, const FetchLimits& limits, std::string
   curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(c, CURLOPT_USERAGENT, agent.c_str());
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
+  return c;
+}
+
+std::string Fetch(const std::string& url, const FetchLimits& limits, std::string& finalUrl) {
+  char error[CURL_ERROR_SIZE] = "";
+  std::unique_ptr<CURL, EasyFree> curl(NewFeedTransfer(url, limits, error));
+  if (!curl) throw HostError("cannot start a transfer");
+  CURL* c = curl.get();
+  Body body;
+  body.limit = limits.maxBytes;
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <curl/curl.h>
+
 #include <string>
 
 struct FetchLimits {
@@ -15,3 +17,10 @@ bool IsFetchable(const std::string& address);
 // with a one-line reason on any failure: a status other than 2xx, a timeout,
 // a body beyond the limit, too many redirects, a redirect to another scheme.
 std::string Fetch(const std::string& url, const FetchLimits& limits, std::string& finalUrl);
+
+// The one transfer policy of daru's fetches, single or many at once: curl set
+// up once per process; only http and https, also after a redirect (a feed
+// must not send us to file:// or elsewhere); the limits; any content
+// encoding; daru's user agent; curl's reason written into error, which must
+// live as long as the transfer (CURL_ERROR_SIZE bytes).
+CURL* NewFeedTransfer(const std::string& url, const FetchLimits& limits, char* error);
