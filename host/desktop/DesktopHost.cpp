@@ -13,23 +13,24 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "res/ResourceIds.h"
 #include "shared/Launch.h"
 
 namespace desktop {
 
 namespace {
 
-constexpr UINT kMsgTreeDoubleClick = WM_USER + 500;  // 1524
-constexpr UINT kMsgShowArticle = WM_USER + 501;      // 1525
+constexpr UINT kMsgTreeDoubleClick = CDARUTreeCtrl::WM_DARU_TREE_DBLCLK;
+constexpr UINT kMsgShowArticle = CDARUListCtrl::WM_DARU_SHOWARTICLE;
 
-constexpr UINT kTreeMenu = 50000;
-constexpr UINT kListMenu = 53014;
-constexpr UINT kTreeRefresh = 50001;
-constexpr UINT kTreeAdd = 50002;
-constexpr UINT kTreeDelete = 50003;
-constexpr UINT kTreeRename = 50004;
-constexpr UINT kListDelete = 53008;
-constexpr UINT kListSearch = 53016;
+constexpr UINT kTreeMenu = IDR_TREECTRL_MENU;
+constexpr UINT kListMenu = IDR_LISTCTRL_MENU;
+constexpr UINT kTreeRefresh = ID_TREECTRL_REFRESH;
+constexpr UINT kTreeAdd = ID_TREECTRL_ADD;
+constexpr UINT kTreeDelete = ID_TREECTRL_DELETE;
+constexpr UINT kTreeRename = ID_TREECTRL_RENAME;
+constexpr UINT kListDelete = ID_LIST_DEL;
+constexpr UINT kListSearch = ID_LIST_SEARCH;
 
 // The keys the host gives the windows' commands (OnKey), shown beside them in the menu bar.
 struct Shortcut {

@@ -11,6 +11,7 @@
 #include <map>
 #include <utility>
 
+#include "res/ResourceIds.h"
 #include "shared/Launch.h"
 #include "terminal/EditField.h"
 #include "terminal/HtmlText.h"
@@ -20,30 +21,30 @@ namespace termui {
 
 namespace {
 
-constexpr UINT kMsgTreeDoubleClick = WM_USER + 500;  // 1524
-constexpr UINT kMsgShowArticle = WM_USER + 501;      // 1525
+constexpr UINT kMsgTreeDoubleClick = CDARUTreeCtrl::WM_DARU_TREE_DBLCLK;
+constexpr UINT kMsgShowArticle = CDARUListCtrl::WM_DARU_SHOWARTICLE;
 
-// Tree commands (menu 50000).
-constexpr UINT kTreeRefresh = 50001;
-constexpr UINT kTreeAdd = 50002;
-constexpr UINT kTreeDelete = 50003;
-constexpr UINT kTreeRename = 50004;
-constexpr UINT kTreeRemoveAll = 50005;
-constexpr UINT kTreeReadAll = 50006;
-constexpr UINT kTreeUnreadAll = 50007;
-constexpr UINT kTreeDefault = 53026;
-// List commands (menu 53014, and 53007 through the host's routing).
-constexpr UINT kListAdd = 53007;
-constexpr UINT kListDelete = 53008;
-constexpr UINT kListBrowse = 53009;
-constexpr UINT kListComment = 53010;
-constexpr UINT kListProperties = 53013;
-constexpr UINT kListSearch = 53016;
-constexpr UINT kListRead = 53017;
-constexpr UINT kListUnread = 53018;
-constexpr UINT kListImportant = 53019;
-constexpr UINT kListUnimportant = 53020;
-constexpr UINT kListLabels = 53028;
+// Tree commands (the tree's menu).
+constexpr UINT kTreeRefresh = ID_TREECTRL_REFRESH;
+constexpr UINT kTreeAdd = ID_TREECTRL_ADD;
+constexpr UINT kTreeDelete = ID_TREECTRL_DELETE;
+constexpr UINT kTreeRename = ID_TREECTRL_RENAME;
+constexpr UINT kTreeRemoveAll = ID_TREECTRL_DELALL;
+constexpr UINT kTreeReadAll = ID_TREECTRL_READ;
+constexpr UINT kTreeUnreadAll = ID_TREECTRL_UNREAD;
+constexpr UINT kTreeDefault = ID_TREECTRL_DEFAULT;
+// List commands (the list's menu, and its add command through the host's routing).
+constexpr UINT kListAdd = ID_LIST_ADD;
+constexpr UINT kListDelete = ID_LIST_DEL;
+constexpr UINT kListBrowse = ID_LIST_BROWSER;
+constexpr UINT kListComment = ID_LIST_COMMENT;
+constexpr UINT kListProperties = ID_LIST_PROP;
+constexpr UINT kListSearch = ID_LIST_SEARCH;
+constexpr UINT kListRead = ID_LISTCTRL_READ;
+constexpr UINT kListUnread = ID_LISTCTRL_UNREAD;
+constexpr UINT kListImportant = ID_LISTCTRL_IMP;
+constexpr UINT kListUnimportant = ID_LISTCTRL_UNIMP;
+constexpr UINT kListLabels = ID_LISTCTRL_MANAGER;
 
 // Where the windows sit in the frame's pixels: apart, so that a screen point tells them apart.
 const CPoint kTreeOrigin(0, 0);
@@ -68,7 +69,6 @@ bool OnPath(const char* program) {
   }
   return false;
 }
-
 
 }  // namespace
 
@@ -321,8 +321,11 @@ void TermHost::Draw(CellBuffer& out) {
   if (m_keyboardMove) {
     help = Tr(" 移动标签: ↑↓ 选目标  Enter 放下  Esc 取消", " Move label: ↑↓ target  Enter drop  Esc cancel");
   } else if (m_focus == Pane::Tree) {
-    help = Tr(" ? 帮助  Tab 切换  Enter 文章  F9 菜单  a 添加  F2 重命名  Del 删除  m 移动  F5 刷新  R 更新订阅  / 搜索  q 退出",
-              " ? help  Tab switch  Enter articles  F9 menu  a add  F2 rename  Del delete  m move  F5 refresh  R update feeds  / search  q quit");
+    help =
+        Tr(" ? 帮助  Tab 切换  Enter 文章  F9 菜单  a 添加  F2 重命名  Del 删除  m 移动  F5 刷新  R 更新订阅  / 搜索  "
+           "q 退出",
+           " ? help  Tab switch  Enter articles  F9 menu  a add  F2 rename  Del delete  m move  F5 refresh  R update "
+           "feeds  / search  q quit");
   } else if (m_focus == Pane::List) {
     help =
         Tr(" ? 帮助  Tab 切换  Enter 打开  N 下一未读  F9 菜单  r/u 已读/未读  c 注释  n 添加  s 排序  / 搜索  q 退出",
@@ -1291,7 +1294,7 @@ void TermHost::ShowHelp() {
   // The pane's keys, then its menu's commands with their keys.
   std::vector<std::pair<std::u32string, std::u32string>> lines;
   for (const auto& [key, what] : KeysOf(m_focus)) lines.emplace_back(U32(key.c_str()), U32(what.c_str()));
-  const UINT menuId = m_focus == Pane::Tree ? 50000 : 53014;
+  const UINT menuId = m_focus == Pane::Tree ? IDR_TREECTRL_MENU : IDR_LISTCTRL_MENU;
   CMenu menu;
   if (menu.LoadMenu(menuId)) {
     if (CMenu* popup = menu.GetSubMenu(0)) {
