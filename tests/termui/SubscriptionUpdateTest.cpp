@@ -7,33 +7,16 @@
 #include <fstream>
 
 #include "LocalHttpServer.h"
-#include "TmuxSession.h"
-#include "fixtures/TempDir.h"
-#include "terminal/TextCells.h"
-
-namespace fs = std::filesystem;
+#include "TerminalHostFixture.h"
 
 namespace {
 
-const std::string kDaru = DARU_PROGRAM;
-
-class SubscriptionUpdate : public ::testing::Test {
+// The end-to-end fixture with a feed server, the host's texts in English.
+class SubscriptionUpdate : public TerminalHostEndToEnd {
  protected:
-  void SetUp() override {
-    if (RunProgram({"tmux", "-V"}) != 0) FAIL() << "tmux is needed (scripts/deps.sh installs it)";
-    ASSERT_TRUE(termui::UseUtf8Locale());
-    ASSERT_EQ(Daru({"init"}), 0);
-  }
-  int Daru(std::vector<std::string> args, std::string* out = nullptr) {
-    args.insert(args.begin(), {kDaru, "--root", root.path().string()});
-    return RunProgram(args, out);
-  }
   std::unique_ptr<TmuxSession> Start() {
-    return std::make_unique<TmuxSession>(
-        std::vector<std::string>{kDaru, "--root", root.path().string(), "ui"}, 100, 30,
-        std::map<std::string, std::string>{{"LANG", "C.UTF-8"}, {"LC_ALL", "C.UTF-8"}});
+    return TerminalHostEndToEnd::Start(100, 30, {{"LANG", "C.UTF-8"}, {"LC_ALL", "C.UTF-8"}});
   }
-  TempDir root;
   TempDir files;
   LocalHttpServer server;
 };
