@@ -8,8 +8,8 @@
 #include "daru/Capture.h"
 #include "daru/FeedParser.h"
 #include "daru/HtmlView.h"
+#include "daru/Markup.h"
 #include "daru/Opml.h"
-#include "daru/Output.h"
 #include "daru/Request.h"
 #include "daru/Session.h"
 

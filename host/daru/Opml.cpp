@@ -13,7 +13,7 @@
 #include "daru/Capture.h"
 #include "daru/FeedParser.h"
 #include "daru/Fetch.h"
-#include "daru/Output.h"
+#include "daru/Markup.h"
 #include "daru/Request.h"
 
 namespace {

@@ -194,30 +194,3 @@ Report Listing(Report::Kind kind, nlohmann::json data, size_t count) {
   data["count"] = count;
   return {kind, std::move(data)};
 }
-
-std::string EscapeMarkup(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out.push_back(static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t' ? ' ' : c);
-    }
-  }
-  return out;
-}

@@ -22,9 +22,3 @@ Report Listing(Report::Kind kind, nlohmann::json data, size_t count);
 
 // Columns on a terminal: East Asian wide characters take two, combining marks none.
 size_t DisplayWidth(const std::string& utf8);
-
-// Text for the HTML and XML documents daru writes (the html, bookmark and
-// OPML exports): the five markup characters as references, and control
-// characters other than line ends and tabs, which XML 1.0 does not allow, as
-// blanks.
-std::string EscapeMarkup(const std::string& text);
