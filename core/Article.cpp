@@ -51,6 +51,18 @@ bool CArticle::LoadRssSubItem() {
   return work != nullptr && work->loadRssSubItem(*this);
 }
 
+bool CArticle::LoadFeedDataToKeep() {
+  // A sub-record attached before is the caller's business: left as it is.
+  if (CRSSSubItem* attached = GetRSSSubItem()) return attached->HasData();
+  LoadRssSubItem();
+  CRSSSubItem* feed = GetRSSSubItem();
+  if (feed == nullptr) return false;
+  if (feed->HasData()) return true;
+  SetRSSSubItem(nullptr);  // hands the record back without deleting it
+  delete feed;
+  return false;
+}
+
 void CArticle::CreateMime(std::u16string source) {
   if (const CContentFileWork* work = ContentFileWork()) {
     work->createMime(*this, source);

@@ -35,6 +35,11 @@ class DARU_API CArticle : public CItemExecute {
   // Attaches the feed sub-record read from the description file; false when
   // the file cannot be read, and then no sub-record stays attached.
   bool LoadRssSubItem();
+  // The same, keeping the sub-record only when it carries feed data: a page's
+  // file reads back as an empty record, which a rewrite would write as an
+  // empty feed element. A sub-record attached already stays as it is. True
+  // when the attached sub-record carries feed data.
+  bool LoadFeedDataToKeep();
   // Copies the media file into the article's folder as mime.zevm. The source
   // must be a regular file, not a symbolic link, of at most kMaxMediaFileSize
   // bytes; a copy that fails or comes out incomplete is not kept.

@@ -9,6 +9,11 @@ CRSSSubItem::~CRSSSubItem() = default;
 
 void CRSSSubItem::AddMimeFile(CMimeFile file) { mimeFiles.push_back(std::move(file)); }
 
+bool CRSSSubItem::HasData() const {
+  return !(title.empty() && link.empty() && pubDate.empty() && channelTitle.empty() && channelLink.empty() &&
+           mimeUrl.empty() && mimeFiles.empty());
+}
+
 // The reading is the content files' work; without it nothing is read.
 bool CRSSSubItem::LoadRSSInfo(std::u16string path) {
   const CContentFileWork* work = ContentFileWork();

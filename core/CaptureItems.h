@@ -17,6 +17,9 @@ class DARU_API CRSSSubItem {
   ~CRSSSubItem();
 
   void AddMimeFile(CMimeFile file);
+  // Whether the record carries any feed data: a page's description file
+  // reads back as an empty record.
+  bool HasData() const;
   // Reads an RSS information file: a root element holding newstitle with
   // title, pubdate, description, link and mime/url (a media file beside the
   // information file). sourceFile is set first, whatever follows; false when

@@ -92,11 +92,6 @@ class CLentFeed {
   bool m_lent;
 };
 
-bool HasFeedData(const CRSSSubItem* item) {
-  return item && !(item->title.empty() && item->link.empty() && item->pubDate.empty() && item->channelTitle.empty() &&
-                   item->channelLink.empty() && item->mimeUrl.empty() && item->mimeFiles.empty());
-}
-
 enum class FileState { Missing, Unreadable, Readable };
 
 // Reads what a rewrite of a stored article's description file must keep;
@@ -108,14 +103,7 @@ FileState LoadStored(CArticle& article, bool texts) {
   if (article.DescriptionFileIsUnreadable()) return FileState::Unreadable;
   article.LoadDescription();
   article.LoadComment();
-  article.LoadRssSubItem();
-  // A file without feed data reads back as an empty feed record, which a
-  // rewrite would write as an empty feed element: a page stays a page.
-  CRSSSubItem* feed = article.GetRSSSubItem();
-  if (feed != nullptr && !HasFeedData(feed)) {
-    article.SetRSSSubItem(nullptr);  // hands the record back without deleting it
-    delete feed;
-  }
+  article.LoadFeedDataToKeep();  // a page stays a page
   return FileState::Readable;
 }
 
@@ -206,7 +194,8 @@ void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, Sto
   };
   apply(u"description", request.description, article.description);
   apply(u"comment", request.comment, article.comment);
-  const bool lendFeed = restore && article.GetRSSSubItem() == nullptr && HasFeedData(request.feedItem);
+  const bool lendFeed =
+      restore && article.GetRSSSubItem() == nullptr && request.feedItem != nullptr && request.feedItem->HasData();
   write = write || lendFeed;
 
   if (reportOnly) {

@@ -121,7 +121,7 @@ Report ShowCommand::Run(Context& c) {
   json a = ArticleJson(article);
   a["description"] = TextJson(article.LoadDescription());
   a["comment"] = TextJson(article.LoadComment());
-  if (article.LoadRssSubItem() && HasFeedData(article.GetRSSSubItem())) {
+  if (article.LoadFeedDataToKeep()) {
     json f = FeedJson(*article.GetRSSSubItem());
     if (IsSafeFolderName(article.filename) && PathExists(GetMediaCopyPath(article.filename), true))
       f["media_copy"] = ToUtf8(GetMediaCopyPath(article.filename));

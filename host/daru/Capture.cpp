@@ -10,21 +10,10 @@ Report Message(std::string text, nlohmann::json data) {
 std::string Quoted(const std::u16string& text) { return "'" + ToUtf8(text) + "'"; }
 std::string Named(const CLabel* label) { return Quoted(label->name) + " #" + std::to_string(label->labelid); }
 
-bool HasFeedData(CRSSSubItem* item) {
-  return item && !(item->title.empty() && item->link.empty() && item->pubDate.empty() && item->channelTitle.empty() &&
-                   item->channelLink.empty() && item->mimeUrl.empty() && item->mimeFiles.empty());
-}
-
 void LoadForRewrite(CArticle* article) {
   article->LoadDescription();
   article->LoadComment();
-  article->LoadRssSubItem();
-  // A file without feed data gives an empty feed record, which would add an empty feed element; drop it.
-  CRSSSubItem* feed = article->GetRSSSubItem();
-  if (feed && !HasFeedData(feed)) {
-    article->SetRSSSubItem(nullptr);
-    delete feed;
-  }
+  article->LoadFeedDataToKeep();
 }
 
 bool WriteDescription(CArticle* article, std::string& why) {

@@ -15,8 +15,6 @@ std::string Quoted(const std::u16string& text);
 // A label as people see it in messages: 'name' #id.
 std::string Named(const CLabel* label);
 
-bool HasFeedData(CRSSSubItem* item);
-
 // Loads what a rewrite of the description file must keep: description,
 // comment and feed data.
 void LoadForRewrite(CArticle* article);

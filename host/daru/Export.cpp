@@ -105,8 +105,7 @@ json ArticleExport(Exported& e) {
     labels.push_back(j);
   }
   a["filed_under"] = labels;
-  if (e.article.LoadRssSubItem() && HasFeedData(e.article.GetRSSSubItem()))
-    a["feed"] = FeedJson(*e.article.GetRSSSubItem());
+  if (e.article.LoadFeedDataToKeep()) a["feed"] = FeedJson(*e.article.GetRSSSubItem());
   return a;
 }
 
@@ -187,7 +186,7 @@ std::string DaruAttributes(Exported& e) {
   if (a.impflag) out += " DARU_IMPORTANT=\"1\"";
   if (a.type != u"B") out += " DARU_TYPE=\"" + EscapeMarkup(ToUtf8(a.type)) + "\"";
   if (!e.comment.empty()) out += " DARU_COMMENT=\"" + EscapeMarkup(e.comment) + "\"";
-  if (a.type == u"A" && a.LoadRssSubItem() && HasFeedData(a.GetRSSSubItem())) {
+  if (a.type == u"A" && a.LoadFeedDataToKeep()) {
     const CRSSSubItem* f = a.GetRSSSubItem();
     if (!f->channelTitle.empty()) out += " DARU_CHANNEL=\"" + EscapeMarkup(ToUtf8(f->channelTitle)) + "\"";
     if (!f->channelLink.empty()) out += " DARU_CHANNEL_LINK=\"" + EscapeMarkup(ToUtf8(f->channelLink)) + "\"";

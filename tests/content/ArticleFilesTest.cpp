@@ -4,10 +4,10 @@
 #include <string>
 
 #include "ContentFiles.h"
+#include "base/TextConv.h"
 #include "content/XmlDocument.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
-#include "base/TextConv.h"
 
 using namespace contenttest;
 namespace fs = std::filesystem;
@@ -155,6 +155,32 @@ TEST_F(ArticleFiles, FeedSubRecordFromFile) {
   fs::remove(File("web"));
   EXPECT_TRUE(a.LoadRssSubItem());  // already there: the file is not read
   EXPECT_EQ(a.GetRSSSubItem(), rss);
+}
+
+// What a rewrite keeps of a file's feed data: a page's file gives no
+// sub-record (a rewrite would add an empty feed element), a feed item's does.
+TEST_F(ArticleFiles, FeedDataToKeepLeavesAPageAPage) {
+  CArticle page = Article(u"B");
+  EXPECT_FALSE(page.LoadFeedDataToKeep());  // no file
+  ASSERT_TRUE(page.CreateDescriptionFile(GetTypeFolder(u"B"), true));
+  EXPECT_FALSE(page.LoadFeedDataToKeep());
+  EXPECT_EQ(page.GetRSSSubItem(), nullptr);
+
+  CArticle item = Article(u"A");
+  CRSSSubItem feed;
+  feed.channelTitle = u"频道";
+  item.SetRSSSubItem(&feed);
+  ASSERT_TRUE(item.CreateDescriptionFile(GetTypeFolder(u"A"), true));
+  item.SetRSSSubItem(nullptr);
+  CArticle again = Article(u"A");
+  ASSERT_TRUE(again.LoadFeedDataToKeep());
+  EXPECT_EQ(again.GetRSSSubItem()->channelTitle, u"频道");
+
+  // One attached by the caller is not replaced or dropped, empty or not.
+  CRSSSubItem* empty = new CRSSSubItem();
+  page.SetRSSSubItem(empty);
+  EXPECT_FALSE(page.LoadFeedDataToKeep());
+  EXPECT_EQ(page.GetRSSSubItem(), empty);
 }
 
 TEST_F(ArticleFiles, ReadsHandWrittenFeedData) {

@@ -21,27 +21,12 @@ namespace {
 
 constexpr const char16_t* kPageType = u"B";
 
-bool HasFeedData(const CRSSSubItem* feed) {
-  return feed != nullptr &&
-         !(feed->title.empty() && feed->link.empty() && feed->pubDate.empty() && feed->channelTitle.empty() &&
-           feed->channelLink.empty() && feed->mimeUrl.empty() && feed->mimeFiles.empty());
-}
-
 // Loads from the description file what a rewrite must keep and the article
 // does not hold yet: the texts asked for, and the feed data.
 void LoadForRewrite(CArticle& article, bool description, bool comment) {
   if (description) article.LoadDescription();
   if (comment) article.LoadComment();
-  if (article.GetRSSSubItem() == nullptr) {
-    article.LoadRssSubItem();
-    // A file without feed data reads back as an empty feed record, which
-    // would be written as an empty feed element: a page must stay a page.
-    CRSSSubItem* feed = article.GetRSSSubItem();
-    if (feed != nullptr && !HasFeedData(feed)) {
-      article.SetRSSSubItem(nullptr);  // hands the record back without deleting it
-      delete feed;
-    }
-  }
+  if (article.GetRSSSubItem() == nullptr) article.LoadFeedDataToKeep();  // a page must stay a page
 }
 
 // By type code: the type's folder, refused when a catalogue row points it
