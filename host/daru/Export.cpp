@@ -258,16 +258,18 @@ std::string BookmarkDocument(std::map<int, Exported>& articles, const std::vecto
                              std::vector<std::string>& warnings) {
   std::map<CLabel*, std::vector<Exported*>> byLabel;
   std::set<CLabel*> needed;
+  // A label and the labels above it; a label already needed has its own
+  // above it needed too, so each walk stops there (and on a loop of parents).
+  auto need = [&needed](CLabel* l) {
+    for (CLabel* at = l; at && needed.insert(at).second; at = at->parent) {
+    }
+  };
   // Labels without articles are folders too, so an empty label comes back.
-  for (CLabel* l : scope) {
-    std::set<CLabel*> seen;
-    for (CLabel* at = l; at && seen.insert(at).second; at = at->parent) needed.insert(at);
-  }
+  for (CLabel* l : scope) need(l);
   for (auto& [id, e] : articles)
     for (CLabel* l : e.labels) {
       byLabel[l].push_back(&e);
-      std::set<CLabel*> seen;
-      for (CLabel* at = l; at && seen.insert(at).second; at = at->parent) needed.insert(at);
+      need(l);
     }
   std::string out =
       "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"

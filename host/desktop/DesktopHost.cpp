@@ -696,6 +696,7 @@ std::string DesktopHost::StateJson() {
   if (m_renameEntry != nullptr && ScreenRect(m_renameEntry, area)) {
     s["rename"] = RectJson(area);
     s["rename"]["text"] = gtk_entry_get_text(GTK_ENTRY(m_renameEntry));
+    s["rename"]["focused"] = gtk_widget_has_focus(m_renameEntry) != FALSE;
   }
   if (m_pane) {
     if (ScreenRect(m_pane->Widget(), area)) s["paneArea"] = RectJson(area);

@@ -161,6 +161,12 @@ TEST_F(DesktopInteraction, ADragNearTheTreesEdgesScrollsItBothWays) {
   Quit();
 }
 
+// The rename edit is up, laid out and holding the keyboard: what is typed now goes into it.
+bool RenameEditReady(const json& s) {
+  return s["renaming"] == true && s.contains("rename") && s["rename"]["w"].get<int>() > 1 &&
+         s["rename"]["focused"] == true;
+}
+
 TEST_F(DesktopInteraction, ALabelRenamedInPlaceCommitsWithEnterAndCancelsWithEscape) {
   ASSERT_EQ(Daru({"label", "add", "科技"}), 0);
   ASSERT_EQ(Daru({"label", "add", "News"}), 0);
@@ -171,7 +177,7 @@ TEST_F(DesktopInteraction, ALabelRenamedInPlaceCommitsWithEnterAndCancelsWithEsc
 
   // F2 opens the edit over the label, holding its name.
   Key("F2");
-  ASSERT_TRUE(WaitFor([](const json& s) { return s["renaming"] == true && s.contains("rename"); })) << State().dump();
+  ASSERT_TRUE(WaitFor(RenameEditReady)) << State().dump();
   json s = State();
   EXPECT_TRUE(s["tree"]["editing"].get<bool>());
   EXPECT_EQ(s["rename"]["text"], "科技");
@@ -190,7 +196,7 @@ TEST_F(DesktopInteraction, ALabelRenamedInPlaceCommitsWithEnterAndCancelsWithEsc
 
   // Escape leaves the name as it was, in the tree and in the catalogue.
   Key("F2");
-  ASSERT_TRUE(WaitFor([](const json& s) { return s["renaming"] == true && s.contains("rename"); }));
+  ASSERT_TRUE(WaitFor(RenameEditReady));
   ASSERT_EQ(Xdo({"type", "--delay", "40", "Nope"}), 0);
   ASSERT_TRUE(WaitFor([](const json& s) { return s["rename"]["text"] == "Nope"; })) << State().dump();
   Key("Escape");
@@ -202,14 +208,14 @@ TEST_F(DesktopInteraction, ALabelRenamedInPlaceCommitsWithEnterAndCancelsWithEsc
 
   // A click elsewhere cancels too; the name of a label beside it is refused and changes nothing.
   Key("F2");
-  ASSERT_TRUE(WaitFor([](const json& s) { return s["renaming"] == true && s.contains("rename"); }));
+  ASSERT_TRUE(WaitFor(RenameEditReady));
   ClickOn(State()["list"]["area"]);
   ASSERT_TRUE(WaitFor([](const json& s) { return s["renaming"] == false && !s["tree"]["editing"].get<bool>(); }))
       << State().dump();
   EXPECT_EQ(Sql("SELECT name FROM label WHERE labelid=" + id), "Science");
   ClickOn(TreeItem(State(), "Science"), 1, 6);
   Key("F2");
-  ASSERT_TRUE(WaitFor([](const json& s) { return s["renaming"] == true && s.contains("rename"); }));
+  ASSERT_TRUE(WaitFor(RenameEditReady));
   ASSERT_EQ(Xdo({"type", "--delay", "40", "News"}), 0);
   Key("Return");
   ASSERT_TRUE(WaitFor([](const json& s) { return s["renaming"] == false; })) << State().dump();
