@@ -653,6 +653,7 @@ std::string DesktopHost::StateJson() {
                      {"upper", gtk_adjustment_get_upper(a)}};
     if (ScreenRect(bar, area)) j["rect"] = RectJson(area);
     s[name]["scrollbar"] = j;
+    s[name]["frames"] = canvas->Frames();
   }
   s["tree"]["focused"] = CWnd::GetFocus() == tree;
   s["tree"]["editing"] = tree->GetEditControl() != nullptr;

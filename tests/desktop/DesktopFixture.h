@@ -99,8 +99,11 @@ class DesktopEndToEnd : public ::testing::Test {
     for (auto& [k, v] : extra) env[k] = v;
     program = std::make_unique<Process>(std::vector<std::string>{kDesktop, "--root", dir.path().string()}, env,
                                         dir.path() / "desktop.log");
-    ASSERT_TRUE(WaitFor([](const json& s) { return s.contains("tree") && !s["tree"]["items"].empty(); }))
-        << program->Log();
+    // Up once both windows have drawn: the scroll bars take their range from the first frame.
+    ASSERT_TRUE(WaitFor([](const json& s) {
+      return s.contains("tree") && !s["tree"]["items"].empty() && s["tree"]["frames"].get<int>() > 0 &&
+             s["list"]["frames"].get<int>() > 0;
+    })) << program->Log();
   }
 
   json State() {
