@@ -10,30 +10,16 @@
 #include <filesystem>
 
 #include "daru/Capture.h"
-#include "shared/OpenableLink.h"
 #include "daru/Request.h"
 #include "daru/Session.h"
+#include "shared/Launch.h"
+#include "shared/OpenableLink.h"
 
 extern char** environ;
 
 namespace {
 
 std::string What(const CArticle* a) { return "#" + std::to_string(a->articleid) + " " + Quoted(a->title); }
-
-// The program on the PATH, or empty.
-std::string OnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / program;
-    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    start = end + 1;
-  }
-  return "";
-}
 
 }  // namespace
 
@@ -91,7 +77,7 @@ Report OpenCommand::Run(Context& c) {
   if (link.empty()) throw HostError(What(article) + " has no link to open");
   if (const std::string why = WhyLinkIsNotOpened(link); !why.empty())
     throw HostError("the link of " + What(article) + " is not opened: " + why + " (" + link + ")");
-  const std::string opener = OnPath("xdg-open");
+  const std::string opener = hostshared::FindOnPath("xdg-open");
   if (opener.empty()) throw HostError("cannot open the link: there is no xdg-open on the PATH (install xdg-utils)");
   std::vector<std::string> args{opener, link};
   std::vector<char*> argv{args[0].data(), args[1].data(), nullptr};

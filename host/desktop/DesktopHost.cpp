@@ -20,18 +20,6 @@ namespace desktop {
 
 namespace {
 
-constexpr UINT kMsgTreeDoubleClick = CDARUTreeCtrl::WM_DARU_TREE_DBLCLK;
-constexpr UINT kMsgShowArticle = CDARUListCtrl::WM_DARU_SHOWARTICLE;
-
-constexpr UINT kTreeMenu = IDR_TREECTRL_MENU;
-constexpr UINT kListMenu = IDR_LISTCTRL_MENU;
-constexpr UINT kTreeRefresh = ID_TREECTRL_REFRESH;
-constexpr UINT kTreeAdd = ID_TREECTRL_ADD;
-constexpr UINT kTreeDelete = ID_TREECTRL_DELETE;
-constexpr UINT kTreeRename = ID_TREECTRL_RENAME;
-constexpr UINT kListDelete = ID_LIST_DEL;
-constexpr UINT kListSearch = ID_LIST_SEARCH;
-
 // The keys the host gives the windows' commands (OnKey), shown beside them in the menu bar.
 struct Shortcut {
   UINT menu, id;
@@ -39,12 +27,12 @@ struct Shortcut {
   GdkModifierType mods;
 };
 constexpr Shortcut kShortcuts[] = {
-    {kTreeMenu, kTreeRefresh, GDK_KEY_F5, GdkModifierType(0)},
-    {kTreeMenu, kTreeAdd, GDK_KEY_Insert, GdkModifierType(0)},
-    {kTreeMenu, kTreeDelete, GDK_KEY_Delete, GdkModifierType(0)},
-    {kTreeMenu, kTreeRename, GDK_KEY_F2, GdkModifierType(0)},
-    {kListMenu, kListDelete, GDK_KEY_Delete, GdkModifierType(0)},
-    {kListMenu, kListSearch, GDK_KEY_f, GDK_CONTROL_MASK},
+    {IDR_TREECTRL_MENU, ID_TREECTRL_REFRESH, GDK_KEY_F5, GdkModifierType(0)},
+    {IDR_TREECTRL_MENU, ID_TREECTRL_ADD, GDK_KEY_Insert, GdkModifierType(0)},
+    {IDR_TREECTRL_MENU, ID_TREECTRL_DELETE, GDK_KEY_Delete, GdkModifierType(0)},
+    {IDR_TREECTRL_MENU, ID_TREECTRL_RENAME, GDK_KEY_F2, GdkModifierType(0)},
+    {IDR_LISTCTRL_MENU, ID_LIST_DEL, GDK_KEY_Delete, GdkModifierType(0)},
+    {IDR_LISTCTRL_MENU, ID_LIST_SEARCH, GDK_KEY_f, GDK_CONTROL_MASK},
 };
 
 // Where the windows sit in the frame: apart, so that a screen point tells them apart.
@@ -288,8 +276,8 @@ GtkWidget* DesktopHost::BuildMenuBar() {
                    G_CALLBACK(+[](GtkMenuItem*, gpointer p) { static_cast<DesktopHost*>(p)->Quit(); }), this);
   gtk_menu_shell_append(GTK_MENU_SHELL(fileMenu), quit);
   gtk_menu_shell_append(GTK_MENU_SHELL(bar), file);
-  gtk_menu_shell_append(GTK_MENU_SHELL(bar), LibraryMenu("标签(_L)", kTreeMenu, m_windows.Tree()));
-  gtk_menu_shell_append(GTK_MENU_SHELL(bar), LibraryMenu("文章(_A)", kListMenu, m_windows.List()));
+  gtk_menu_shell_append(GTK_MENU_SHELL(bar), LibraryMenu("标签(_L)", IDR_TREECTRL_MENU, m_windows.Tree()));
+  gtk_menu_shell_append(GTK_MENU_SHELL(bar), LibraryMenu("文章(_A)", IDR_LISTCTRL_MENU, m_windows.List()));
   g_object_unref(accel);
   return bar;
 }
@@ -347,20 +335,20 @@ gboolean DesktopHost::OnKey(GtkWidget*, GdkEventKey* e, gpointer p) {
   CWnd* target = inList ? static_cast<CWnd*>(list) : tree;
   switch (e->keyval) {
     case GDK_KEY_F5:
-      command = kTreeRefresh, target = tree;
+      command = ID_TREECTRL_REFRESH, target = tree;
       break;
     case GDK_KEY_F2:
-      if (!inList) command = kTreeRename;
+      if (!inList) command = ID_TREECTRL_RENAME;
       break;
     case GDK_KEY_Insert:
-      if (!inList) command = kTreeAdd;
+      if (!inList) command = ID_TREECTRL_ADD;
       break;
     case GDK_KEY_Delete:
     case GDK_KEY_KP_Delete:
-      command = inList ? kListDelete : kTreeDelete;
+      command = inList ? ID_LIST_DEL : ID_TREECTRL_DELETE;
       break;
     case GDK_KEY_f:
-      if (ctrl) command = kListSearch, target = list;
+      if (ctrl) command = ID_LIST_SEARCH, target = list;
       break;
     case GDK_KEY_Menu:
       self->SyncClock();
@@ -529,7 +517,7 @@ void DesktopHost::OpenLink(CArticle* article) {
 }
 
 LRESULT DesktopHost::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kMsgShowArticle) {
+  if (message == CDARUListCtrl::WM_DARU_SHOWARTICLE) {
     auto* article = reinterpret_cast<CArticle*>(lParam);
     if (article == nullptr) return 0;
     if (wParam == 1) {
@@ -537,7 +525,7 @@ LRESULT DesktopHost::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     } else if (m_pane) {
       m_pane->ShowArticle(*article);
     }
-  } else if (message == kMsgTreeDoubleClick) {
+  } else if (message == CDARUTreeCtrl::WM_DARU_TREE_DBLCLK) {
     // A double click on a label: its articles get the keyboard next.
     if (m_list)
       g_idle_add(

@@ -4,6 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
 namespace hostshared {
 
 bool LaunchDetached(const char* program, const std::string& argument) {
@@ -26,6 +30,21 @@ bool LaunchDetached(const char* program, const std::string& argument) {
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string FindOnPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    const size_t end = std::min(dirs.find(':', start), dirs.size());
+    if (end > start) {
+      const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / program;
+      if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+    }
+    start = end + 1;
+  }
+  return "";
 }
 
 }  // namespace hostshared

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "shared/OpenableLink.h"
+#include "shared/PointerInput.h"
 #include "terminal/CellBuffer.h"
 #include "terminal/Platform.h"
 #include "terminal/TextCells.h"
@@ -181,8 +181,8 @@ class Renderer {
     if (Named(n, {"a"})) {
       const std::string raw = Trim(Attr(n, "href"));
       const std::u16string href = raw.empty() || raw[0] == '#' ? std::u16string() : Resolve(raw);
-      WithStyle(n, depth, OpenableLink(href) ? kUnderline : 0);
-      if (OpenableLink(href)) {
+      WithStyle(n, depth, hostshared::SafeToOpen(href) ? kUnderline : 0);
+      if (hostshared::SafeToOpen(href)) {
         m_out.links.push_back(href);
         Append(U"[" + ToCodePoints(FromUtf8(std::to_string(m_out.links.size()))) + U"]", m_style | kDim);
       }
@@ -326,10 +326,6 @@ bool BreakBefore(const std::u32string& t, size_t i) {
 }
 
 }  // namespace
-
-// The rule daru open follows too: http, https and ftp only; everything else
-// (javascript:, file:, data:) is shown, never opened.
-bool OpenableLink(const std::u16string& url) { return IsOpenableLink(ToUtf8(url)); }
 
 RenderedHtml RenderHtml(const std::u16string& source, const std::u16string& base) {
   if (!HoldsMarkup(source)) {

@@ -38,7 +38,4 @@ RenderedHtml RenderHtml(const std::u16string& html, const std::u16string& base);
 // The block's lines for a width in columns (at least 1).
 void WrapBlock(const TextBlock& block, int width, std::vector<StyledLine>& out);
 
-// Whether a link is one a reader may open: http, https or ftp with something after the scheme.
-bool OpenableLink(const std::u16string& url);
-
 }  // namespace termui

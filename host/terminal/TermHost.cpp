@@ -13,6 +13,7 @@
 
 #include "res/ResourceIds.h"
 #include "shared/Launch.h"
+#include "shared/PointerInput.h"
 #include "terminal/EditField.h"
 #include "terminal/HtmlText.h"
 #include "terminal/TextCells.h"
@@ -21,54 +22,11 @@ namespace termui {
 
 namespace {
 
-constexpr UINT kMsgTreeDoubleClick = CDARUTreeCtrl::WM_DARU_TREE_DBLCLK;
-constexpr UINT kMsgShowArticle = CDARUListCtrl::WM_DARU_SHOWARTICLE;
-
-// Tree commands (the tree's menu).
-constexpr UINT kTreeRefresh = ID_TREECTRL_REFRESH;
-constexpr UINT kTreeAdd = ID_TREECTRL_ADD;
-constexpr UINT kTreeDelete = ID_TREECTRL_DELETE;
-constexpr UINT kTreeRename = ID_TREECTRL_RENAME;
-constexpr UINT kTreeRemoveAll = ID_TREECTRL_DELALL;
-constexpr UINT kTreeReadAll = ID_TREECTRL_READ;
-constexpr UINT kTreeUnreadAll = ID_TREECTRL_UNREAD;
-constexpr UINT kTreeDefault = ID_TREECTRL_DEFAULT;
-// List commands (the list's menu, and its add command through the host's routing).
-constexpr UINT kListAdd = ID_LIST_ADD;
-constexpr UINT kListDelete = ID_LIST_DEL;
-constexpr UINT kListBrowse = ID_LIST_BROWSER;
-constexpr UINT kListComment = ID_LIST_COMMENT;
-constexpr UINT kListProperties = ID_LIST_PROP;
-constexpr UINT kListSearch = ID_LIST_SEARCH;
-constexpr UINT kListRead = ID_LISTCTRL_READ;
-constexpr UINT kListUnread = ID_LISTCTRL_UNREAD;
-constexpr UINT kListImportant = ID_LISTCTRL_IMP;
-constexpr UINT kListUnimportant = ID_LISTCTRL_UNIMP;
-constexpr UINT kListLabels = ID_LISTCTRL_MANAGER;
-
 // Where the windows sit in the frame's pixels: apart, so that a screen point tells them apart.
 const CPoint kTreeOrigin(0, 0);
 const CPoint kListOrigin(4000, 0);
 
 constexpr int kTreeCellWidth = 8;  // pixels of the tree per column (FitTree)
-
-// Only http, https and ftp links are handed to the opener. One rule for the
-// whole program is on its way; until it arrives this is the same rule.
-bool SafeToOpen(const std::u16string& url) { return OpenableLink(url); }
-
-bool OnPath(const char* program) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return false;
-  std::string dirs(path);
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    const size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::string dir = dirs.substr(start, end - start);
-    if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -496,16 +454,16 @@ bool TermHost::BeforeCommand(UINT id) {
   CTreeCtrl* tree = m_windows.Tree();
   CDARUListCtrl* list = m_windows.List();
   if (tree == nullptr || list == nullptr) return true;
-  if (id == kListAdd && tree->GetSelectedItem() == nullptr) {
+  if (id == ID_LIST_ADD && tree->GetSelectedItem() == nullptr) {
     // The list files a new article under the selected label, and drops the dialog's texts without one.
     Say("请先在标签树中选择一个标签，新文章将存入该标签",
         "Select a label in the tree first: the new article is filed there");
     return false;
   }
-  const bool allRows = id == kTreeRemoveAll || id == kTreeReadAll || id == kTreeUnreadAll;
-  const bool selectedRows = id == kListDelete || id == kListRead || id == kListUnread || id == kListImportant ||
-                            id == kListUnimportant || id == kListComment;
-  if (!allRows && !selectedRows && id != kTreeRefresh && id != kListSearch) return true;
+  const bool allRows = id == ID_TREECTRL_DELALL || id == ID_TREECTRL_READ || id == ID_TREECTRL_UNREAD;
+  const bool selectedRows = id == ID_LIST_DEL || id == ID_LISTCTRL_READ || id == ID_LISTCTRL_UNREAD ||
+                            id == ID_LISTCTRL_IMP || id == ID_LISTCTRL_UNIMP || id == ID_LIST_COMMENT;
+  if (!allRows && !selectedRows && id != ID_TREECTRL_REFRESH && id != ID_LIST_SEARCH) return true;
   m_pending.id = id;
   m_pending.searchTag = list->GetSearchTag();
   if (allRows || selectedRows) {
@@ -513,10 +471,10 @@ bool TermHost::BeforeCommand(UINT id) {
          row = allRows ? row + 1 : list->GetNextItem(row, LVNI_SELECTED)) {
       auto* a = reinterpret_cast<CArticle*>(list->GetItemData(row));
       if (a != nullptr) m_pending.rows.push_back(ArticleSnap{a, a->articleid, a->type, a->filename});
-      if (id == kListComment) break;  // the comment is for the first selected row
+      if (id == ID_LIST_COMMENT) break;  // the comment is for the first selected row
     }
   }
-  if (id == kListComment && !m_pending.rows.empty() && !ArticleStored(m_pending.rows.front().articleid)) {
+  if (id == ID_LIST_COMMENT && !m_pending.rows.empty() && !ArticleStored(m_pending.rows.front().articleid)) {
     Say("这篇文章已在别处被删除，不能再注释", "This article was removed elsewhere; it cannot take a comment");
     m_pending = Pending{};
     return false;
@@ -530,10 +488,10 @@ void TermHost::AfterCommand() {
   CDARUListCtrl* list = m_windows.List();
   if (tree == nullptr || list == nullptr || !IsWindow(list->GetSafeHwnd())) return;
   switch (p.id) {
-    case kTreeRefresh:
+    case ID_TREECTRL_REFRESH:
       if (!p.searchTag) m_rowsSorted = false;  // refilled in the catalogue's order
       return;
-    case kListSearch:
+    case ID_LIST_SEARCH:
       if (list->GetSearchTag()) m_rowsSorted = false;
       return;
     default:
@@ -543,7 +501,7 @@ void TermHost::AfterCommand() {
   std::map<const CArticle*, int> left;
   for (int row = 0; row < list->GetItemCount(); ++row)
     left.emplace(reinterpret_cast<const CArticle*>(list->GetItemData(row)), row);
-  if (p.id == kListDelete || p.id == kTreeRemoveAll) {
+  if (p.id == ID_LIST_DEL || p.id == ID_TREECTRL_DELALL) {
     for (const ArticleSnap& a : p.rows) {
       if (left.count(a.article) != 0) continue;
       if (a.articleid == m_articleId) {
@@ -558,7 +516,7 @@ void TermHost::AfterCommand() {
     }
     return;
   }
-  if (p.id == kListComment) {
+  if (p.id == ID_LIST_COMMENT) {
     if (p.rows.empty()) return;
     const ArticleSnap& a = p.rows.front();
     if (ArticleStored(a.articleid)) return;
@@ -571,7 +529,7 @@ void TermHost::AfterCommand() {
     return;
   }
   // Marking: a row whose look does not follow its article's flag was not updated.
-  if ((p.id == kTreeReadAll || p.id == kTreeUnreadAll) && p.rows.empty()) {
+  if ((p.id == ID_TREECTRL_READ || p.id == ID_TREECTRL_UNREAD) && p.rows.empty()) {
     if (HTREEITEM sel = tree->GetSelectedItem(); sel != nullptr && tree->ItemHasChildren(sel))
       Say("这个标签本身没有文章；子标签中的文章请在子标签中标记",
           "This label holds no articles itself; mark its sub-labels' articles there");
@@ -684,7 +642,7 @@ void TermHost::HandleKey(const Event& raw) {
     case Key::F5:
       // Labels another process made (an update, a second daru) appear too.
       ReloadLabels();
-      Command(m_windows.Tree(), kTreeRefresh);
+      Command(m_windows.Tree(), ID_TREECTRL_REFRESH);
       return;
     case Key::CtrlL:
       return;  // the next draw repaints everything
@@ -706,7 +664,7 @@ void TermHost::HandleKey(const Event& raw) {
           found = ToUtf8(text);
           return true;
         });
-        Command(m_windows.List(), kListSearch);
+        Command(m_windows.List(), ID_LIST_SEARCH);
         m_user.SetMessageFilter(nullptr);
         if (!found.empty()) m_status = found;
         return;
@@ -756,7 +714,7 @@ void TermHost::HandleKey(const Event& raw) {
           OpenNumberedLink(static_cast<int>(e.ch - U'0'));
         } else if (e.ch == U'o') {
           if (m_article.Links().empty()) {
-            Command(m_windows.List(), kListBrowse);
+            Command(m_windows.List(), ID_LIST_BROWSER);
           } else {
             m_linkNumber = 0;
             m_choosingLink = true;
@@ -804,21 +762,21 @@ struct KeyCommand {
 };
 
 constexpr KeyCommand kTreeKeys[] = {
-    {Key::F2, 0, kTreeRename},       {Key::Insert, 0, kTreeAdd},        {Key::Delete, 0, kTreeDelete},
-    {Key::Char, U'a', kTreeAdd},     {Key::Char, U'd', kTreeDefault},   {Key::Char, U'x', kTreeRemoveAll},
-    {Key::Char, U'r', kTreeReadAll}, {Key::Char, U'u', kTreeUnreadAll},
+    {Key::F2, 0, ID_TREECTRL_RENAME},    {Key::Insert, 0, ID_TREECTRL_ADD},      {Key::Delete, 0, ID_TREECTRL_DELETE},
+    {Key::Char, U'a', ID_TREECTRL_ADD},  {Key::Char, U'd', ID_TREECTRL_DEFAULT}, {Key::Char, U'x', ID_TREECTRL_DELALL},
+    {Key::Char, U'r', ID_TREECTRL_READ}, {Key::Char, U'u', ID_TREECTRL_UNREAD},
 };
 
 constexpr KeyCommand kGlobalKeys[] = {
-    {Key::F5, 0, kTreeRefresh},
-    {Key::Char, U'/', kListSearch},
+    {Key::F5, 0, ID_TREECTRL_REFRESH},
+    {Key::Char, U'/', ID_LIST_SEARCH},
 };
 
 constexpr KeyCommand kListKeys[] = {
-    {Key::Delete, 0, kListDelete},   {Key::Insert, 0, kListAdd},         {Key::Char, U'r', kListRead},
-    {Key::Char, U'u', kListUnread},  {Key::Char, U'i', kListImportant},  {Key::Char, U'I', kListUnimportant},
-    {Key::Char, U'c', kListComment}, {Key::Char, U'p', kListProperties}, {Key::Char, U'o', kListBrowse},
-    {Key::Char, U'l', kListLabels},  {Key::Char, U'n', kListAdd},
+    {Key::Delete, 0, ID_LIST_DEL},          {Key::Insert, 0, ID_LIST_ADD},      {Key::Char, U'r', ID_LISTCTRL_READ},
+    {Key::Char, U'u', ID_LISTCTRL_UNREAD},  {Key::Char, U'i', ID_LISTCTRL_IMP}, {Key::Char, U'I', ID_LISTCTRL_UNIMP},
+    {Key::Char, U'c', ID_LIST_COMMENT},     {Key::Char, U'p', ID_LIST_PROP},    {Key::Char, U'o', ID_LIST_BROWSER},
+    {Key::Char, U'l', ID_LISTCTRL_MANAGER}, {Key::Char, U'n', ID_LIST_ADD},
 };
 
 template <size_t N>
@@ -1051,11 +1009,12 @@ void TermHost::OpenLink(CArticle* article) {
 }
 
 void TermHost::OpenAddress(const std::u16string& url) {
-  if (SafeToOpen(url) && OnPath("xdg-open") && hostshared::LaunchDetached("xdg-open", ToUtf8(url))) {
+  if (hostshared::SafeToOpen(url) && !hostshared::FindOnPath("xdg-open").empty() &&
+      hostshared::LaunchDetached("xdg-open", ToUtf8(url))) {
     m_status = Tr("已用 xdg-open 打开链接：", "Opened with xdg-open: ") + ToUtf8(url);
     return;
   }
-  if (!SafeToOpen(url)) {
+  if (!hostshared::SafeToOpen(url)) {
     m_status = Tr("只打开 http、https 和 ftp 链接：", "Only http, https and ftp links are opened: ") + ToUtf8(url);
     return;
   }
@@ -1099,7 +1058,7 @@ std::vector<TerminalUser::HostItem> TermHost::HostItemsOf(const CPopupMenuView& 
     items.push_back({FromUtf8(Tr("移动标签", "Move label")), u"m", [this] { StartKeyboardMove(); }});
   } else if (list != nullptr && menu.owner == list->GetSafeHwnd()) {
     items.push_back(
-        {FromUtf8(Tr("添加文章...", "Add article...")), u"n", [this] { Command(m_windows.List(), kListAdd); }});
+        {FromUtf8(Tr("添加文章...", "Add article...")), u"n", [this] { Command(m_windows.List(), ID_LIST_ADD); }});
     items.push_back({FromUtf8(Tr("下一篇未读", "Next unread")), u"N", [this] { NextUnread(); }});
     items.push_back({FromUtf8(Tr("换一种排序", "Next sort order")), u"s", [this] { CycleSort(); }});
   }
@@ -1110,7 +1069,7 @@ std::vector<TerminalUser::HostItem> TermHost::HostItemsOf(const CPopupMenuView& 
 }
 
 LRESULT TermHost::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kMsgShowArticle) {
+  if (message == CDARUListCtrl::WM_DARU_SHOWARTICLE) {
     auto* article = reinterpret_cast<CArticle*>(lParam);
     if (article == nullptr) return 0;
     if (wParam == 1) {
@@ -1131,7 +1090,7 @@ LRESULT TermHost::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       m_articleLabel = m_windows.Tree() ? m_windows.Tree()->GetSelectedItem() : nullptr;
       m_articleFromSearch = m_windows.List() && m_windows.List()->GetSearchTag();
     }
-  } else if (message == kMsgTreeDoubleClick) {
+  } else if (message == CDARUTreeCtrl::WM_DARU_TREE_DBLCLK) {
     // A double click on a label: go to its articles, once the tree has done with the click.
     m_listAfterDoubleClick = true;
   }

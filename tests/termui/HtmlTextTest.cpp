@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/TextConv.h"
+#include "shared/PointerInput.h"
 #include "terminal/CellBuffer.h"
 #include "terminal/HtmlText.h"
 #include "terminal/TextCells.h"
@@ -64,9 +65,9 @@ TEST(HtmlText, LinksAreNumberedResolvedAndOnlyWebLinksCount) {
   EXPECT_EQ(links[1], u"https://site.example/rel?q=1");
   EXPECT_EQ(links[2], u"FTP://f.example/y");
   EXPECT_NE(all.find("A[1] B[2] C D E[3] F G"), std::string::npos) << all;
-  EXPECT_TRUE(OpenableLink(u"http://x"));
-  EXPECT_FALSE(OpenableLink(u"http://"));
-  EXPECT_FALSE(OpenableLink(u"mailto:a@b"));
+  EXPECT_TRUE(hostshared::SafeToOpen(u"http://x"));
+  EXPECT_FALSE(hostshared::SafeToOpen(u"http://"));
+  EXPECT_FALSE(hostshared::SafeToOpen(u"mailto:a@b"));
 }
 
 TEST(HtmlText, LinesBreakBetweenWordsAndBetweenWideCharacters) {
