@@ -2,11 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
+#include "daru/ExitStatus.h"
 #include "daru/LibraryRoot.h"
-#include "daru/Request.h"
 #include "daru/StoreChoice.h"
 #include "desktop/DesktopHost.h"
 
@@ -17,9 +16,12 @@ const char* kUsage =
     "  --root   the data root (default: $DARU_HOME, else $XDG_DATA_HOME/daru)\n"
     "  --store  where the catalogue lives (default: $DARU_STORE, else sqlite)\n";
 
-int Fail(const std::string& message, int status) {
-  std::fprintf(stderr, "daru-desktop: %s\n", message.c_str());
-  return status;
+constexpr const char* kProgram = "daru-desktop";
+
+int UsageFailure(const std::string& message) {
+  FailWith(kProgram, message, 2);
+  std::fputs(kUsage, stderr);
+  return 2;
 }
 
 // --name VALUE or --name=VALUE; false when argv[i] is not that option.
@@ -49,33 +51,24 @@ int main(int argc, char** argv) {
     }
     if (Option(argc, argv, i, "--root", rootOption, missing) ||
         Option(argc, argv, i, "--store", storeOption, missing)) {
-      if (missing) return Fail(std::string(argv[i]) + " needs a value\n" + kUsage, 2);
+      if (missing) return UsageFailure(std::string(argv[i]) + " needs a value");
       continue;
     }
-    return Fail(std::string("unknown argument: ") + argv[i] + "\n" + kUsage, 2);
+    return UsageFailure(std::string("unknown argument: ") + argv[i]);
   }
-  try {
+  return RunReportingFailures(kProgram, [&] {
     // The same data root and store rules as daru.
     const std::filesystem::path root = ResolveDataRoot(rootOption);
     const StoreChoice store = StoreChoice::Parse(storeOption);
     UseDataRoot(root);
-    if (!store.IsProvisioned(root)) return Fail("no catalogue in " + root.string() + " (run 'daru init' first)", 1);
-    if (!gtk_init_check(&argc, &argv)) return Fail("cannot open the display (is DISPLAY set?)", 1);
+    if (!store.IsProvisioned(root))
+      return FailWith(kProgram, "no catalogue in " + root.string() + " (run 'daru init' first)", 1);
+    if (!gtk_init_check(&argc, &argv)) return FailWith(kProgram, "cannot open the display (is DISPLAY set?)", 1);
     desktop::DesktopHost host;
     std::string error;
     if (!host.Create(store.NewStore(), &error))
-      return Fail("cannot open the catalogue in " + root.string() + ": " + error, 1);
+      return FailWith(kProgram, "cannot open the catalogue in " + root.string() + ": " + error, 1);
     host.Run();
-  } catch (const UsageError& e) {
-    return Fail(e.what(), 2);
-  } catch (const HostError& e) {
-    return Fail(e.what(), 1);
-  } catch (const _com_error& e) {
-    return Fail("the XML engine failed: " + ToUtf8(e.ErrorMessage()), 1);
-  } catch (const std::bad_alloc&) {
-    return Fail("out of memory", 1);
-  } catch (const std::exception& e) {
-    return Fail(e.what(), 1);
-  }
-  return 0;
+    return 0;
+  });
 }
