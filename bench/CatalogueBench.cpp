@@ -23,6 +23,7 @@
 #include "CatalogueGenerator.h"
 #include "EngineBaseline.h"
 #include "LibraryCatalogue.h"
+#include "Sides.h"
 #include "SyncCounter.h"
 
 namespace fs = std::filesystem;
@@ -70,63 +71,12 @@ struct EngineSide {
   EngineCatalogue engine;
 };
 
-// Times the sides of one comparison, side by side: each Step runs every side
-// once, in an order that rotates, and keeps its time and its syncs. A side's
-// figure is the median of its operations, so that an operation the machine
-// happened to hold up (other work on its two cores) does not count.
-class Sides {
- public:
-  explicit Sides(int count) : m_samples(count), m_syncs(count), m_ops(count) {}
-
-  template <class... F>
-  double Step(F&&... sides) {
-    std::vector<std::function<void()>> calls{std::function<void()>(sides)...};
-    double total = 0;
-    size_t n = calls.size();
-    for (size_t k = 0; k < n; ++k) {
-      size_t i = (k + m_steps) % n;
-      std::uint64_t syncs = SyncCalls();
-      auto start = std::chrono::steady_clock::now();
-      calls[i]();
-      double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      m_samples[i].push_back(took);
-      m_syncs[i] += SyncCalls() - syncs;
-      ++m_ops[i];
-      total += took;
-    }
-    ++m_steps;
-    return total;
-  }
-  // Time measured by the caller for a block of operations of one side.
-  void Add(size_t side, double seconds, std::uint64_t operations) {
-    m_samples[side].push_back(seconds / static_cast<double>(operations));
-    m_ops[side] += operations;
-  }
-
-  // Per operation: median microseconds and mean syncs of each side, as
-  // counters s0_us, s0_syncs, ...
-  void Report(benchmark::State& state) {
-    for (size_t i = 0; i < m_samples.size(); ++i) {
-      std::vector<double> v = m_samples[i];
-      if (v.empty()) continue;
-      std::sort(v.begin(), v.end());
-      double median = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-      std::string key = "s" + std::to_string(i);
-      double mean = 0;
-      for (double x : v) mean += x;
-      mean /= static_cast<double>(v.size());
-      state.counters[key + "_us"] = median * 1e6;
-      state.counters[key + "_mean_us"] = mean * 1e6;
-      state.counters[key + "_syncs"] = m_ops[i] ? static_cast<double>(m_syncs[i]) / static_cast<double>(m_ops[i]) : 0.0;
-    }
-  }
-
- private:
-  std::vector<std::vector<double>> m_samples;  // seconds per operation
-  std::vector<std::uint64_t> m_syncs;
-  std::vector<std::uint64_t> m_ops;
-  std::uint64_t m_steps = 0;
-};
+// Each side's syncs to disk counted beside its time.
+Sides SyncedSides(size_t count) {
+  Sides sides(count);
+  sides.CountSyncs(SyncCalls);
+  return sides;
+}
 
 // One 4 KiB page rewritten and synced, in the folder the catalogues live in.
 class SyncProbe {
@@ -160,7 +110,7 @@ void Capture(benchmark::State& state, CatalogueShape shape, std::string mode) {
   LibraryCatalogue lib(Cached(shape), WorkFolder(), "capture", mode);
   EngineSide e(shape, "capture", mode);
   SyncProbe probe;
-  Sides sides(3);
+  Sides sides = SyncedSides(3);
   std::uint64_t libSyncs = 0;
   for (auto _ : state) {
     GeneratedArticle a = NextFresh(), b = NextFresh();
@@ -191,7 +141,7 @@ void Duplicate(benchmark::State& state, CatalogueShape shape, std::string mode) 
   for (std::uint64_t i = 0; i < static_cast<std::uint64_t>(state.max_iterations); ++i)
     if (!lib.WriteDescriptionFile(ArticleText(i * 7 % static_cast<std::uint64_t>(shape.articles)).url))
       state.SkipWithError("cannot write a description file");
-  Sides sides(2);
+  Sides sides = SyncedSides(2);
   std::uint64_t n = 0;
   for (auto _ : state) {
     GeneratedArticle a = ArticleText(n++ * 7 % static_cast<std::uint64_t>(shape.articles));
@@ -213,7 +163,7 @@ void CaptureScaling(benchmark::State& state, std::string mode) {
   WorkingRoot small(Cached(k1k), WorkFolder(), "scaling-small", mode);
   const WorkingRoot* roots[2] = {&large, &small};
   constexpr int kBlock = 20;
-  Sides sides(2);
+  Sides sides = SyncedSides(2);
   std::uint64_t block = 0;
   for (auto _ : state) {
     double total = 0;
@@ -242,7 +192,7 @@ void CaptureScaling(benchmark::State& state, std::string mode) {
 void LabelQuery(benchmark::State& state) {
   LibraryCatalogue lib(Cached(k100k), WorkFolder(), "labelquery", Modes()[0]);
   EngineSide e(k100k, "labelquery", Modes()[0]);
-  Sides sides(2);
+  Sides sides = SyncedSides(2);
   for (auto _ : state) {
     state.SetIterationTime(sides.Step(
         [&] {
@@ -259,7 +209,7 @@ void LabelQuery(benchmark::State& state) {
 void Search(benchmark::State& state) {
   LibraryCatalogue lib(Cached(k100k), WorkFolder(), "search", Modes()[0]);
   EngineSide e(k100k, "search", Modes()[0]);
-  Sides sides(2);
+  Sides sides = SyncedSides(2);
   int found = 0;
   for (auto _ : state) {
     state.SetIterationTime(sides.Step([&] { found = lib.SearchTitle(kSearchWord); },
@@ -280,7 +230,7 @@ void LabelTreeScaling(benchmark::State& state) {
   const WorkingRoot* roots[2] = {&many, &few};
   const int counts[2] = {kManyLabels.labels, k1k.labels};
   constexpr int kBlock = 5;
-  Sides sides(2);
+  Sides sides = SyncedSides(2);
   std::uint64_t block = 0;
   for (auto _ : state) {
     double total = 0;
@@ -303,7 +253,7 @@ void LabelTreeScaling(benchmark::State& state) {
 void LabelTreeAgainstEngine(benchmark::State& state, CatalogueShape shape) {
   LibraryCatalogue lib(Cached(shape), WorkFolder(), "labeltree", Modes()[0]);
   EngineSide e(shape, "labeltree", Modes()[0]);
-  Sides sides(2);
+  Sides sides = SyncedSides(2);
   for (auto _ : state) {
     state.SetIterationTime(sides.Step(
         [&] {
@@ -320,7 +270,7 @@ void LabelTreeAgainstEngine(benchmark::State& state, CatalogueShape shape) {
 
 // Each step deletes the big label from fresh copies; only the deletes are timed.
 void DeleteLabel(benchmark::State& state, std::string mode) {
-  Sides sides(2);
+  Sides sides = SyncedSides(2);
   for (auto _ : state) {
     LibraryCatalogue lib(Cached(k100k), WorkFolder(), "deletelabel", mode);
     EngineSide e(k100k, "deletelabel", mode);
@@ -345,7 +295,7 @@ void MarkRead(benchmark::State& state, std::string mode) {
   lib.QueryLabel(kBigLabelId);
   auto rows = e.engine.LabelArticles(kBigLabelId);
   rows.resize(kMarkReadCount);
-  Sides sides(2);
+  Sides sides = SyncedSides(2);
   for (auto _ : state) {
     double total = 0;
     for (int i = 0; i < kMarkReadCount; ++i) {

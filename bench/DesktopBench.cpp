@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "CatalogueGenerator.h"
+#include "Sides.h"
 #include "darulib_ui.h"
 #include "desktop/Replay.h"
 #include "storage/DataRootSetup.h"
@@ -89,42 +90,6 @@ struct Windows {
   CHostWnd frame;
   CDARUTreeCtrl tree;
   CDARUListCtrl list;
-};
-
-class Sides {
- public:
-  // untimed: runs after each side, outside its time (taking down what the side made).
-  double Step(const std::function<void()>& first, const std::function<void()>& second,
-              const std::function<void()>& untimed = {}) {
-    const std::function<void()>* order[2] = {&first, &second};
-    double total = 0;
-    for (int k = 0; k < 2; ++k) {
-      const int i = (k + m_steps) % 2;
-      const auto start = std::chrono::steady_clock::now();
-      (*order[i])();
-      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      if (untimed) untimed();
-      m_samples[i].push_back(took);
-      total += took;
-    }
-    ++m_steps;
-    return total;
-  }
-  void Report(benchmark::State& state, const char* ratioName) {
-    double median[2] = {0, 0};
-    for (int i = 0; i < 2; ++i) {
-      std::vector<double> v = m_samples[i];
-      if (v.empty()) return;
-      std::sort(v.begin(), v.end());
-      median[i] = v[v.size() / 2];
-      state.counters["s" + std::to_string(i) + "_us"] = median[i] * 1e6;
-    }
-    if (median[1] > 0) state.counters[ratioName] = median[0] / median[1];
-  }
-
- private:
-  std::vector<double> m_samples[2];
-  int m_steps = 0;
 };
 
 // s0: a click on the big label until the list is painted; s1: the facade's query.
@@ -211,6 +176,10 @@ void StartUp(benchmark::State& state) {
   // Start-up ends with the first frame: taking the windows down again is not timed.
   std::unique_ptr<desktop::ImageCache> images;
   std::unique_ptr<Windows> w;
+  sides.AfterEach([&] {
+    w.reset();
+    images.reset();
+  });
   for (auto _ : state) {
     state.SetIterationTime(sides.Step(
         [&] {
@@ -222,10 +191,6 @@ void StartUp(benchmark::State& state) {
           images = std::make_unique<desktop::ImageCache>();
           w = std::make_unique<Windows>(emptyModule);
           w->FirstFrame(*images);
-        },
-        [&] {
-          w.reset();
-          images.reset();
         }));
   }
   sides.Report(state, "large_over_empty");

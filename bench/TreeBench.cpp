@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "CatalogueGenerator.h"
+#include "Sides.h"
+#include "SyncCounter.h"
 #include "base/TextConv.h"
 #include "core/Article.h"
 #include "core/ArticleLocations.h"
@@ -107,37 +109,6 @@ class Windows {
   WorkingRoot m_root;
 };
 
-// Medians of two sides that take turns.
-class Sides {
- public:
-  double Step(const std::function<void()>& first, const std::function<void()>& second) {
-    const std::function<void()>* order[2] = {&first, &second};
-    double total = 0;
-    for (int k = 0; k < 2; ++k) {
-      const int i = (k + m_steps) % 2;
-      const auto start = std::chrono::steady_clock::now();
-      (*order[i])();
-      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      m_samples[i].push_back(took);
-      total += took;
-    }
-    ++m_steps;
-    return total;
-  }
-  void Report(benchmark::State& state) {
-    for (int i = 0; i < 2; ++i) {
-      std::vector<double> v = m_samples[i];
-      if (v.empty()) continue;
-      std::sort(v.begin(), v.end());
-      state.counters["s" + std::to_string(i) + "_us"] = v[v.size() / 2] * 1e6;
-    }
-  }
-
- private:
-  std::vector<double> m_samples[2];
-  int m_steps = 0;
-};
-
 void Select(benchmark::State& state) {
   Windows w("tree-select");
   CLabel* bigLabel = w.LabelOf(w.big);
@@ -175,6 +146,7 @@ void FeedCapture(benchmark::State& state) {
   CLabel* bigLabel = w.LabelOf(w.big);
   w.tree.SelectItem(w.big);
   Sides sides;
+  sides.CountSyncs(darubench::SyncCalls);
   for (auto _ : state) {
     CRSSSubItem viaTree = FeedItem(), viaFacade = FeedItem();
     state.SetIterationTime(sides.Step(

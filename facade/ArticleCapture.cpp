@@ -244,7 +244,9 @@ void CDARU::HandOver(CLabel* label, std::unique_ptr<CArticle> article, CCaptureO
   // The result list holds the current label's articles: an article filed
   // under it joins the list, or is the one listed already.
   if (label == m_pCurLabel && out.result != CaptureResult::Stored) {
-    if (CArticle* listed = FindListed(article->filename)) {
+    // A new row cannot be listed yet: only a stored one is looked for.
+    CArticle* listed = out.result == CaptureResult::New ? nullptr : FindListed(article->filename);
+    if (listed != nullptr) {
       listed->labels = article->labels;
       if (!out.changed.empty() || out.restored) {
         listed->SetDescription(article->description);
