@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "base/Files.h"
 #include "res/ResourceIds.h"
 #include "shared/Launch.h"
 
@@ -137,12 +137,9 @@ bool DesktopHost::Create(CDB* store, std::string* error) {
         +[](gpointer p) -> gboolean {
           auto* self = static_cast<DesktopHost*>(p);
           const std::string state = self->StateJson();
-          if (state != self->m_stateWritten) {
-            const std::string tmp = self->m_statePath + ".tmp";
-            std::ofstream(tmp) << state;
-            std::rename(tmp.c_str(), self->m_statePath.c_str());
+          // Replaced whole: a reader never sees half of it.
+          if (state != self->m_stateWritten && daru::ReplaceFile(self->m_statePath, state))
             self->m_stateWritten = state;
-          }
           return G_SOURCE_CONTINUE;
         },
         this);
@@ -595,10 +592,7 @@ void DesktopHost::Run() {
   m_list.reset();
   m_person.reset();
   m_windows.Destroy();
-  if (!m_statePath.empty()) {
-    std::ofstream(m_statePath + ".tmp") << nlohmann::json{{"closed", true}}.dump();
-    std::rename((m_statePath + ".tmp").c_str(), m_statePath.c_str());
-  }
+  if (!m_statePath.empty()) daru::ReplaceFile(m_statePath, nlohmann::json{{"closed", true}}.dump());
 }
 
 std::string DesktopHost::StateJson() {
