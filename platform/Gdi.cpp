@@ -125,7 +125,16 @@ int DaruCharWidth(char16_t ch, const LOGFONT& font) {
   return w + (font.lfWeight >= FW_SEMIBOLD ? 1 : 0);
 }
 
+namespace {
+
+int (*g_textMeasure)(std::u16string_view, const LOGFONT&) = nullptr;
+
+}  // namespace
+
+void DaruSetTextMeasure(int (*measure)(std::u16string_view text, const LOGFONT& font)) { g_textMeasure = measure; }
+
 int DaruTextWidth(std::u16string_view text, const LOGFONT& font) {
+  if (g_textMeasure != nullptr) return g_textMeasure(text, font);
   int w = 0;
   for (char16_t ch : text) w += DaruCharWidth(ch, font);
   return w;

@@ -98,6 +98,10 @@ void ResetSysColors();  // tests only
 DARU_API int DaruFontHeight(const LOGFONT& font);
 DARU_API int DaruCharWidth(char16_t ch, const LOGFONT& font);
 DARU_API int DaruTextWidth(std::u16string_view text, const LOGFONT& font);
+// A host that draws the windows' text with fonts of its own measures it for
+// them too: the windows then size their items (a tree's labels, the "..."
+// fitting) by what the host will draw. Null goes back to the fixed metrics.
+DARU_API void DaruSetTextMeasure(int (*measure)(std::u16string_view text, const LOGFONT& font));
 
 class DARU_API CGdiObject : public CObject {
   DECLARE_DYNAMIC(CGdiObject)

@@ -113,7 +113,9 @@ bool SaveSettings(const std::string& path, const DesktopSettings& s) {
 DesktopHost::DesktopHost() : m_user(m_router, m_images) {}
 
 DesktopHost::~DesktopHost() {
+  DaruSetTextMeasure(nullptr);
   if (m_timer) g_source_remove(m_timer);
+  if (m_updateTimer) g_source_remove(m_updateTimer);
   if (m_stateTimer) g_source_remove(m_stateTimer);
   m_tree.reset();
   m_list.reset();
@@ -124,6 +126,8 @@ DesktopHost::~DesktopHost() {
 }
 
 bool DesktopHost::Create(CDB* store, std::string* error) {
+  // The windows lay their text out as Pango will draw it.
+  DaruSetTextMeasure(MeasureText);
   if (!m_windows.Create([this](UINT m, WPARAM w, LPARAM l) { return OnHostMessage(m, w, l); }, store, error))
     return false;
   m_person = std::make_unique<CScopedUserInteraction>(&m_user);
@@ -271,6 +275,13 @@ GtkWidget* DesktopHost::BuildMenuBar() {
   gtk_widget_add_accelerator(quit, "activate", accel, GDK_KEY_q, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
   g_signal_connect(quit, "activate",
                    G_CALLBACK(+[](GtkMenuItem*, gpointer p) { static_cast<DesktopHost*>(p)->Quit(); }), this);
+  GtkWidget* update = gtk_menu_item_new_with_mnemonic("更新所有订阅(_U)");
+  gtk_widget_add_accelerator(update, "activate", accel, GDK_KEY_r, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+  gtk_accel_label_set_accel(GTK_ACCEL_LABEL(gtk_bin_get_child(GTK_BIN(update))), GDK_KEY_r, GDK_CONTROL_MASK);
+  g_signal_connect(update, "activate",
+                   G_CALLBACK(+[](GtkMenuItem*, gpointer p) { static_cast<DesktopHost*>(p)->StartUpdate(); }), this);
+  gtk_menu_shell_append(GTK_MENU_SHELL(fileMenu), update);
+  gtk_menu_shell_append(GTK_MENU_SHELL(fileMenu), gtk_separator_menu_item_new());
   gtk_menu_shell_append(GTK_MENU_SHELL(fileMenu), quit);
   gtk_menu_shell_append(GTK_MENU_SHELL(bar), file);
   gtk_menu_shell_append(GTK_MENU_SHELL(bar), LibraryMenu("标签(_L)", IDR_TREECTRL_MENU, m_windows.Tree()));
@@ -423,6 +434,46 @@ void DesktopHost::AfterInput() {
   Rename();
   UpdateStatus();
   ScheduleTimer();
+}
+
+void DesktopHost::StartUpdate() {
+  std::string error;
+  if (m_updateCommand.empty()) {
+    m_message = "此命令现在不可用";
+  } else if (m_update.Running()) {
+    m_message = "订阅正在更新";
+  } else if (!m_update.Start(m_updateCommand, error)) {
+    m_message = "不能更新订阅: " + error;
+  } else {
+    m_message = "正在更新订阅";
+    m_updateEnded = false;
+    if (m_updateTimer == 0) m_updateTimer = g_timeout_add(100, FollowUpdate, this);
+  }
+  UpdateStatus();
+}
+
+gboolean DesktopHost::FollowUpdate(gpointer p) {
+  auto* self = static_cast<DesktopHost*>(p);
+  if (self->m_quit) return G_SOURCE_CONTINUE;
+  if (self->m_update.Running() && self->m_update.Poll()) {
+    self->m_message = self->m_update.StatusText();
+    self->m_updateEnded = !self->m_update.Running();
+    self->UpdateStatus();
+  }
+  if (!self->m_updateEnded) return G_SOURCE_CONTINUE;
+  // The windows are refilled only outside menus, dialogs, an in-place rename and a drag.
+  CDARUTreeCtrl* tree = self->m_windows.Tree();
+  CLabelTree* labels = CDARU::Instance()->GetLabelTree();
+  if (tree == nullptr || labels == nullptr || !self->m_user.Modals().empty() || self->m_renamePopover != nullptr ||
+      tree->GetEditControl() != nullptr || DaruGetDragImageState().dragging)
+    return G_SOURCE_CONTINUE;
+  self->m_updateEnded = false;
+  self->m_updateTimer = 0;
+  self->SyncClock();
+  // New channels appear under the favourite feeds, opened; the shown label's list is filled again.
+  if (!hostshared::ReloadLabelTree(*tree, *labels, true, nullptr)) self->m_message = "不能重新读取标签";
+  self->AfterInput();
+  return G_SOURCE_REMOVE;
 }
 
 void DesktopHost::UpdateStatus() {
@@ -587,6 +638,8 @@ void DesktopHost::Run() {
   m_timer = 0;
   if (m_stateTimer) g_source_remove(m_stateTimer);
   m_stateTimer = 0;
+  if (m_updateTimer) g_source_remove(m_updateTimer);
+  m_updateTimer = 0;
   gtk_widget_hide(m_window);
   m_tree.reset();
   m_list.reset();
@@ -676,6 +729,7 @@ std::string DesktopHost::StateJson() {
   }
   s["modals"] = modals;
   s["renaming"] = m_renamePopover != nullptr;
+  s["updating"] = m_update.Running() || m_updateEnded;
   if (m_renameEntry != nullptr && ScreenRect(m_renameEntry, area)) {
     s["rename"] = RectJson(area);
     s["rename"]["text"] = gtk_entry_get_text(GTK_ENTRY(m_renameEntry));

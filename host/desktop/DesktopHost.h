@@ -15,6 +15,7 @@
 #include "desktop/ControlCanvas.h"
 #include "desktop/DesktopUser.h"
 #include "desktop/ReadingPane.h"
+#include "shared/SubscriptionUpdate.h"
 #include "terminal/HostWindows.h"
 
 // daru-desktop's main window: the label tree on the left, the article list on
@@ -48,6 +49,12 @@ class DesktopHost {
   void Run();
   // Asks the program to end (a signal, Ctrl-Q, closing the window).
   void Quit();
+  // The program that updates every subscription ('daru ... update --progress
+  // --json'); without one, the menu's update command says it is unavailable.
+  void SetUpdateCommand(std::vector<std::string> command) { m_updateCommand = std::move(command); }
+  // Starts updating the subscriptions in the background; the status line
+  // follows it, and the labels are read again when it ends.
+  void StartUpdate();
 
   LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // The program's state as a JSON text, for tests that drive it from outside.
@@ -68,6 +75,7 @@ class DesktopHost {
   bool PointToWidget(POINT pt, GtkWidget*& widget, int& x, int& y) const;
   static gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer self);
   bool FocusInWindows() const;
+  static gboolean FollowUpdate(gpointer self);
 
   termui::HostWindows m_windows;
   hostshared::PointerRouter m_router;
@@ -94,6 +102,10 @@ class DesktopHost {
   DesktopSettings m_settings;
   std::chrono::steady_clock::time_point m_clock = std::chrono::steady_clock::now();
   bool m_quit = false;
+  hostshared::BackgroundUpdate m_update;
+  std::vector<std::string> m_updateCommand;
+  guint m_updateTimer = 0;
+  bool m_updateEnded = false;  // the update ended and the windows still show the catalogue as it was
 };
 
 }  // namespace desktop

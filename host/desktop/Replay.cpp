@@ -3,7 +3,9 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 
 namespace desktop {
 
@@ -133,6 +135,39 @@ void DrawImage(cairo_t* cr, const CDrawOp& op, ImageCache& images) {
 }  // namespace
 
 const char* TextFontFamily() { return "Noto Sans CJK SC, Noto Sans, sans-serif"; }
+
+int MeasureText(std::u16string_view text, const LOGFONT& font) {
+  // One layout on a context of its own, for the main thread that lays the windows out.
+  static PangoContext* context = pango_font_map_create_context(pango_cairo_font_map_get_default());
+  static PangoLayout* layout = pango_layout_new(context);
+  static std::unordered_map<std::uint64_t, int> widths;  // Pango units, by font and character
+  const int px = font.lfHeight < 0 ? -font.lfHeight : std::max<LONG>(1, font.lfHeight * 3 / 4);
+  const std::uint64_t fontKey = (static_cast<std::uint64_t>(std::min(px, 0xFFFF)) << 40) |
+                                (static_cast<std::uint64_t>(font.lfWeight >= FW_BOLD) << 39) |
+                                (static_cast<std::uint64_t>(font.lfItalic != 0) << 38);
+  long long units = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // A surrogate pair is one character.
+    const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF && text[i + 1] >= 0xDC00 &&
+                      text[i + 1] <= 0xDFFF;
+    const char32_t ch = pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i];
+    const std::uint64_t key = fontKey | ch;
+    auto found = widths.find(key);
+    if (found == widths.end()) {
+      PangoFontDescription* description = FontOf(font);
+      pango_layout_set_font_description(layout, description);
+      pango_font_description_free(description);
+      const std::string utf8 = ToUtf8(std::u16string(text.substr(i, pair ? 2 : 1)));
+      pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+      int w = 0, h = 0;
+      pango_layout_get_size(layout, &w, &h);
+      found = widths.emplace(key, w).first;
+    }
+    units += found->second;
+    if (pair) ++i;
+  }
+  return static_cast<int>((units + PANGO_SCALE - 1) / PANGO_SCALE);
+}
 
 ImageCache::~ImageCache() { Clear(); }
 

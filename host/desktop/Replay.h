@@ -34,6 +34,11 @@ class ImageCache {
 // The font family the host draws every text with.
 const char* TextFontFamily();
 
+// How wide the replay draws text in the font, in pixels, never less than
+// Pango lays it out: the windows measure with it (DaruSetTextMeasure) while
+// the desktop host shows them. Each character's width is measured once.
+int MeasureText(std::u16string_view text, const LOGFONT& font);
+
 // Replays one record.
 void ReplayRecord(cairo_t* cr, const CDrawingRecord& record, ImageCache& images);
 

@@ -1,13 +1,18 @@
 // daru-desktop: the library's windows on the Linux desktop.
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "daru/ExitStatus.h"
 #include "daru/LibraryRoot.h"
 #include "daru/StoreChoice.h"
 #include "desktop/DesktopHost.h"
+#include "shared/Launch.h"
 
 namespace {
 
@@ -17,6 +22,17 @@ const char* kUsage =
     "  --store  where the catalogue lives (default: $DARU_STORE, else sqlite)\n";
 
 constexpr const char* kProgram = "daru-desktop";
+
+// daru, which updates the subscriptions: installed beside this program, else on the PATH.
+std::string DaruProgram() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const std::filesystem::path beside = self.parent_path() / "daru";
+    if (::access(beside.c_str(), X_OK) == 0) return beside.string();
+  }
+  return hostshared::FindOnPath("daru");
+}
 
 int UsageFailure(const std::string& message) {
   FailWith(kProgram, message, 2);
@@ -65,6 +81,12 @@ int main(int argc, char** argv) {
       return FailWith(kProgram, "no catalogue in " + root.string() + " (run 'daru init' first)", 1);
     if (!gtk_init_check(&argc, &argv)) return FailWith(kProgram, "cannot open the display (is DISPLAY set?)", 1);
     desktop::DesktopHost host;
+    if (const std::string daru = DaruProgram(); !daru.empty()) {
+      std::vector<std::string> update{daru, "--root", root.string()};
+      if (!storeOption.empty()) update.insert(update.end(), {"--store", storeOption});
+      update.insert(update.end(), {"update", "--progress", "--json"});
+      host.SetUpdateCommand(std::move(update));
+    }
     std::string error;
     if (!host.Create(store.NewStore(), &error))
       return FailWith(kProgram, "cannot open the catalogue in " + root.string() + ": " + error, 1);

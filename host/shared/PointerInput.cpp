@@ -1,8 +1,8 @@
 #include "shared/PointerInput.h"
 
-#include "shared/OpenableLink.h"
-
 #include <cstdlib>
+
+#include "shared/OpenableLink.h"
 
 namespace hostshared {
 

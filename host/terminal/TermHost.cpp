@@ -100,25 +100,8 @@ void TermHost::FollowUpdate() {
   bool changed = false;
   if (m_update.Running() && m_update.Poll()) {
     changed = true;
-    if (m_update.Running()) {
-      // "updating: 3/10 fetched, 1/10 filed" as the status.
-      const std::string& p = m_update.Progress();
-      const size_t at = p.find(": ");
-      m_status = "正在更新订阅 " + (at == std::string::npos ? p : p.substr(at + 2));
-    } else {
-      m_updateEnded = true;
-      const std::string& out = m_update.Output();
-      auto number = [&out](const char* key) {
-        // A key of the report itself, not of one feed's row: indented once.
-        const std::string pattern = std::string("\n  \"") + key + "\": ";
-        const size_t at = out.find(pattern);
-        return at == std::string::npos ? std::string("?")
-                                       : std::to_string(std::atol(out.c_str() + at + pattern.size()));
-      };
-      m_status = m_update.Status() > 1 || out.empty()
-                     ? "订阅更新失败"
-                     : "订阅已更新: " + number("new") + " 篇新文章, " + number("failed") + " 个失败";
-    }
+    m_status = m_update.StatusText();
+    m_updateEnded = !m_update.Running();
   }
   // The windows are refilled only outside dialogs, menus and an in-place rename.
   if (m_updateEnded && !m_user.Modal() && !m_keyboardMove && m_windows.Tree() != nullptr &&
@@ -133,64 +116,17 @@ void TermHost::FollowUpdate() {
   }
 }
 
-namespace {
-
-// The labels whose items are expanded, by id.
-std::vector<int> ExpandedLabels(CTreeCtrl& tree) {
-  std::vector<int> ids;
-  std::vector<HTREEITEM> pending{tree.GetRootItem()};
-  while (!pending.empty()) {
-    HTREEITEM at = pending.back();
-    pending.pop_back();
-    for (; at != nullptr; at = tree.GetNextSiblingItem(at)) {
-      const CLabel* label = reinterpret_cast<const CLabel*>(tree.GetItemData(at));
-      if (label != nullptr && (tree.GetItemState(at, TVIS_EXPANDED) & TVIS_EXPANDED)) ids.push_back(label->labelid);
-      if (HTREEITEM child = tree.GetChildItem(at)) pending.push_back(child);
-    }
-  }
-  return ids;
-}
-
-HTREEITEM ItemOfLabel(CTreeCtrl& tree, HTREEITEM from, int labelid) {
-  std::vector<HTREEITEM> pending{from};
-  while (!pending.empty()) {
-    HTREEITEM at = pending.back();
-    pending.pop_back();
-    for (; at != nullptr; at = tree.GetNextSiblingItem(at)) {
-      const CLabel* label = reinterpret_cast<const CLabel*>(tree.GetItemData(at));
-      if (label != nullptr && label->labelid == labelid) return at;
-      if (HTREEITEM child = tree.GetChildItem(at)) pending.push_back(child);
-    }
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 void TermHost::ReloadLabels(bool expandFeeds) {
   CDARUTreeCtrl* tree = m_windows.Tree();
   CLabelTree* labels = CDARU::Instance()->GetLabelTree();
   if (tree == nullptr || labels == nullptr || tree->GetEditControl() != nullptr) return;
   const HTREEITEM selected = tree->GetSelectedItem();
-  const CLabel* shown = selected ? reinterpret_cast<const CLabel*>(tree->GetItemData(selected)) : nullptr;
-  const int shownId = shown != nullptr ? shown->labelid : 0;
-  std::vector<int> expanded = ExpandedLabels(*tree);
-  // The favourite feeds open, where an update's new channels appear.
-  if (expandFeeds) expanded.push_back(kFavRSSLabelID);
-  // The old labels stay alive after a reload, so the items pointing to them are safe until refilled.
-  if (!labels->LoadLabelTree()) {
+  HTREEITEM again = nullptr;
+  if (!hostshared::ReloadLabelTree(*tree, *labels, expandFeeds, &again)) {
     m_status = "不能重新读取标签";
     return;
   }
-  tree->DeleteAllItems();
-  labels->InitLabelTreeCtrl(tree);
-  tree->Expand(tree->GetRootItem(), TVE_EXPAND);
-  for (int id : expanded)
-    if (HTREEITEM item = ItemOfLabel(*tree, tree->GetRootItem(), id)) tree->Expand(item, TVE_EXPAND);
-  HTREEITEM again = shownId != 0 ? ItemOfLabel(*tree, tree->GetRootItem(), shownId) : nullptr;
-  tree->SelectItem(again != nullptr ? again : tree->GetRootItem());
   if (again != nullptr) {
-    tree->EnsureVisible(again);
     // The same label under a new item: no change of label for the list's order or the open article.
     if (m_lastLabel == selected) m_lastLabel = again;
     if (m_articleLabel == selected) m_articleLabel = again;

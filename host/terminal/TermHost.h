@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "shared/PointerInput.h"
+#include "shared/SubscriptionUpdate.h"
 #include "terminal/ArticleView.h"
-#include "terminal/BackgroundUpdate.h"
 #include "terminal/ControlView.h"
 #include "terminal/Display.h"
 #include "terminal/HostWindows.h"
@@ -142,7 +142,7 @@ class TermHost {
   bool m_choosingLink = false;  // digits name a link of the article
   int m_linkNumber = 0;         // the digits typed so far
   std::vector<std::string> m_updateCommand;
-  BackgroundUpdate m_update;
+  hostshared::BackgroundUpdate m_update;
   bool m_updateEnded = false;  // the update ended and the windows still show the catalogue as it was
 };
 

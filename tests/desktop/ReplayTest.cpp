@@ -232,6 +232,32 @@ TEST_F(ReplayTest, TheTreeShowsItsButtonsTheDropHighlightAndTheDragImage) {
 }
 
 // The frame reflects each notification to its control once: one right click, one menu.
+// Measured by the replay's fonts, a label's box holds its text as drawn: a
+// selected label's white text never runs past its highlight.
+TEST_F(ReplayTest, ALabelsBoxHoldsItsTextAsTheReplayDrawsIt) {
+  struct MeasureGuard {
+    MeasureGuard() { DaruSetTextMeasure(desktop::MeasureText); }
+    ~MeasureGuard() { DaruSetTextMeasure(nullptr); }
+  } guard;
+  tree->MoveWindow(0, 0, 480, 300);
+  HTREEITEM item = tree->GetChildItem(tree->GetRootItem());
+  ASSERT_NE(item, nullptr);
+  for (const std::u16string text : {u"Channel Kappa", u"WWW mmm Wide Latin 科技 mixed", u"iiii llll"}) {
+    tree->SetItemText(item, text.c_str());
+    CRect box;
+    ASSERT_TRUE(tree->GetItemRect(item, &box, TRUE));
+    Surface s(480, 300);
+    tree->Invalidate();
+    desktop::PaintAndReplay(s.cr(), *tree, images);
+    int rightmost = -1;
+    for (int y = box.top; y < box.bottom; ++y)
+      for (int x = box.left; x < 480; ++x)
+        if (IsInk(s.At(x, y))) rightmost = std::max(rightmost, x);
+    EXPECT_LT(rightmost, box.right) << ToUtf8(text);
+    EXPECT_GT(rightmost, box.right - 12) << ToUtf8(text) << ": the box is no wider than its text needs";
+  }
+}
+
 TEST_F(ReplayTest, ARightClickOnALabelOpensItsMenuOnce) {
   struct Counting : IUserInteraction {
     int menus = 0;

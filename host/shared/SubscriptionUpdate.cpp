@@ -1,4 +1,4 @@
-#include "terminal/BackgroundUpdate.h"
+#include "shared/SubscriptionUpdate.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -6,9 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
-namespace termui {
+namespace hostshared {
 
 namespace {
 
@@ -128,4 +129,77 @@ bool BackgroundUpdate::Poll() {
   return changed;
 }
 
-}  // namespace termui
+std::string BackgroundUpdate::StatusText() const {
+  if (Running()) {
+    // "updating: 3/10 fetched, 1/10 filed" as "正在更新订阅 3/10 fetched, 1/10 filed".
+    const size_t at = m_progress.find(": ");
+    return "正在更新订阅 " + (at == std::string::npos ? m_progress : m_progress.substr(at + 2));
+  }
+  auto number = [this](const char* key) {
+    // A key of the report itself, not of one feed's row: indented once.
+    const std::string pattern = std::string("\n  \"") + key + "\": ";
+    const size_t at = m_output.find(pattern);
+    return at == std::string::npos ? std::string("?")
+                                   : std::to_string(std::atol(m_output.c_str() + at + pattern.size()));
+  };
+  // Status 1 is a report with failed feeds in it; beyond that nothing was reported.
+  return m_status > 1 || m_output.empty()
+             ? "订阅更新失败"
+             : "订阅已更新: " + number("new") + " 篇新文章, " + number("failed") + " 个失败";
+}
+
+namespace {
+
+// The labels whose items are expanded, by id.
+std::vector<int> ExpandedLabels(CTreeCtrl& tree) {
+  std::vector<int> ids;
+  std::vector<HTREEITEM> pending{tree.GetRootItem()};
+  while (!pending.empty()) {
+    HTREEITEM at = pending.back();
+    pending.pop_back();
+    for (; at != nullptr; at = tree.GetNextSiblingItem(at)) {
+      const CLabel* label = reinterpret_cast<const CLabel*>(tree.GetItemData(at));
+      if (label != nullptr && (tree.GetItemState(at, TVIS_EXPANDED) & TVIS_EXPANDED)) ids.push_back(label->labelid);
+      if (HTREEITEM child = tree.GetChildItem(at)) pending.push_back(child);
+    }
+  }
+  return ids;
+}
+
+HTREEITEM ItemOfLabel(CTreeCtrl& tree, HTREEITEM from, int labelid) {
+  std::vector<HTREEITEM> pending{from};
+  while (!pending.empty()) {
+    HTREEITEM at = pending.back();
+    pending.pop_back();
+    for (; at != nullptr; at = tree.GetNextSiblingItem(at)) {
+      const CLabel* label = reinterpret_cast<const CLabel*>(tree.GetItemData(at));
+      if (label != nullptr && label->labelid == labelid) return at;
+      if (HTREEITEM child = tree.GetChildItem(at)) pending.push_back(child);
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool ReloadLabelTree(CTreeCtrl& tree, CLabelTree& labels, bool openFeeds, HTREEITEM* reselected) {
+  if (reselected != nullptr) *reselected = nullptr;
+  const HTREEITEM selected = tree.GetSelectedItem();
+  const CLabel* shown = selected ? reinterpret_cast<const CLabel*>(tree.GetItemData(selected)) : nullptr;
+  const int shownId = shown != nullptr ? shown->labelid : 0;
+  std::vector<int> expanded = ExpandedLabels(tree);
+  if (openFeeds) expanded.push_back(kFavRSSLabelID);
+  if (!labels.LoadLabelTree()) return false;
+  tree.DeleteAllItems();
+  labels.InitLabelTreeCtrl(&tree);
+  tree.Expand(tree.GetRootItem(), TVE_EXPAND);
+  for (int id : expanded)
+    if (HTREEITEM item = ItemOfLabel(tree, tree.GetRootItem(), id)) tree.Expand(item, TVE_EXPAND);
+  HTREEITEM again = shownId != 0 ? ItemOfLabel(tree, tree.GetRootItem(), shownId) : nullptr;
+  tree.SelectItem(again != nullptr ? again : tree.GetRootItem());
+  if (again != nullptr) tree.EnsureVisible(again);
+  if (reselected != nullptr) *reselected = again;
+  return true;
+}
+
+}  // namespace hostshared

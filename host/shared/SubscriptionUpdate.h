@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
-// Runs 'daru update' as a process of its own while the screen goes on: it
-// has its own connection to the catalogue, and the windows keep theirs. The
-// host polls it for the progress line and, at the end, for its report.
+#include "shared/HostPlatform.h"
 
-namespace termui {
+// Runs 'daru update' as a process of its own while the windows go on: it has
+// its own connection to the catalogue, and the windows keep theirs. The host
+// polls it for the progress line and, at the end, for its report.
+
+namespace hostshared {
 
 class BackgroundUpdate {
  public:
@@ -32,6 +34,10 @@ class BackgroundUpdate {
   int Status() const { return m_status; }
   const std::string& Output() const { return m_output; }
 
+  // What the status line says of it: the progress while it runs ("正在更新订阅
+  // 3/10 ..."), then how many new articles came and how many feeds failed.
+  std::string StatusText() const;
+
  private:
   bool Drain(int& fd, std::string& into);
 
@@ -44,4 +50,13 @@ class BackgroundUpdate {
   int m_status = 0;
 };
 
-}  // namespace termui
+// Reads the labels from the catalogue again and fills the tree with them,
+// keeping the labels that were open open (and the favourite feeds, where an
+// update's new channels appear, when openFeeds) and the selected label
+// selected, or else the root. The old labels stay alive, so items that point
+// to them are safe until refilled. False, with the tree as it was, when the
+// catalogue cannot be read. *reselected gets the item of the label that was
+// selected, or null.
+bool ReloadLabelTree(CTreeCtrl& tree, CLabelTree& labels, bool openFeeds, HTREEITEM* reselected);
+
+}  // namespace hostshared
