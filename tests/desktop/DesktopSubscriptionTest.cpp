@@ -2,10 +2,10 @@
 // goes on, with feeds served on 127.0.0.1.
 
 #include <cstdlib>
-#include <fstream>
 
 #include "DesktopFixture.h"
 #include "LocalHttpServer.h"
+#include "ServedFeeds.h"
 
 using namespace desktoptest;
 
@@ -35,23 +35,7 @@ class DesktopSubscriptions : public DesktopEndToEnd {
 };
 
 TEST_F(DesktopSubscriptions, TheUpdateRunsBehindTheWindowAndItsChannelsShowWhenItEnds) {
-  LocalHttpServer::Response kappa;
-  kappa.body =
-      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Channel Kappa</title>"
-      "<item><title>Kappa one</title><link>https://kappa.example/1</link></item>"
-      "<item><title>Kappa two</title><link>https://kappa.example/2</link></item></channel></rss>";
-  kappa.delayMs = 1500;  // long enough to see the window go on meanwhile
-  server.Serve("/kappa.rss", kappa);
-  LocalHttpServer::Response lambda;
-  lambda.body =
-      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Channel Lambda</title>"
-      "<item><title>Lambda one</title><link>https://lambda.example/1</link></item></channel></rss>";
-  server.Serve("/lambda.rss", lambda);
-  const fs::path opml = files.path() / "subs.opml";
-  std::ofstream(opml) << "<opml version=\"2.0\"><body><outline type=\"rss\" text=\"K\" xmlUrl=\""
-                      << server.Url("/kappa.rss") << "\"/><outline type=\"rss\" text=\"L\" xmlUrl=\""
-                      << server.Url("/lambda.rss") << "\"/><outline type=\"rss\" text=\"gone\" xmlUrl=\""
-                      << server.Url("/gone.rss") << "\"/></body></opml>";
+  const fs::path opml = ServeKappaLambdaAndAGoneFeed(server, files.path());
   ASSERT_EQ(Daru({"import", opml.string()}), 0);
   ASSERT_EQ(Daru({"label", "add", "科技"}), 0);
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "LocalHttpServer.h"
+#include "ServedFeeds.h"
 #include "TerminalHostFixture.h"
 
 namespace {
@@ -22,23 +23,7 @@ class SubscriptionUpdate : public TerminalHostEndToEnd {
 };
 
 TEST_F(SubscriptionUpdate, RUpdatesInTheBackgroundAndTheNewChannelLabelAppears) {
-  LocalHttpServer::Response feed;
-  feed.body =
-      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Channel Kappa</title>"
-      "<item><title>Kappa one</title><link>https://kappa.example/1</link></item>"
-      "<item><title>Kappa two</title><link>https://kappa.example/2</link></item></channel></rss>";
-  feed.delayMs = 1500;  // long enough to see the screen go on meanwhile
-  server.Serve("/kappa.rss", feed);
-  LocalHttpServer::Response lambda;
-  lambda.body =
-      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Channel Lambda</title>"
-      "<item><title>Lambda one</title><link>https://lambda.example/1</link></item></channel></rss>";
-  server.Serve("/lambda.rss", lambda);
-  const fs::path opml = files.path() / "subs.opml";
-  std::ofstream(opml) << "<opml version=\"2.0\"><body><outline type=\"rss\" text=\"K\" xmlUrl=\""
-                      << server.Url("/kappa.rss") << "\"/><outline type=\"rss\" text=\"L\" xmlUrl=\""
-                      << server.Url("/lambda.rss") << "\"/><outline type=\"rss\" text=\"gone\" xmlUrl=\""
-                      << server.Url("/gone.rss") << "\"/></body></opml>";
+  const fs::path opml = ServeKappaLambdaAndAGoneFeed(server, files.path());
   ASSERT_EQ(Daru({"import", opml.string()}), 0);
 
   auto tmux = Start();
