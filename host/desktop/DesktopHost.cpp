@@ -113,7 +113,6 @@ bool SaveSettings(const std::string& path, const DesktopSettings& s) {
 DesktopHost::DesktopHost() : m_user(m_router, m_images) {}
 
 DesktopHost::~DesktopHost() {
-  DaruSetTextMeasure(nullptr);
   if (m_timer) g_source_remove(m_timer);
   if (m_updateTimer) g_source_remove(m_updateTimer);
   if (m_stateTimer) g_source_remove(m_stateTimer);
@@ -126,8 +125,6 @@ DesktopHost::~DesktopHost() {
 }
 
 bool DesktopHost::Create(CDB* store, std::string* error) {
-  // The windows lay their text out as Pango will draw it.
-  DaruSetTextMeasure(MeasureText);
   if (!m_windows.Create([this](UINT m, WPARAM w, LPARAM l) { return OnHostMessage(m, w, l); }, store, error))
     return false;
   m_person = std::make_unique<CScopedUserInteraction>(&m_user);

@@ -77,6 +77,7 @@ class DesktopHost {
   bool FocusInWindows() const;
   static gboolean FollowUpdate(gpointer self);
 
+  ReplayTextMeasure m_measure;  // the windows lay their text out as Pango draws it, while they live
   termui::HostWindows m_windows;
   hostshared::PointerRouter m_router;
   ImageCache m_images;

@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/Gdi.h"
 #include "shared/HostPlatform.h"
 
 // What the windows drew, drawn again with Cairo and Pango: the operations a
@@ -38,6 +39,15 @@ const char* TextFontFamily();
 // Pango lays it out: the windows measure with it (DaruSetTextMeasure) while
 // the desktop host shows them. Each character's width is measured once.
 int MeasureText(std::u16string_view text, const LOGFONT& font);
+
+// While one lives, the windows measure their text with MeasureText.
+class ReplayTextMeasure {
+ public:
+  ReplayTextMeasure() { DaruSetTextMeasure(MeasureText); }
+  ~ReplayTextMeasure() { DaruSetTextMeasure(nullptr); }
+  ReplayTextMeasure(const ReplayTextMeasure&) = delete;
+  ReplayTextMeasure& operator=(const ReplayTextMeasure&) = delete;
+};
 
 // Replays one record.
 void ReplayRecord(cairo_t* cr, const CDrawingRecord& record, ImageCache& images);

@@ -235,10 +235,7 @@ TEST_F(ReplayTest, TheTreeShowsItsButtonsTheDropHighlightAndTheDragImage) {
 // Measured by the replay's fonts, a label's box holds its text as drawn: a
 // selected label's white text never runs past its highlight.
 TEST_F(ReplayTest, ALabelsBoxHoldsItsTextAsTheReplayDrawsIt) {
-  struct MeasureGuard {
-    MeasureGuard() { DaruSetTextMeasure(desktop::MeasureText); }
-    ~MeasureGuard() { DaruSetTextMeasure(nullptr); }
-  } guard;
+  desktop::ReplayTextMeasure measure;
   tree->MoveWindow(0, 0, 480, 300);
   HTREEITEM item = tree->GetChildItem(tree->GetRootItem());
   ASSERT_NE(item, nullptr);
