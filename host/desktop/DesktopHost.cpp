@@ -14,6 +14,7 @@
 
 #include "base/Files.h"
 #include "res/ResourceIds.h"
+#include "shared/CommandState.h"
 #include "shared/Launch.h"
 
 namespace desktop {
@@ -241,19 +242,16 @@ GtkWidget* DesktopHost::LibraryMenu(const char* title, UINT menuId, CWnd* target
                      auto* t = static_cast<CWnd*>(g_object_get_data(G_OBJECT(m), "daru-target"));
                      if (t == nullptr || !IsWindow(t->GetSafeHwnd())) return;
                      GList* children = gtk_container_get_children(GTK_CONTAINER(m));
-                     CMenu popup;
-                     popup.CreatePopupMenu();
+                     std::vector<GtkWidget*> items;
+                     std::vector<UINT> ids;
                      for (GList* c = children; c; c = c->next) {
                        const UINT id = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(c->data), "daru-id"));
-                       if (id) popup.AppendMenu(MF_STRING, id, u"");
+                       if (id == 0) continue;
+                       items.push_back(GTK_WIDGET(c->data));
+                       ids.push_back(id);
                      }
-                     DaruUpdateMenuUI(&popup, t, TRUE);
-                     for (GList* c = children; c; c = c->next) {
-                       const UINT id = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(c->data), "daru-id"));
-                       if (id)
-                         gtk_widget_set_sensitive(GTK_WIDGET(c->data),
-                                                  !(popup.GetMenuState(id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)));
-                     }
+                     const std::vector<bool> enabled = hostshared::CommandsEnabled(t, ids);
+                     for (size_t i = 0; i < items.size(); ++i) gtk_widget_set_sensitive(items[i], enabled[i]);
                      g_list_free(children);
                    }),
                    nullptr);
@@ -289,12 +287,7 @@ GtkWidget* DesktopHost::BuildMenuBar() {
 
 bool DesktopHost::Command(CWnd* target, UINT id) {
   if (target == nullptr || !IsWindow(target->GetSafeHwnd())) return false;
-  // The same update pass a menu gets: an item the handlers leave disabled cannot be chosen.
-  CMenu popup;
-  popup.CreatePopupMenu();
-  popup.AppendMenu(MF_STRING, id, u"");
-  DaruUpdateMenuUI(&popup, target, TRUE);
-  if (popup.GetMenuState(id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) {
+  if (!hostshared::CommandEnabled(target, id)) {
     m_message = "此命令现在不可用";
     return false;
   }

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "res/ResourceIds.h"
+#include "shared/CommandState.h"
 #include "shared/Launch.h"
 #include "shared/PointerInput.h"
 #include "terminal/EditField.h"
@@ -502,12 +503,7 @@ void TermHost::KeyToWindow(UINT vk, int times) {
 
 bool TermHost::Command(CWnd* target, UINT id) {
   if (target == nullptr || !IsWindow(target->GetSafeHwnd())) return false;
-  // The same update pass a menu gets: an item the handlers leave disabled cannot be chosen.
-  CMenu popup;
-  popup.CreatePopupMenu();
-  popup.AppendMenu(MF_STRING, id, u"");
-  DaruUpdateMenuUI(&popup, target, TRUE);
-  if (popup.GetMenuState(id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) {
+  if (!hostshared::CommandEnabled(target, id)) {
     Say("此命令现在不可用", "This command is not available now");
     return false;
   }
