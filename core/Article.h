@@ -26,6 +26,10 @@ class DARU_API CArticle : public CItemExecute {
   // of the type code; true when the file was saved. A file that is there but
   // cannot be read is never replaced: the rewrite would lose what it holds.
   bool CreateDescriptionFile(std::u16string folderOrType, bool useFolder);
+  // Writes the description file where the article's type keeps it, from what
+  // the article holds now (load first what the file must keep): the one way
+  // every capture and every edit of a stored article writes it.
+  bool RewriteDescriptionFile() { return CreateDescriptionFile(type, false); }
   // The description file is there but cannot be read (damaged, too large,
   // not a regular file): the loads below read nothing from it.
   bool DescriptionFileIsUnreadable();

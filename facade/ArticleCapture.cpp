@@ -145,7 +145,7 @@ void CDARU::CaptureNew(const CCaptureRequest& request, CArticle& article, CCaptu
   bool written = false;
   {
     CLentFeed lent(article, request.feedItem);
-    written = article.CreateDescriptionFile(GetTypeFolder(article.type), true);
+    written = article.RewriteDescriptionFile();
   }
   if (!written) {
     out.refusal =
@@ -210,7 +210,7 @@ void CDARU::CaptureStored(const CCaptureRequest& request, CArticle& article, Sto
     bool written = false;
     {
       CLentFeed lent(article, lendFeed ? request.feedItem : nullptr);
-      written = article.CreateDescriptionFile(GetTypeFolder(article.type), true);
+      written = article.RewriteDescriptionFile();
     }
     if (!written) {
       out.refusal = article.DescriptionFileIsUnreadable() ? CaptureRefusal::DescriptionUnreadable

@@ -17,7 +17,7 @@ void LoadForRewrite(CArticle* article) {
 }
 
 bool WriteDescription(CArticle* article, std::string& why) {
-  if (article->CreateDescriptionFile(GetTypeFolder(article->type), true)) return true;
+  if (article->RewriteDescriptionFile()) return true;
   const std::string file = ToUtf8(article->GetDescriptionFilename());
   if (article->DescriptionFileIsUnreadable())
     why = "the description file " + file +

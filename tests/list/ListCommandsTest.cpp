@@ -527,6 +527,35 @@ TEST_F(RewriteTest, AFailedPropertyUpdateChangesNeitherRowNorFile) {
   ExpectScriptDone();
 }
 
+// A description file that cannot be read is never replaced, so a comment or
+// a sheet's texts cannot be written into it: the person is told, not left
+// believing the edit was kept.
+TEST_F(RewriteTest, AnEditTheDescriptionFileCannotTakeIsReportedNotLost) {
+  CArticle* page = Article(u"网页");
+  const std::string damaged = "<?xml version=\"1.0\"?><DARU><Title>网页</Title><Comm";
+  std::ofstream(ToUtf8(DescriptionFilePath(page->type, page->filename)), std::ios::trunc) << damaged;
+
+  Select({u"网页"});
+  user.PickMenuItem(kComment)
+      .Dialog(CScriptedUser::Fill({{50031, u"写不进去的注释"}}))
+      .AnswerMessageBox(IDOK, u"保存文章描述文件出错！");
+  RightClick();
+  EXPECT_EQ(File(*page), damaged);
+  EXPECT_NE(page->comment, u"写不进去的注释") << "the article shows a comment that was not kept";
+  EXPECT_TRUE(ShowMessages().empty());
+
+  // The sheet's fields reach the catalogue and the row; the file stays, and the person hears why.
+  user.PickMenuItem(kProps)
+      .Dialog(CScriptedUser::Fill({{50016, u"新网页"}}))
+      .AnswerMessageBox(IDOK, u"保存文章描述文件出错！");
+  RightClick();
+  EXPECT_EQ(Rows("SELECT title FROM article WHERE articleid=" + std::to_string(page->articleid)), Lines({"新网页"}));
+  EXPECT_GE(Row(u"新网页"), 0);
+  EXPECT_EQ(File(*page), damaged);
+  EXPECT_EQ(ShowMessages().size(), 1u);
+  ExpectScriptDone();
+}
+
 namespace {
 
 class LabelManagerTest : public ListCommandsTest {

@@ -29,9 +29,8 @@ void LoadForRewrite(CArticle& article, bool description, bool comment) {
   if (article.GetRSSSubItem() == nullptr) article.LoadFeedDataToKeep();  // a page must stay a page
 }
 
-// By type code: the type's folder, refused when a catalogue row points it
-// outside the data root.
-bool RewriteDescriptionFile(CArticle& article) { return article.CreateDescriptionFile(article.type, false); }
+// The description file of a stored article could not be written again.
+void TellRewriteFailed() { WindowMessage(u"保存文章描述文件出错！"); }
 
 bool WouldMarkRead(const CArticle& a) { return !a.readflag; }
 bool WouldMarkUnread(const CArticle& a) { return a.readflag; }
@@ -203,10 +202,16 @@ void CDARUListCtrl::OnListComment() {
   dlg.SetTitle(article->title);
   dlg.SetComment(article->LoadComment());
   if (dlg.DoModal() != IDOK) return;
-  // The comment lives in the description file only.
+  // The comment lives in the description file only: when the file cannot be
+  // written the comment is not kept, and the person is told so.
+  const std::u16string before = article->comment;
   article->SetComment(dlg.GetComment());
   LoadForRewrite(*article, true, false);
-  RewriteDescriptionFile(*article);
+  if (!article->RewriteDescriptionFile()) {
+    article->SetComment(before);
+    TellRewriteFailed();
+    return;
+  }
   ShowMessage(0, article);
 }
 
@@ -228,12 +233,14 @@ void CDARUListCtrl::OnListProp() {
     WindowMessage(u"修改文章属性出错！");
     return;
   }
-  RewriteDescriptionFile(*article);
+  // The catalogue has the sheet's fields; description and comment live in the file only.
+  const bool written = article->RewriteDescriptionFile();
   SetItemText(row, 0, article->title);
   SetItemText(row, 2, article->key1);
   if (article->readflag != wasRead) ShowReadLook(row, article->readflag);
   if (article->impflag != wasImportant) SetItemRed(row, article->impflag ? TRUE : FALSE);
   Update(row);
+  if (!written) TellRewriteFailed();
   ShowMessage(0, article);
 }
 
