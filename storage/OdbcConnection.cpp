@@ -1,54 +1,17 @@
 #include "storage/OdbcConnection.h"
 
-#include <locale.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <climits>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "base/DriverLocale.h"
 #include "base/TextConv.h"
 
 namespace {
-
-// The thread runs with a UTF-8 locale while it lives, and with the locale it
-// had afterwards.
-class CDriverLocale {
- public:
-  CDriverLocale() {
-    static const locale_t utf8 = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    if (utf8 != static_cast<locale_t>(nullptr)) m_previous = uselocale(utf8);
-  }
-  ~CDriverLocale() {
-    if (m_previous != static_cast<locale_t>(nullptr)) uselocale(m_previous);
-  }
-  CDriverLocale(const CDriverLocale&) = delete;
-  CDriverLocale& operator=(const CDriverLocale&) = delete;
-
- private:
-  locale_t m_previous = static_cast<locale_t>(nullptr);
-};
-
-// Puts the process locale back as it was, whatever a driver set meanwhile.
-class CProcessLocale {
- public:
-  CProcessLocale() {
-    const char* current = setlocale(LC_ALL, nullptr);
-    if (current != nullptr) m_saved = current;
-  }
-  ~CProcessLocale() {
-    if (!m_saved.empty()) setlocale(LC_ALL, m_saved.c_str());
-  }
-  CProcessLocale(const CProcessLocale&) = delete;
-  CProcessLocale& operator=(const CProcessLocale&) = delete;
-
- private:
-  std::string m_saved;
-};
 
 bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
@@ -116,44 +79,47 @@ void COdbcConnection::Open(const std::string& connectionString) {
   m_api = OdbcApi();
   if (m_api == nullptr)
     throw COdbcError(E_FAIL, u"unixODBC", u"[IM003] the ODBC driver manager (libodbc.so.2) is not installed", "IM003");
-  CDriverLocale locale;
-  CProcessLocale process;
-  m_driver.clear();
-  if (!Ok(m_api->SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env))) {
-    m_env = SQL_NULL_HENV;
-    throw COdbcError(E_OUTOFMEMORY, u"unixODBC", u"[HY001] no environment handle", "HY001");
-  }
-  m_api->SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  if (!Ok(m_api->SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc))) {
-    m_dbc = SQL_NULL_HDBC;
-    Throw(SQL_HANDLE_ENV, m_env, "no connection handle");
-  }
-  SQLCHAR out[1024];
-  SQLSMALLINT outLength = 0;
-  SQLRETURN rc = m_api->SQLDriverConnect(m_dbc, nullptr, Text(connectionString), SQL_NTS, out, sizeof out, &outLength,
-                                         SQL_DRIVER_NOPROMPT);
-  if (!Ok(rc)) {
-    try {
-      Throw(SQL_HANDLE_DBC, m_dbc, "the data source refused the connection");
-    } catch (const COdbcError& e) {
-      m_api->SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
-      m_dbc = SQL_NULL_HDBC;
-      m_api->SQLFreeHandle(SQL_HANDLE_ENV, m_env);
+  {
+    // The connect's turn ends before a second connect below takes its own.
+    CDriverConnectScope connecting;
+    CDriverLocale locale;
+    m_driver.clear();
+    if (!Ok(m_api->SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env))) {
       m_env = SQL_NULL_HENV;
-      // unixODBC reports a driver library it cannot load only as a warning.
-      if (ToUtf8(e.Description()).find("Can't open lib") != std::string::npos)
-        throw COdbcError(e.Error(), e.Source(), e.Description(), "IM003");
-      throw;
+      throw COdbcError(E_OUTOFMEMORY, u"unixODBC", u"[HY001] no environment handle", "HY001");
     }
+    m_api->SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!Ok(m_api->SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc))) {
+      m_dbc = SQL_NULL_HDBC;
+      Throw(SQL_HANDLE_ENV, m_env, "no connection handle");
+    }
+    SQLCHAR out[1024];
+    SQLSMALLINT outLength = 0;
+    SQLRETURN rc = m_api->SQLDriverConnect(m_dbc, nullptr, Text(connectionString), SQL_NTS, out, sizeof out, &outLength,
+                                           SQL_DRIVER_NOPROMPT);
+    if (!Ok(rc)) {
+      try {
+        Throw(SQL_HANDLE_DBC, m_dbc, "the data source refused the connection");
+      } catch (const COdbcError& e) {
+        m_api->SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+        m_dbc = SQL_NULL_HDBC;
+        m_api->SQLFreeHandle(SQL_HANDLE_ENV, m_env);
+        m_env = SQL_NULL_HENV;
+        // unixODBC reports a driver library it cannot load only as a warning.
+        if (ToUtf8(e.Description()).find("Can't open lib") != std::string::npos)
+          throw COdbcError(e.Error(), e.Source(), e.Description(), "IM003");
+        throw;
+      }
+    }
+    m_driver = InfoText(SQL_DRIVER_NAME);
+    std::u16string dbms = InfoText(SQL_DBMS_NAME);
+    if (dbms == u"SQLite")
+      m_dialect = Dialect::SQLite;
+    else if (dbms == u"PostgreSQL")
+      m_dialect = Dialect::PostgreSQL;
+    else
+      m_dialect = Dialect::Other;
   }
-  m_driver = InfoText(SQL_DRIVER_NAME);
-  std::u16string dbms = InfoText(SQL_DBMS_NAME);
-  if (dbms == u"SQLite")
-    m_dialect = Dialect::SQLite;
-  else if (dbms == u"PostgreSQL")
-    m_dialect = Dialect::PostgreSQL;
-  else
-    m_dialect = Dialect::Other;
 
   // The PostgreSQL driver by default wraps every statement of a transaction
   // in a savepoint of its own, two more round trips each. The store undoes a

@@ -1,6 +1,5 @@
 #include "provision/OdbcCatalogue.h"
 
-#include <locale.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -8,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/DriverLocale.h"
 #include "core/Records.h"
 #include "provision/DataRoot.h"
 
@@ -66,24 +66,6 @@ bool Fail(std::string* error, std::string text) {
 
 bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
-// Drivers convert text by the locale; this thread speaks UTF-8 to them while
-// the object lives, whatever the process locale is.
-class ThreadUtf8 {
- public:
-  ThreadUtf8() {
-    static const locale_t utf8 = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    if (utf8 != static_cast<locale_t>(nullptr)) m_previous = uselocale(utf8);
-  }
-  ~ThreadUtf8() {
-    if (m_previous != static_cast<locale_t>(nullptr)) uselocale(m_previous);
-  }
-  ThreadUtf8(const ThreadUtf8&) = delete;
-  ThreadUtf8& operator=(const ThreadUtf8&) = delete;
-
- private:
-  locale_t m_previous = static_cast<locale_t>(nullptr);
-};
-
 class Connection {
  public:
   ~Connection() {
@@ -104,7 +86,11 @@ class Connection {
       m_dbc = SQL_NULL_HDBC;
       return Fail(error, "the ODBC driver manager gives no connection");
     }
-    SQLRETURN rc = SQLDriverConnect(m_dbc, nullptr, Text(text), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc;
+    {
+      CDriverConnectScope connecting;
+      rc = SQLDriverConnect(m_dbc, nullptr, Text(text), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    }
     if (!Ok(rc)) {
       std::string reason = Diagnostic(SQL_HANDLE_DBC, m_dbc);
       SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
@@ -191,7 +177,7 @@ bool ProvisionOdbcStore(const std::filesystem::path& root, const std::string& co
 
   if (embedded && DaruFolder(root).string().find_first_of(";{}") != std::string::npos)
     return Fail(error, "the data root holds a character (; { }) that an ODBC connection string cannot carry");
-  ThreadUtf8 utf8;
+  CDriverLocale utf8;
   Connection db;
   Engine engine = Engine::SQLite;
   if (!db.Open(embedded ? EmbeddedOdbcConnection(root) : connection, error) || !db.DetectEngine(engine, error))

@@ -341,6 +341,43 @@ TEST(AccessStorePostgres, AWrongPasswordIsRefusedWithTheServersReason) {
   EXPECT_TRUE(right.InitDB()) << ToUtf8(right.GetLastDBError());
 }
 
+// The PostgreSQL driver sets the locale of the whole process while it
+// connects. Connections opened from several threads at once, by the store
+// and by provisioning, must not read the locale another connect has just
+// freed (valgrind and AddressSanitizer see it as a use after free).
+TEST(AccessStorePostgres, ConnectionsOpenedFromManyThreadsAtOnceAllConnect) {
+  constexpr int kRounds = 12;
+  constexpr int kThreads = 6;
+  PgDatabase database;
+  std::string error;
+  TempDir first;
+  ASSERT_TRUE(provision::ProvisionOdbcStore(first.path(), database.Connection(), &error)) << error;
+  for (int round = 0; round < kRounds; ++round) {
+    std::vector<TempDir> roots(kThreads);
+    std::vector<std::string> errors(kThreads);
+    std::atomic<int> waiting{kThreads};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+      threads.emplace_back([&, i] {
+        --waiting;
+        while (waiting.load() > 0) std::this_thread::yield();
+        try {
+          if (i % 2 == 0) {
+            COdbcConnection db;
+            db.Open(database.Connection());
+            if (db.Query("SELECT 1")[0][0].value_or("") != "1") errors[i] = "no answer";
+          } else if (!provision::ProvisionOdbcStore(roots[i].path(), database.Connection(), &errors[i])) {
+            errors[i] += " (provisioning)";
+          }
+        } catch (const COdbcError& e) {
+          errors[i] = ToUtf8(e.Description());
+        }
+      });
+    for (std::thread& t : threads) t.join();
+    for (int i = 0; i < kThreads; ++i) EXPECT_EQ(errors[i], "") << "round " << round << ", thread " << i;
+  }
+}
+
 // Two people running init on the same shared catalogue at once: both end with
 // a ready catalogue, whichever made the tables, and the fixed rows are there
 // once.
